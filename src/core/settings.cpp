@@ -1,0 +1,154 @@
+#include "core/settings.h"
+
+#include <map>
+
+#include "core/decimal.h"
+#include "core/scrambler.h"
+#include "platform/cp932.h"
+#include "platform/profile_file.h"
+#include "platform/user_dialogs.h"
+
+namespace norvax {
+namespace {
+
+constexpr std::string_view kMissing = "ERROR@@";
+
+// The key columns that must hold one value per entry, apart from the titles.
+constexpr Column kCountedColumns[] = {Column::Id,         Column::Pass,    Column::Browser,
+                                      Column::Connection, Column::SetPass, Column::Set1,
+                                      Column::Set2};
+
+constexpr Column kChecksumColumns[] = {
+    Column::Title,   Column::Id,   Column::Pass,       Column::Browser,
+    Column::Connection, Column::SetPass, Column::Set1, Column::Set2,
+    Column::ProxyFlags, Column::ProxyServers, Column::ProxyExceptions};
+
+bool ReadSection(const ProfileFile& file, bool scrambled, std::string_view section,
+                 std::vector<std::string>& list) {
+  // First value of each key, as the profile functions find it.
+  std::map<std::string, std::string> byKey;
+  for (auto& [key, value] : file.ReadSection(section)) byKey.try_emplace(Cp932UpperAscii(key), value);
+  for (std::size_t k = 0; k < kMaxSectionValues; ++k) {
+    auto it = byKey.find(std::to_string(k));
+    if (it == byKey.end() || it->second == kMissing) break;
+    if (!scrambled) {
+      list.push_back(it->second);
+      continue;
+    }
+    auto plain = UnscrambleText(it->second);
+    if (!plain.checkOk) return false;
+    list.push_back(std::move(plain.text));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TransferSection(ProfileFile& file, TransferMode mode, std::string_view section,
+                     std::vector<std::string>& list) {
+  switch (mode) {
+    case TransferMode::ReadScrambled:
+      return ReadSection(file, true, section, list);
+    case TransferMode::ReadPlain:
+      return ReadSection(file, false, section, list);
+    case TransferMode::EraseOnly:
+      file.EraseSection(section);
+      return false;
+    case TransferMode::WriteScrambled:
+    case TransferMode::WritePlain:
+      break;
+  }
+  KeyValues values;
+  values.reserve(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    values.emplace_back(std::to_string(i), mode == TransferMode::WriteScrambled
+                                               ? ScrambleText(list[i], i == 0)
+                                               : list[i]);
+  }
+  file.WriteSection(section, values);
+  return true;
+}
+
+int32_t EntryChecksum(const EntryTable& table) {
+  uint32_t sum = 0;
+  for (Column c : kChecksumColumns) {
+    for (const auto& value : table.List(c)) {
+      for (unsigned char b : value) sum += b;
+    }
+  }
+  return static_cast<int32_t>(sum);
+}
+
+bool CheckSettings(const EntryTable& table, const PreferenceList& prefs) {
+  for (Column c : kCountedColumns) {
+    if (table.List(c).size() != table.Count()) return false;
+  }
+  if (table.Count() > 0 && prefs.Empty()) return false;
+  if (prefs.Empty()) return true;
+  if (prefs.Size() != kPreferenceCount) return false;
+  if (prefs[LockActive] == "1" && prefs[LockPassword] == "@") return false;
+  if (prefs[LockActive] == "0" && prefs[LockPassword] != "@") return false;
+  // A checksum that is not decimal text cannot match.
+  auto stored = ParseDecimal(prefs[TableChecksum]);
+  return stored && *stored == EntryChecksum(table);
+}
+
+bool ReadSettings(const ProfileFile& file, EntryTable& table, PreferenceList& prefs) {
+  bool allRead = true;
+  for (std::size_t c = 0; c < kColumnCount; ++c) {
+    const auto& info = Info(ColumnAt(c));
+    // Scrambled key columns are read with the check; LIST10 is scrambled too.
+    allRead = ReadSection(file, info.scrambled, info.section, table.List(ColumnAt(c))) && allRead;
+  }
+  std::vector<std::string> stored;
+  allRead = ReadSection(file, true, kPreferenceSection, stored) && allRead;
+  if (stored.size() == 2) {
+    SplitPreferences(prefs, stored[0]);
+    prefs.Append(stored[1]);
+  }
+  return allRead && CheckSettings(table, prefs);
+}
+
+void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
+                  UserDialogs& dialogs) {
+  const bool good = ReadSettings(file, table, prefs);
+  if (good && table.Count() > 0) {
+    table.NormaliseColumns();
+    return;
+  }
+  auto reset = [&] {
+    table.Clear();
+    prefs.ResetToDefaults();
+  };
+  if (!good) {
+    dialogs.ShowError(SettingsDamagedMessage());
+    try {
+      file.SaveCopy(kDamagedCopySuffix);
+      std::vector<std::string> unused;
+      for (std::size_t c = 0; c < kColumnCount; ++c) {
+        TransferSection(file, TransferMode::EraseOnly, Info(ColumnAt(c)).section, unused);
+      }
+      TransferSection(file, TransferMode::EraseOnly, kPreferenceSection, unused);
+    } catch (...) {
+      reset();
+      throw;
+    }
+  }
+  reset();
+}
+
+void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& prefs) {
+  for (std::size_t c = 0; c < kColumnCount; ++c) {
+    Column column = ColumnAt(c);
+    auto values = table.List(column);
+    TransferSection(file, Info(column).scrambled ? TransferMode::WriteScrambled
+                                                 : TransferMode::WritePlain,
+                    Info(column).section, values);
+  }
+  prefs[TableChecksum] = DecimalText(EntryChecksum(table));
+  SavePreferences(file, prefs);
+}
+
+std::string SettingsDamagedMessage() { return Sjis("INIﾌｧｲﾙ ｴﾗ-、新規作成します。"); }
+
+}  // namespace norvax

@@ -1,0 +1,69 @@
+// Port: a profile (INI) file of sections holding "key=value" lines.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace norvax {
+
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
+// A write or erase of a profile file failed; nothing of the file was changed.
+class WriteError : public std::runtime_error {
+ public:
+  explicit WriteError(std::string path);
+  const std::string& Path() const { return path_; }
+  // "%s に書き込めません" with the file's path, as CP932 text.
+  std::string Message() const;
+
+ private:
+  std::string path_;
+};
+
+// A profile file could not be read (it exists but is unreadable).
+class ReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Section and key names compare without regard to the case of ASCII letters. A missing
+// file reads as empty. Values read back exactly as written, leading and trailing blanks
+// included. Every change is complete or, when it throws WriteError, not made at all.
+class ProfileFile {
+ public:
+  virtual ~ProfileFile() = default;
+
+  // Path of the file, for messages.
+  virtual std::string Path() const = 0;
+
+  // The section's keys and values in file order; empty when the section is missing.
+  virtual KeyValues ReadSection(std::string_view section) const = 0;
+
+  // Replaces the whole section with the given values; an empty list erases it.
+  virtual void WriteSection(std::string_view section, const KeyValues& values) = 0;
+
+  // Sets one value, adding the section or key when missing.
+  virtual void WriteValue(std::string_view section, std::string_view key,
+                          std::string_view value) = 0;
+
+  // Keeps a copy of the whole file beside it, the file name followed by suffix.
+  virtual void SaveCopy(std::string_view suffix) const = 0;
+
+  // The value of key in section, or nothing when either is missing.
+  std::optional<std::string> ReadValue(std::string_view section, std::string_view key) const;
+
+  // The value of key in section, or fallback when either is missing.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
+
+  void EraseSection(std::string_view section) { WriteSection(section, {}); }
+};
+
+// Section and key names compare equal under this rule.
+bool SameProfileName(std::string_view a, std::string_view b);
+
+}  // namespace norvax

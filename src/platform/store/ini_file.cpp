@@ -1,0 +1,231 @@
+#include "platform/store/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace norvax {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kNewline = "\r\n";
+
+std::string_view Trim(std::string_view s) {
+  auto begin = s.find_first_not_of(kBlanks);
+  if (begin == std::string_view::npos) return {};
+  auto end = s.find_last_not_of(kBlanks);
+  return s.substr(begin, end - begin + 1);
+}
+
+// A value as the profile functions read it: blanks around it dropped, then one pair of
+// enclosing double quotes removed.
+std::string_view UnquoteValue(std::string_view raw) {
+  auto v = Trim(raw);
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  return v;
+}
+
+// A value as it must be written to read back exactly: quoted when the reader would
+// otherwise drop its blanks or its enclosing quotes.
+std::string QuoteValue(std::string_view value) {
+  bool blankEdge = !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                                      kBlanks.find(value.back()) != std::string_view::npos);
+  bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+  if (blankEdge || quoted) return "\"" + std::string(value) + "\"";
+  return std::string(value);
+}
+
+// One line of the file, split into what the reader needs.
+struct Line {
+  std::string_view text;
+  bool isSection = false;
+  std::string_view name;  // section name, or key of a "key=value" line
+  bool isValue = false;
+  std::string_view value;
+};
+
+std::vector<Line> SplitLines(std::string_view contents) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < contents.size()) {
+    auto end = contents.find('\n', pos);
+    auto next = end == std::string_view::npos ? contents.size() : end + 1;
+    auto text = contents.substr(pos, (end == std::string_view::npos ? contents.size() : end) - pos);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    Line line;
+    line.text = text;
+    auto trimmed = Trim(text);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+      auto close = trimmed.find(']');
+      line.isSection = true;
+      line.name = Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos
+                                                                          : close - 1));
+    } else if (auto eq = text.find('='); eq != std::string_view::npos) {
+      line.isValue = true;
+      line.name = Trim(text.substr(0, eq));
+      line.value = UnquoteValue(text.substr(eq + 1));
+    }
+    lines.push_back(line);
+    pos = next;
+  }
+  return lines;
+}
+
+// Index range [begin, end) of the first section of that name, header included; begin is
+// npos when the section is missing. end stops before blank lines that separate it from
+// the next section.
+std::pair<size_t, size_t> FindSection(const std::vector<Line>& lines, std::string_view section) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].isSection || !SameProfileName(lines[i].name, section)) continue;
+    size_t end = i + 1;
+    while (end < lines.size() && !lines[end].isSection) ++end;
+    while (end > i + 1 && Trim(lines[end - 1].text).empty()) --end;
+    return {i, end};
+  }
+  return {std::string_view::npos, 0};
+}
+
+std::string Join(const std::vector<Line>& lines, size_t from, size_t to) {
+  std::string out;
+  for (size_t i = from; i < to; ++i) {
+    out.append(lines[i].text);
+    out.append(kNewline);
+  }
+  return out;
+}
+
+std::string SectionText(std::string_view section, const KeyValues& values) {
+  std::string out = "[" + std::string(section) + "]";
+  out.append(kNewline);
+  for (auto& [key, value] : values) {
+    if (key.find_first_of("\r\n=") != std::string::npos ||
+        value.find_first_of("\r\n") != std::string::npos) {
+      throw std::invalid_argument("profile key or value holds a line break");
+    }
+    out.append(key).append("=").append(QuoteValue(value)).append(kNewline);
+  }
+  return out;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::Load() const {
+  std::ifstream in(path_, std::ios::binary);
+  if (!in) {
+    if (!std::filesystem::exists(path_)) return {};
+    throw ReadError(path_ + ": cannot read");
+  }
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+KeyValues IniFile::ReadSection(std::string_view section) const {
+  std::string contents = Load();
+  auto lines = SplitLines(contents);
+  auto [begin, end] = FindSection(lines, section);
+  KeyValues values;
+  if (begin == std::string_view::npos) return values;
+  for (size_t i = begin + 1; i < end; ++i) {
+    if (lines[i].isValue) values.emplace_back(lines[i].name, lines[i].value);
+  }
+  return values;
+}
+
+void IniFile::WriteSection(std::string_view section, const KeyValues& values) {
+  std::string contents = Load();
+  auto lines = SplitLines(contents);
+  auto [begin, end] = FindSection(lines, section);
+  std::string replacement = values.empty() ? std::string() : SectionText(section, values);
+  std::string out;
+  if (begin == std::string_view::npos) {
+    if (values.empty()) return;
+    out = Join(lines, 0, lines.size());
+    if (!out.empty() && !Trim(lines.back().text).empty()) out.append(kNewline);
+    out.append(replacement);
+  } else {
+    // Drop the blank lines after an erased section too, so erasing leaves no gap.
+    size_t after = end;
+    if (values.empty()) {
+      while (after < lines.size() && Trim(lines[after].text).empty()) ++after;
+    }
+    out = Join(lines, 0, begin) + replacement + Join(lines, after, lines.size());
+  }
+  Replace(path_, out);
+}
+
+void IniFile::WriteValue(std::string_view section, std::string_view key,
+                         std::string_view value) {
+  KeyValues values = ReadSection(section);
+  bool found = false;
+  for (auto& [k, v] : values) {
+    if (SameProfileName(k, key)) {
+      v = value;
+      found = true;
+      break;
+    }
+  }
+  if (!found) values.emplace_back(key, value);
+  WriteSection(section, values);
+}
+
+void IniFile::SaveCopy(std::string_view suffix) const {
+  Replace(path_ + std::string(suffix), Load());
+}
+
+void IniFile::Replace(const std::string& path, const std::string& contents) const {
+  ReplaceFileAtomically(path, contents, beforeReplace_);
+}
+
+void ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                           const std::function<void()>& beforeReplace) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && (!(st.st_mode & S_IWUSR) || access(path.c_str(), W_OK) != 0)) {
+    throw WriteError(path);
+  }
+  std::string temp = path + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) throw WriteError(path);
+  auto fail = [&]() {
+    if (fd >= 0) close(fd);
+    unlink(temp.c_str());
+    throw WriteError(path);
+  };
+  if (fchmod(fd, 0600) != 0) fail();
+  size_t written = 0;
+  while (written < contents.size()) {
+    ssize_t n = write(fd, contents.data() + written, contents.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail();
+    written += static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0) fail();
+  if (close(fd) != 0) {
+    fd = -1;
+    fail();
+  }
+  fd = -1;
+  try {
+    if (beforeReplace) beforeReplace();
+  } catch (...) {
+    unlink(temp.c_str());
+    throw;
+  }
+  if (rename(temp.c_str(), path.c_str()) != 0) fail();
+  auto folder = std::filesystem::path(path).parent_path();
+  int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+}
+
+}  // namespace norvax

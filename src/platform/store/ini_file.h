@@ -1,0 +1,41 @@
+// Adapter: a profile file on disk in the Windows INI format (CP932, CR LF line ends).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/profile_file.h"
+
+namespace norvax {
+
+class IniFile : public ProfileFile {
+ public:
+  explicit IniFile(std::string path);
+
+  std::string Path() const override { return path_; }
+  KeyValues ReadSection(std::string_view section) const override;
+  void WriteSection(std::string_view section, const KeyValues& values) override;
+  void WriteValue(std::string_view section, std::string_view key,
+                  std::string_view value) override;
+  void SaveCopy(std::string_view suffix) const override;
+
+  // Called after the new contents are on disk in the temporary file and before the rename
+  // that puts them in place; tests use it to interrupt a write.
+  void SetBeforeReplaceHook(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
+
+ private:
+  std::string Load() const;
+  void Replace(const std::string& path, const std::string& contents) const;
+
+  std::string path_;
+  std::function<void()> beforeReplace_;
+};
+
+// Writes contents to path as one atomic replace: a temporary file in the same folder,
+// fsync, rename, fsync of the folder. The file gets mode 0600. Throws WriteError, leaving
+// any old file untouched, when the file is read-only or any step fails; beforeReplace
+// runs just before the rename.
+void ReplaceFileAtomically(const std::string& path, const std::string& contents,
+                           const std::function<void()>& beforeReplace = {});
+
+}  // namespace norvax

@@ -1,0 +1,28 @@
+// A profile file held in memory.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/profile_file.h"
+
+namespace norvax::fakes {
+
+class MemoryProfileFile : public ProfileFile {
+ public:
+  std::string Path() const override { return "/memory/norvax.ini"; }
+  KeyValues ReadSection(std::string_view section) const override;
+  void WriteSection(std::string_view section, const KeyValues& values) override;
+  void WriteValue(std::string_view section, std::string_view key,
+                  std::string_view value) override;
+  void SaveCopy(std::string_view suffix) const override;
+
+  // Every write after this throws WriteError and changes nothing.
+  bool failWrites = false;
+  int writeCount = 0;
+  std::vector<std::string> copies;  // suffixes of SaveCopy calls
+  std::vector<std::pair<std::string, KeyValues>> sections;
+};
+
+}  // namespace norvax::fakes

@@ -1,0 +1,133 @@
+#include "platform/store/ini_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(IniFile, ReadsWhatTheWindowsProfileFunctionsRead) {
+  TempDir dir;
+  WriteFile(dir / "a.ini",
+            "; comment\r\n"
+            "[Alpha]\r\n"
+            "key = spaced value \r\n"
+            "Quoted=\"  kept  \"\r\n"
+            "tab\t=\tx\r\n"
+            "dup=first\r\n"
+            "dup=second\r\n"
+            "\r\n"
+            "[alpha]\n"
+            "other=ignored\n"
+            "[Beta]\n"
+            "z=1");
+  IniFile file((dir / "a.ini").string());
+  EXPECT_EQ(file.ReadString("ALPHA", "KEY", "-"), "spaced value");
+  EXPECT_EQ(file.ReadString("alpha", "quoted", "-"), "  kept  ");
+  EXPECT_EQ(file.ReadString("alpha", "tab", "-"), "x");
+  EXPECT_EQ(file.ReadString("alpha", "dup", "-"), "first");
+  EXPECT_EQ(file.ReadString("alpha", "other", "-"), "-") << "the first section of a name counts";
+  EXPECT_EQ(file.ReadString("beta", "z", "-"), "1");
+  EXPECT_EQ(file.ReadString("gamma", "z", "-"), "-");
+}
+
+TEST(IniFile, ValuesReadBackExactly) {
+  TempDir dir;
+  IniFile file((dir / "a.ini").string());
+  const std::vector<std::string> values{
+      "http=a:8080  ", "  /home/user", "\"quoted\"", "\"", "a=b=c", "", " ", "\t",
+      std::string(5000, 'x'), "\x83\x5C\x95\x5C"};
+  KeyValues kv;
+  for (std::size_t i = 0; i < values.size(); ++i) kv.emplace_back(std::to_string(i), values[i]);
+  file.WriteSection("S", kv);
+  EXPECT_EQ(file.ReadSection("s"), kv);
+}
+
+TEST(IniFile, DoubleByteNamesDoNotFoldTrailBytes) {
+  TempDir dir;
+  IniFile file((dir / "a.ini").string());
+  // 0x82 0x61 and 0x82 0x41 are different characters whose trail bytes are "a" and "A".
+  file.WriteValue("\x82\x61", "Date", "1");
+  file.WriteValue("\x82\x41", "Date", "2");
+  EXPECT_EQ(file.ReadString("\x82\x61", "date", ""), "1");
+  EXPECT_EQ(file.ReadString("\x82\x41", "DATE", ""), "2");
+}
+
+TEST(IniFile, SectionWritesKeepOtherSectionsAndLayout) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(path, "[A]\r\n0=a\r\n\r\n[B]\r\n0=b\r\n\r\n[C]\r\n0=c\r\n");
+  IniFile file(path.string());
+  file.WriteSection("b", {{"0", "x"}, {"1", "y"}});
+  EXPECT_EQ(ReadFile(path), "[A]\r\n0=a\r\n\r\n[b]\r\n0=x\r\n1=y\r\n\r\n[C]\r\n0=c\r\n");
+  file.EraseSection("B");
+  EXPECT_EQ(ReadFile(path), "[A]\r\n0=a\r\n\r\n[C]\r\n0=c\r\n");
+  file.WriteValue("D", "k", "v");
+  EXPECT_EQ(ReadFile(path), "[A]\r\n0=a\r\n\r\n[C]\r\n0=c\r\n\r\n[D]\r\nk=v\r\n");
+  file.WriteValue("a", "0", "changed");
+  EXPECT_EQ(file.ReadString("A", "0", ""), "changed");
+}
+
+TEST(IniFile, NewFileIsPrivate) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  IniFile file(path.string());
+  file.WriteValue("S", "k", "v");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), path) << "no temporary left";
+}
+
+TEST(IniFile, InterruptedWriteLeavesOldFileIntact) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(path, "[S]\r\n0=old\r\n");
+  IniFile file(path.string());
+  file.SetBeforeReplaceHook([] { throw std::runtime_error("power cut"); });
+  EXPECT_THROW(file.WriteSection("S", {{"0", "new"}}), std::runtime_error);
+  EXPECT_EQ(ReadFile(path), "[S]\r\n0=old\r\n");
+  int files = 0;
+  for ([[maybe_unused]] auto& f : std::filesystem::directory_iterator(dir.Path())) ++files;
+  EXPECT_EQ(files, 1) << "the temporary file is removed";
+}
+
+TEST(IniFile, ReadOnlyFileRefusesWrites) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(path, "[S]\r\n0=old\r\n");
+  chmod(path.c_str(), 0400);
+  IniFile file(path.string());
+  try {
+    file.WriteSection("S", {{"0", "new"}});
+    FAIL() << "write succeeded";
+  } catch (const WriteError& e) {
+    EXPECT_EQ(e.Path(), path.string());
+    EXPECT_EQ(e.Message(), path.string() + testing::Sjis(" に書き込めません"));
+  }
+  EXPECT_EQ(ReadFile(path), "[S]\r\n0=old\r\n");
+}
+
+TEST(IniFile, SaveCopyDuplicatesTheFile) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(path, "[S]\r\n0=x\r\n");
+  IniFile(path.string()).SaveCopy(".damaged");
+  EXPECT_EQ(ReadFile(dir / "a.ini.damaged"), "[S]\r\n0=x\r\n");
+}
+
+TEST(IniFile, ValueWithLineBreakIsRefused) {
+  TempDir dir;
+  IniFile file((dir / "a.ini").string());
+  EXPECT_THROW(file.WriteValue("S", "k", "a\r\n[T]"), std::invalid_argument);
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.ini"));
+}
+
+}  // namespace
+}  // namespace norvax
