@@ -1,4 +1,4 @@
-// Dialogs that record what they were asked to show.
+// Dialogs that record what they were asked to show and answer as told.
 #pragma once
 
 #include <string>
@@ -11,8 +11,16 @@ namespace norvax::fakes {
 class FakeUserDialogs : public UserDialogs {
  public:
   void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool ConfirmOkCancel(const std::string& text) override {
+    confirmations.push_back(text);
+    return confirmAnswer;
+  }
 
   std::vector<std::string> errors;
+  std::vector<std::string> messages;
+  std::vector<std::string> confirmations;
+  bool confirmAnswer = true;
 };
 
 }  // namespace norvax::fakes

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_user_dialogs.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 
@@ -15,6 +16,18 @@ void QtUserDialogs::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("ｴﾗｰ"), ToQString(text),
                   QMessageBox::Ok, parent_);
   box.exec();
+}
+
+void QtUserDialogs::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtUserDialogs::ConfirmOkCancel(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  return box.exec() == QMessageBox::Ok;
 }
 
 }  // namespace norvax

@@ -14,6 +14,8 @@ class QtUserDialogs : public UserDialogs {
   void SetParent(QWidget* parent) { parent_ = parent; }
 
   void ShowError(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  bool ConfirmOkCancel(const std::string& text) override;
 
  private:
   QWidget* parent_;

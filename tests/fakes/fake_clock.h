@@ -1,0 +1,22 @@
+// A clock that moves only when told.
+#pragma once
+
+#include "platform/clock.h"
+
+namespace norvax::fakes {
+
+class FakeClock : public Clock {
+ public:
+  uint32_t Ticks() const override { return ticks; }
+  LocalDateTime Now() const override { return now; }
+  void Sleep(uint32_t milliseconds) override {
+    ticks += milliseconds;
+    slept += milliseconds;
+  }
+
+  uint32_t ticks = 0;
+  uint64_t slept = 0;
+  LocalDateTime now{1999, 6, 10, 12, 0, 0, 0};
+};
+
+}  // namespace norvax::fakes
