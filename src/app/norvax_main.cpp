@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   QMainWindow window;
   window.setWindowTitle(QStringLiteral("NORVAX"));
   auto* list = new QListWidget(&window);
-  for (const auto& title : table.List(norvax::Column::Title)) list->addItem(norvax::ToQString(title));
+  for (const auto& title : table.List(norvax::Column::Title))
+    list->addItem(norvax::ToQString(title));
   window.setCentralWidget(list);
   window.statusBar()->showMessage(QString::fromStdString(settings.Path()));
   window.resize(320, 240);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
 #include "core/scrambler.h"
+#include "core/settings.h"
 #include "platform/cp932.h"
 #include "platform/store/ini_file.h"
 

@@ -7,9 +7,9 @@
 namespace norvax {
 
 const std::array<std::string_view, kPreferenceCount> PreferenceDefaults{
-    "1",    "1",    "0",    "0",    "1",    "0",    "0", "0", "1", "5000", "5000",
-    "5000", "5000", "5000", "5000", "0",    "0",    "0", "0", "0", "0",    "0",
-    "0",    "0",    "1",    "1",    "0",    "0",    "0", "0", "0", "@"};
+    "1",    "1",    "0",    "0",    "1", "0", "0", "0", "1", "5000", "5000",
+    "5000", "5000", "5000", "5000", "0", "0", "0", "0", "0", "0",    "0",
+    "0",    "0",    "1",    "1",    "0", "0", "0", "0", "0", "@"};
 
 void PreferenceList::ResetToDefaults() {
   values_.assign(PreferenceDefaults.begin(), PreferenceDefaults.end());

@@ -13,8 +13,8 @@
 
 namespace norvax {
 
-inline constexpr std::array<uint16_t, 16> kMultiplierTable{61,  149, 37, 212, 90, 173, 44, 239,
-                                                           118, 67,  190, 29, 155, 83, 226, 102};
+inline constexpr std::array<uint16_t, 16> kMultiplierTable{61,  149, 37,  212, 90,  173, 44,  239,
+                                                           118, 67,  190, 29,  155, 83,  226, 102};
 
 // Source of the two leading digits; carries no meaning. Set only by tests.
 using DigitSource = std::function<int()>;

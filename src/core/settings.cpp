@@ -19,15 +19,16 @@ constexpr Column kCountedColumns[] = {Column::Id,         Column::Pass,    Colum
                                       Column::Set2};
 
 constexpr Column kChecksumColumns[] = {
-    Column::Title,   Column::Id,   Column::Pass,       Column::Browser,
-    Column::Connection, Column::SetPass, Column::Set1, Column::Set2,
+    Column::Title,      Column::Id,           Column::Pass,           Column::Browser,
+    Column::Connection, Column::SetPass,      Column::Set1,           Column::Set2,
     Column::ProxyFlags, Column::ProxyServers, Column::ProxyExceptions};
 
 bool ReadSection(const ProfileFile& file, bool scrambled, std::string_view section,
                  std::vector<std::string>& list) {
   // First value of each key, as the profile functions find it.
   std::map<std::string, std::string> byKey;
-  for (auto& [key, value] : file.ReadSection(section)) byKey.try_emplace(Cp932UpperAscii(key), value);
+  for (auto& [key, value] : file.ReadSection(section))
+    byKey.try_emplace(Cp932UpperAscii(key), value);
   for (std::size_t k = 0; k < kMaxSectionValues; ++k) {
     auto it = byKey.find(std::to_string(k));
     if (it == byKey.end() || it->second == kMissing) break;
@@ -141,9 +142,9 @@ void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& 
   for (std::size_t c = 0; c < kColumnCount; ++c) {
     Column column = ColumnAt(c);
     auto values = table.List(column);
-    TransferSection(file, Info(column).scrambled ? TransferMode::WriteScrambled
-                                                 : TransferMode::WritePlain,
-                    Info(column).section, values);
+    TransferSection(
+        file, Info(column).scrambled ? TransferMode::WriteScrambled : TransferMode::WritePlain,
+        Info(column).section, values);
   }
   prefs[TableChecksum] = DecimalText(EntryChecksum(table));
   SavePreferences(file, prefs);

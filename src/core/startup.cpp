@@ -6,8 +6,8 @@
 
 namespace norvax {
 
-CommandLineResult ReadCommandLine(const std::vector<std::string>& args,
-                                  const PreferenceList& prefs, const EntryTable& table) {
+CommandLineResult ReadCommandLine(const std::vector<std::string>& args, const PreferenceList& prefs,
+                                  const EntryTable& table) {
   CommandLineResult result;
   if (args.empty() || prefs.IsOn(NoConnectNoBrowser)) return result;
   auto number = ParseDecimal(args.front());

@@ -24,8 +24,8 @@ struct CommandLineResult {
 // The first argument names the entry to launch, counted from 1; it must be decimal text
 // naming an entry that has a browser program. Further arguments are ignored; with
 // preference 7 on the command line is ignored entirely.
-CommandLineResult ReadCommandLine(const std::vector<std::string>& args,
-                                  const PreferenceList& prefs, const EntryTable& table);
+CommandLineResult ReadCommandLine(const std::vector<std::string>& args, const PreferenceList& prefs,
+                                  const EntryTable& table);
 
 // "ｺﾏﾝﾄﾞﾗｲﾝ引数 ｴﾗ-"
 std::string CommandLineErrorMessage();
@@ -35,8 +35,8 @@ struct WindowBounds {
   int top = 0;
   int width = 0;
   int height = 0;
-  int leftPanelWidth = 0;   // Panel2: title and ID columns together
-  int titleColumnWidth = 0; // Panel3: title column
+  int leftPanelWidth = 0;    // Panel2: title and ID columns together
+  int titleColumnWidth = 0;  // Panel3: title column
 };
 
 // The stored bounds to restore at start, or nothing when the design-time bounds are to be

@@ -52,8 +52,9 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 }  // namespace
 
 EncodingError::EncodingError(std::string_view field)
-    : std::runtime_error("「" + std::string(field) +
-                         "」にシフトJISで表せない文字が含まれています。その文字を除いてください。") {}
+    : std::runtime_error(
+          "「" + std::string(field) +
+          "」にシフトJISで表せない文字が含まれています。その文字を除いてください。") {}
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   return Convert("CP932", "UTF-8", utf8, std::nullopt);

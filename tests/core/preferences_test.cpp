@@ -66,7 +66,8 @@ TEST(Preferences, SaveWritesJoinedValuesAndPasswordScrambled) {
   EXPECT_EQ(section[1].first, "1");
   auto joined = UnscrambleText(section[0].second);
   ASSERT_TRUE(joined.checkOk);
-  EXPECT_EQ(joined.text, "1,1,0,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,0,0,0,0,0,0,0,0,1,1,0,0,0,0,0");
+  EXPECT_EQ(joined.text,
+            "1,1,0,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,0,0,0,0,0,0,0,0,1,1,0,0,0,0,0");
   EXPECT_EQ(UnscrambleText(section[1].second).text, "@pw,with,commas");
 }
 

@@ -118,9 +118,8 @@ TEST(LoadSettings, DamagedFilesAreRecovered) {
          v.back() = v.back() == '0' ? '1' : '0';
          s.Put("LIST01", "0", v);
        }},
-      {"a key column one value short", [](SavedFile& s) {
-         s.file.WriteSection("LIST03", {s.file.ReadSection("LIST03")[0]});
-       }},
+      {"a key column one value short",
+       [](SavedFile& s) { s.file.WriteSection("LIST03", {s.file.ReadSection("LIST03")[0]}); }},
       {"lock on without a password",
        [](SavedFile& s) {
          s.prefs[LockActive] = "1";
@@ -143,15 +142,17 @@ TEST(LoadSettings, DamagedFilesAreRecovered) {
        }},
       {"32 preferences joined (33 values)",
        [](SavedFile& s) {
-         s.Put("LIST20", "0", ScrambleText("1,1,0,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,"
-                                           "0,0,0,0,0,0,0,0,1,1,0,0,0,0,0,0",
-                                           true));
+         s.Put("LIST20", "0",
+               ScrambleText("1,1,0,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,"
+                            "0,0,0,0,0,0,0,0,1,1,0,0,0,0,0,0",
+                            true));
        }},
       {"an empty preference between two commas",
        [](SavedFile& s) {
-         s.Put("LIST20", "0", ScrambleText("1,1,,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,"
-                                           "0,0,0,0,0,0,0,0,1,1,0,0,0,0,0",
-                                           true));
+         s.Put("LIST20", "0",
+               ScrambleText("1,1,,0,1,0,0,0,1,5000,5000,5000,5000,5000,5000,0,"
+                            "0,0,0,0,0,0,0,0,1,1,0,0,0,0,0",
+                            true));
        }},
       {"entries without preferences", [](SavedFile& s) { s.Erase("LIST20"); }},
   };
@@ -235,7 +236,8 @@ TEST(LoadSettings, LongValuesReadBackWhole) {
 
 TEST(Transfer, ScrambledReadKeepsValuesBeforeAFailure) {
   fakes::MemoryProfileFile file;
-  file.WriteSection("S", {{"0", ScrambleText("a", true)}, {"1", "00FFFF"}, {"2", ScrambleText("c", false)}});
+  file.WriteSection(
+      "S", {{"0", ScrambleText("a", true)}, {"1", "00FFFF"}, {"2", ScrambleText("c", false)}});
   std::vector<std::string> list;
   EXPECT_FALSE(TransferSection(file, TransferMode::ReadScrambled, "s", list));
   EXPECT_EQ(list, std::vector<std::string>{"a"});
@@ -263,7 +265,7 @@ TEST(EntryChecksum, SumsBytesOfElevenColumnsOnly) {
   EntryTable table;
   Entry e = Entry::New();
   e[Column::Title] = "\xFF";
-  e[Column::ProxyFlags] = "000";              // 3 * 48
+  e[Column::ProxyFlags] = "000";  // 3 * 48
   e[Column::WorkDirectory] = "ignored";
   e[Column::DialProfile] = "ignored too";
   e[Column::OwnDialler] = "1";
@@ -287,7 +289,8 @@ TEST(LoadSettings, SampleFilesLoadWithoutMessage) {
     ASSERT_EQ(table.Count(), 4u);
     EXPECT_EQ(table.List(Column::DialProfile).size(), 4u);
     EXPECT_EQ(table.List(Column::Connection)[3], "/N");
-    EXPECT_EQ(table.List(Column::ProxyServers)[1], "http=proxy.example.jp:8080;ftp=proxy.example.jp:21");
+    EXPECT_EQ(table.List(Column::ProxyServers)[1],
+              "http=proxy.example.jp:8080;ftp=proxy.example.jp:21");
     EXPECT_EQ(prefs.Size(), kPreferenceCount);
   }
 }

@@ -31,9 +31,7 @@ TEST(Cp932, RefusesTextWithoutCp932Form) {
   EXPECT_EQ(Cp932ForDisplay("a😀b"), "a?b");
 }
 
-TEST(Cp932, BrokenBytesShowAsReplacement) {
-  EXPECT_EQ(Cp932ToUtf8("a\x82"), "a\xEF\xBF\xBD");
-}
+TEST(Cp932, BrokenBytesShowAsReplacement) { EXPECT_EQ(Cp932ToUtf8("a\x82"), "a\xEF\xBF\xBD"); }
 
 TEST(Cp932, CaseFoldingAndPrefixRespectDoubleByteCharacters) {
   EXPECT_EQ(Cp932UpperAscii("ab\x82\x61z"), "AB\x82\x61Z");

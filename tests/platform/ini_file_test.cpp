@@ -41,7 +41,7 @@ TEST(IniFile, ValuesReadBackExactly) {
   TempDir dir;
   IniFile file((dir / "a.ini").string());
   const std::vector<std::string> values{
-      "http=a:8080  ", "  /home/user", "\"quoted\"", "\"", "a=b=c", "", " ", "\t",
+      "http=a:8080  ",        "  /home/user",    "\"quoted\"", "\"", "a=b=c", "", " ", "\t",
       std::string(5000, 'x'), "\x83\x5C\x95\x5C"};
   KeyValues kv;
   for (std::size_t i = 0; i < values.size(); ++i) kv.emplace_back(std::to_string(i), values[i]);

@@ -33,8 +33,7 @@ std::filesystem::path ProgramDirectoryFor(const std::filesystem::path& executabl
 }
 
 std::filesystem::path ProgramDirectory() {
-  return ProgramDirectoryFor(ExecutablePath(), std::getenv("XDG_CONFIG_HOME"),
-                             std::getenv("HOME"));
+  return ProgramDirectoryFor(ExecutablePath(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 std::filesystem::path SettingsFilePath() {

@@ -64,8 +64,8 @@ std::vector<Line> SplitLines(std::string_view contents) {
     if (!trimmed.empty() && trimmed.front() == '[') {
       auto close = trimmed.find(']');
       line.isSection = true;
-      line.name = Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                          : close - 1));
+      line.name = Trim(
+          trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     } else if (auto eq = text.find('='); eq != std::string_view::npos) {
       line.isValue = true;
       line.name = Trim(text.substr(0, eq));
@@ -162,8 +162,7 @@ void IniFile::WriteSection(std::string_view section, const KeyValues& values) {
   Replace(path_, out);
 }
 
-void IniFile::WriteValue(std::string_view section, std::string_view key,
-                         std::string_view value) {
+void IniFile::WriteValue(std::string_view section, std::string_view key, std::string_view value) {
   KeyValues values = ReadSection(section);
   bool found = false;
   for (auto& [k, v] : values) {
@@ -188,7 +187,8 @@ void IniFile::Replace(const std::string& path, const std::string& contents) cons
 void ReplaceFileAtomically(const std::string& path, const std::string& contents,
                            const std::function<void()>& beforeReplace) {
   struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && (!(st.st_mode & S_IWUSR) || access(path.c_str(), W_OK) != 0)) {
+  if (stat(path.c_str(), &st) == 0 &&
+      (!(st.st_mode & S_IWUSR) || access(path.c_str(), W_OK) != 0)) {
     throw WriteError(path);
   }
   std::string temp = path + ".XXXXXX";

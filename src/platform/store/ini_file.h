@@ -15,8 +15,7 @@ class IniFile : public ProfileFile {
   std::string Path() const override { return path_; }
   KeyValues ReadSection(std::string_view section) const override;
   void WriteSection(std::string_view section, const KeyValues& values) override;
-  void WriteValue(std::string_view section, std::string_view key,
-                  std::string_view value) override;
+  void WriteValue(std::string_view section, std::string_view key, std::string_view value) override;
   void SaveCopy(std::string_view suffix) const override;
 
   // Called after the new contents are on disk in the temporary file and before the rename
