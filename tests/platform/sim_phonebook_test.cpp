@@ -1,0 +1,92 @@
+#include "platform/sim/sim_phonebook.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/memory_profile_file.h"
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+using testing::Sjis;
+
+TEST(SimPhonebook, ParsesEveryKindOfStep) {
+  struct Case {
+    const char* text;
+    std::optional<DialStepScript> step;
+  } cases[] = {
+      {"busy 800", DialStepScript{DialOutcome::Busy, 0, 800}},
+      {"NoAnswer 0", DialStepScript{DialOutcome::NoAnswer, 0, 0}},
+      {"badpassword 10", DialStepScript{DialOutcome::BadPassword, 0, 10}},
+      {"error 678 1000", DialStepScript{DialOutcome::Error, 678, 1000}},
+      {"  connect   1500 ", DialStepScript{DialOutcome::Connect, 0, 1500}},
+      {"connect", std::nullopt},
+      {"connect -1", std::nullopt},
+      {"connect 1x", std::nullopt},
+      {"connect 1 2", std::nullopt},
+      {"error 1000", std::nullopt},
+      {"error 0 10", std::nullopt},
+      {"hangup 10", std::nullopt},
+      {"busy 99999999999", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseDialStep(c.text), c.step) << c.text;
+}
+
+TEST(SimPhonebook, ReadsConnectionsInListOrderAndReportsFaults) {
+  testing::TempDir dir;
+  const std::string name = Sjis("ダイヤル");
+  testing::WriteFile(dir / "phonebook.ini",
+                     "[Connections]\r\n1=" + name +
+                         "\r\n2=Example Net\r\n3=Broken\r\n"
+                         "4=Missing\r\n5=Example Net\r\n6=NoScript\r\n"
+                         "[Connection:Example Net]\r\nPhone=03-1234-5678\r\nUser=taro\r\n"
+                         "Password=secret\r\nAttempt1=busy 800\r\nAttempt2=connect 1500\r\n"
+                         "[Connection:" +
+                         name +
+                         "]\r\nPhone=0120\r\nAttempt1=error 678 5\r\n"
+                         "[Connection:Broken]\r\nPhone=1\r\nAttempt1=ring 5\r\n"
+                         "[Connection:NoScript]\r\nPhone=1\r\n");
+  SimRemoteAccess remote((dir / "phonebook.ini").string());
+  EXPECT_EQ(remote.EnumPhonebookEntries(), (std::vector<std::string>{name, "Example Net"}));
+  EXPECT_EQ(remote.GetEntryPhoneNumber("Example Net"), "03-1234-5678");
+  EXPECT_EQ(remote.GetEntryPhoneNumber(name), "0120");
+  EXPECT_EQ(remote.GetEntryPhoneNumber("Broken"), std::nullopt);
+  EXPECT_EQ(remote.GetEntryPhoneNumber("nobody"), std::nullopt);
+  EXPECT_EQ(remote.ErrorString(678), std::nullopt);
+
+  Phonebook book = remote.Load();
+  ASSERT_EQ(book.problems.size(), 4u);
+  EXPECT_NE(book.problems[0].find("Broken: Attempt1"), std::string::npos);
+  EXPECT_NE(book.problems[1].find("Missing"), std::string::npos);
+  EXPECT_NE(book.problems[2].find("listed twice"), std::string::npos);
+  EXPECT_NE(book.problems[3].find("NoScript: no Attempt1"), std::string::npos);
+
+  const PhonebookEntry* net = book.Find("Example Net");
+  ASSERT_NE(net, nullptr);
+  EXPECT_EQ(net->user, "taro");
+  EXPECT_EQ(net->password, "secret");
+  EXPECT_EQ(net->Attempt(1).outcome, DialOutcome::Busy);
+  EXPECT_EQ(net->Attempt(2).outcome, DialOutcome::Connect);
+  EXPECT_EQ(net->Attempt(7).delayMs, 1500);  // the last step repeats
+}
+
+TEST(SimPhonebook, MissingFileIsAnEmptyBook) {
+  testing::TempDir dir;
+  SimRemoteAccess remote((dir / "phonebook.ini").string());
+  EXPECT_TRUE(remote.EnumPhonebookEntries().empty());
+  EXPECT_TRUE(remote.Load().problems.empty());
+}
+
+TEST(SimPhonebook, PhoneIsRequired) {
+  fakes::MemoryProfileFile file;
+  file.WriteValue("Connections", "1", "A");
+  file.WriteValue("Connection:A", "Attempt1", "connect 1");
+  Phonebook book = ReadPhonebook(file);
+  EXPECT_TRUE(book.entries.empty());
+  ASSERT_EQ(book.problems.size(), 1u);
+  EXPECT_EQ(book.problems[0], "A: Phone missing");
+}
+
+}  // namespace
+}  // namespace norvax
