@@ -1,0 +1,57 @@
+// Port: other programs' top-level windows, the keyboard focus and typing.
+// Captions and class names are CP932; typed text is CP932.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace norvax {
+
+// A top-level window of any program; 0 is no window.
+using WindowId = std::uint64_t;
+
+enum class Key { Enter, Tab };
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // Top-level windows of every program, topmost first.
+  virtual std::vector<WindowId> TopLevelWindows() = 0;
+
+  // The window's caption ("" when it has none or is gone). Characters without a CP932
+  // form read as "?".
+  virtual std::string Caption(WindowId window) = 0;
+
+  // The window's class name ("" when it has none or is gone).
+  virtual std::string ClassName(WindowId window) = 0;
+
+  // Id of the process that owns the window; 0 when unknown.
+  virtual std::uint32_t ProcessId(WindowId window) = 0;
+
+  virtual bool Exists(WindowId window) = 0;
+
+  // The top-level window that holds the keyboard focus; 0 when none does.
+  virtual WindowId Foreground() = 0;
+
+  // Asks for the window to be raised and given the keyboard focus. False when the request
+  // could not be made; it may take effect a little later (see Foreground).
+  virtual bool SetForeground(WindowId window) = 0;
+
+  // Types plain text into the focus of target, one character after another, and stops as
+  // soon as target no longer holds the focus. Modifier keys held down and Caps Lock do not
+  // change what arrives. Returns the number of bytes of text that were typed.
+  virtual std::size_t TypeText(WindowId target, std::string_view text) = 0;
+
+  // Presses and releases a key in target; false (nothing sent) when target has lost the
+  // focus.
+  virtual bool PressKey(WindowId target, Key key) = 0;
+
+  // Minimises (iconifies) another program's window.
+  virtual void Minimise(WindowId window) = 0;
+};
+
+}  // namespace norvax

@@ -1,0 +1,415 @@
+#include "platform/x11/x11_window_system.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/cp932.h"
+
+namespace norvax {
+namespace {
+
+// X errors on our connection (a window that vanished while we looked at it) are expected;
+// they are recorded instead of ending the program.
+std::atomic<int> lastXError{0};
+
+int RecordXError(Display*, XErrorEvent* event) {
+  lastXError = event->error_code;
+  return 0;
+}
+
+void PauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Code points of UTF-8 text; malformed bytes are skipped.
+std::vector<char32_t> CodePoints(std::string_view utf8) {
+  std::vector<char32_t> out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    if (extra < 0 || i + static_cast<std::size_t>(extra) >= utf8.size()) {
+      ++i;
+      continue;
+    }
+    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    out.push_back(cp);
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
+KeySym KeySymFor(char32_t cp) {
+  if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) return cp;
+  return 0x01000000 | cp;
+}
+
+// Number of bytes of the CP932 character at the start of text.
+std::size_t Cp932CharWidth(std::string_view text) {
+  return IsCp932LeadByte(static_cast<unsigned char>(text[0])) && text.size() > 1 ? 2 : 1;
+}
+
+}  // namespace
+
+struct X11WindowSystem::Impl {
+  Display* display = nullptr;
+  Window root = 0;
+  Atom netClientListStacking = 0, netClientList = 0, netActiveWindow = 0, netWmName = 0,
+       netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0;
+  int minKeycode = 0, maxKeycode = 0;
+
+  template <typename T>
+  std::vector<T> Property(Window w, Atom property, Atom type) {
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<T> out;
+    if (XGetWindowProperty(display, w, property, 0, 1 << 20, False, type, &actualType, &format,
+                           &count, &after, &data) == Success &&
+        data) {
+      if (actualType == type) {
+        if constexpr (sizeof(T) == 1) {
+          out.assign(data, data + count);
+        } else {
+          auto* longs = reinterpret_cast<unsigned long*>(data);
+          for (unsigned long i = 0; i < count; ++i) out.push_back(static_cast<T>(longs[i]));
+        }
+      }
+      XFree(data);
+    }
+    return out;
+  }
+
+  bool WindowManagerRuns() {
+    auto check = Property<Window>(root, netSupportingWmCheck, XA_WINDOW);
+    if (check.empty()) return false;
+    auto self = Property<Window>(check[0], netSupportingWmCheck, XA_WINDOW);
+    return !self.empty() && self[0] == check[0];
+  }
+
+  std::vector<Window> ClientList() {
+    if (!WindowManagerRuns()) return {};
+    auto stacking = Property<Window>(root, netClientListStacking, XA_WINDOW);
+    if (stacking.empty()) stacking = Property<Window>(root, netClientList, XA_WINDOW);
+    std::reverse(stacking.begin(), stacking.end());
+    return stacking;
+  }
+
+  Window Parent(Window w) {
+    Window rootReturn = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display, w, &rootReturn, &parent, &children, &n)) return 0;
+    if (children) XFree(children);
+    return parent;
+  }
+
+  // The child of the root window that contains w.
+  Window TopLevelAncestor(Window w) {
+    while (w) {
+      Window parent = Parent(w);
+      if (!parent || parent == root) return parent ? w : 0;
+      w = parent;
+    }
+    return 0;
+  }
+
+  std::string CaptionUtf8(Window w) {
+    auto name = Property<unsigned char>(w, netWmName, utf8String);
+    if (!name.empty()) return std::string(name.begin(), name.end());
+    XTextProperty text{};
+    std::string out;
+    if (XGetWMName(display, w, &text) && text.value) {
+      char** list = nullptr;
+      int count = 0;
+      if (Xutf8TextPropertyToTextList(display, &text, &list, &count) >= Success && list) {
+        if (count > 0 && list[0]) out = list[0];
+        XFreeStringList(list);
+      }
+      XFree(text.value);
+    }
+    return out;
+  }
+
+  // Keycodes and the shift level at which they give a key symbol.
+  struct KeyStroke {
+    KeyCode code = 0;
+    bool shift = false;
+  };
+
+  std::optional<KeyStroke> FindKey(KeySym sym) {
+    for (int kc = minKeycode; kc <= maxKeycode; ++kc) {
+      for (int level = 0; level < 2; ++level) {
+        if (XkbKeycodeToKeysym(display, static_cast<KeyCode>(kc), 0, level) == sym) {
+          return KeyStroke{static_cast<KeyCode>(kc), level == 1};
+        }
+      }
+    }
+    return std::nullopt;
+  }
+
+  // Keycodes without any key symbol, free to be remapped for a moment.
+  std::vector<KeyCode> SpareKeycodes() {
+    int perCode = 0;
+    int count = maxKeycode - minKeycode + 1;
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), count, &perCode);
+    std::vector<KeyCode> spare;
+    for (int i = 0; i < count && map; ++i) {
+      bool empty = true;
+      for (int j = 0; j < perCode; ++j) empty = empty && map[i * perCode + j] == NoSymbol;
+      if (empty) spare.push_back(static_cast<KeyCode>(minKeycode + i));
+    }
+    if (map) XFree(map);
+    return spare;
+  }
+
+  void Tap(KeyCode code, bool shift) {
+    KeyCode shiftCode = XKeysymToKeycode(display, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    XSync(display, False);
+  }
+
+  // Releases modifier keys held down and unlocks Caps Lock; returns whether Caps Lock was
+  // on, so that it can be locked again afterwards.
+  bool NeutraliseModifiers() {
+    char keys[32];
+    XQueryKeymap(display, keys);
+    XModifierKeymap* mods = XGetModifierMapping(display);
+    for (int i = 0; i < 8 * mods->max_keypermod; ++i) {
+      KeyCode kc = mods->modifiermap[i];
+      if (kc && (keys[kc / 8] & (1 << (kc % 8))))
+        XTestFakeKeyEvent(display, kc, False, CurrentTime);
+    }
+    XFreeModifiermap(mods);
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    bool capsLocked = state.locked_mods & LockMask;
+    if (capsLocked) Tap(XKeysymToKeycode(display, XK_Caps_Lock), false);
+    XSync(display, False);
+    return capsLocked;
+  }
+
+  void RestoreCapsLock(bool capsLocked) {
+    if (capsLocked) Tap(XKeysymToKeycode(display, XK_Caps_Lock), false);
+  }
+};
+
+X11WindowSystem::X11WindowSystem(const char* displayName) : impl_(std::make_unique<Impl>()) {
+  Display* d = XOpenDisplay(displayName);
+  if (!d) throw std::runtime_error("cannot open the X display");
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
+    XCloseDisplay(d);
+    throw std::runtime_error("the X display lacks the XTest extension");
+  }
+  XSetErrorHandler(RecordXError);
+  auto& i = *impl_;
+  i.display = d;
+  i.root = DefaultRootWindow(d);
+  i.netClientListStacking = XInternAtom(d, "_NET_CLIENT_LIST_STACKING", False);
+  i.netClientList = XInternAtom(d, "_NET_CLIENT_LIST", False);
+  i.netActiveWindow = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+  i.netWmName = XInternAtom(d, "_NET_WM_NAME", False);
+  i.netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+  i.netSupportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+  i.utf8String = XInternAtom(d, "UTF8_STRING", False);
+  XDisplayKeycodes(d, &i.minKeycode, &i.maxKeycode);
+}
+
+X11WindowSystem::~X11WindowSystem() { XCloseDisplay(impl_->display); }
+
+std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
+  auto& i = *impl_;
+  std::vector<WindowId> out;
+  auto clients = i.ClientList();
+  if (!clients.empty()) {
+    out.assign(clients.begin(), clients.end());
+    return out;
+  }
+  // No window manager: the mapped children of the root, topmost first.
+  Window rootReturn = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int n = 0;
+  if (!XQueryTree(i.display, i.root, &rootReturn, &parent, &children, &n)) return out;
+  for (unsigned int k = n; k-- > 0;) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(i.display, children[k], &attributes) &&
+        attributes.map_state == IsViewable && !attributes.override_redirect) {
+      out.push_back(children[k]);
+    }
+  }
+  if (children) XFree(children);
+  return out;
+}
+
+std::string X11WindowSystem::CaptionUtf8(WindowId window) {
+  return impl_->CaptionUtf8(static_cast<Window>(window));
+}
+
+std::string X11WindowSystem::Caption(WindowId window) {
+  return Cp932ForDisplay(CaptionUtf8(window));
+}
+
+std::string X11WindowSystem::ClassName(WindowId window) {
+  XClassHint hint{};
+  std::string out;
+  if (XGetClassHint(impl_->display, static_cast<Window>(window), &hint)) {
+    if (hint.res_class) out = hint.res_class;
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+  }
+  return Cp932ForDisplay(out);
+}
+
+std::uint32_t X11WindowSystem::ProcessId(WindowId window) {
+  auto pid =
+      impl_->Property<unsigned long>(static_cast<Window>(window), impl_->netWmPid, XA_CARDINAL);
+  return pid.empty() ? 0 : static_cast<std::uint32_t>(pid[0]);
+}
+
+bool X11WindowSystem::Exists(WindowId window) {
+  XWindowAttributes attributes{};
+  lastXError = 0;
+  bool ok = XGetWindowAttributes(impl_->display, static_cast<Window>(window), &attributes);
+  return ok && lastXError == 0;
+}
+
+WindowId X11WindowSystem::Foreground() {
+  auto& i = *impl_;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(i.display, &focus, &revert);
+  if (focus == None || focus == PointerRoot) return 0;
+  Window top = i.TopLevelAncestor(focus);
+  if (!top) return 0;
+  auto clients = i.ClientList();
+  if (clients.empty()) return top;
+  // With a window manager the top-level window is its frame: find the client inside it,
+  // or the client that holds the focus itself.
+  for (Window w = focus; w && w != i.root; w = i.Parent(w)) {
+    if (std::find(clients.begin(), clients.end(), w) != clients.end()) return w;
+  }
+  for (Window c : clients) {
+    if (i.TopLevelAncestor(c) == top) return c;
+  }
+  return 0;
+}
+
+bool X11WindowSystem::SetForeground(WindowId window) {
+  auto& i = *impl_;
+  auto w = static_cast<Window>(window);
+  if (!Exists(window)) return false;
+  lastXError = 0;
+  if (i.WindowManagerRuns()) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = w;
+    event.xclient.message_type = i.netActiveWindow;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // request from a tool acting for the user
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(i.display, i.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  } else {
+    XMapRaised(i.display, w);
+    XSetInputFocus(i.display, w, RevertToParent, CurrentTime);
+  }
+  XSync(i.display, False);
+  return lastXError == 0;
+}
+
+std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
+  auto& i = *impl_;
+  if (text.empty()) return 0;
+  if (Foreground() != target) return 0;
+  const bool capsLocked = i.NeutraliseModifiers();
+  std::vector<KeyCode> spare = i.SpareKeycodes();
+  std::size_t typed = 0;
+  while (typed < text.size()) {
+    // The next few characters, with the keys that type them; characters the keymap lacks
+    // share one change of the mapping, on spare keycodes.
+    struct Pending {
+      std::size_t bytes;
+      std::optional<Impl::KeyStroke> stroke;
+      KeySym sym;
+    };
+    std::vector<Pending> batch;
+    std::vector<KeySym> remapped;
+    std::size_t pos = typed;
+    while (pos < text.size() && batch.size() < 64) {
+      std::size_t width = Cp932CharWidth(text.substr(pos));
+      auto points = CodePoints(Cp932ToUtf8(text.substr(pos, width)));
+      KeySym sym = points.empty() || points[0] < 0x20 ? NoSymbol : KeySymFor(points[0]);
+      auto stroke = sym == NoSymbol ? std::nullopt : i.FindKey(sym);
+      if (!stroke && sym != NoSymbol) {
+        if (remapped.size() >= spare.size()) break;
+        if (std::find(remapped.begin(), remapped.end(), sym) == remapped.end())
+          remapped.push_back(sym);
+      }
+      batch.push_back({width, stroke, sym});
+      pos += width;
+    }
+    if (batch.empty()) break;  // no spare keycode at all: nothing more can be typed
+    for (std::size_t k = 0; k < remapped.size(); ++k) {
+      KeySym both[2] = {remapped[k], remapped[k]};
+      XChangeKeyboardMapping(i.display, spare[k], 2, both, 1);
+    }
+    if (!remapped.empty()) {
+      XSync(i.display, False);
+      PauseMs(kRemapPauseMs);
+    }
+    bool focusLost = false;
+    for (auto& p : batch) {
+      if (Foreground() != target) {
+        focusLost = true;
+        break;
+      }
+      if (p.stroke) {
+        i.Tap(p.stroke->code, p.stroke->shift);
+      } else if (p.sym != NoSymbol) {
+        auto at = std::find(remapped.begin(), remapped.end(), p.sym) - remapped.begin();
+        i.Tap(spare[static_cast<std::size_t>(at)], false);
+      }
+      typed += p.bytes;
+    }
+    if (!remapped.empty()) {
+      PauseMs(kRemapPauseMs);
+      for (std::size_t k = 0; k < remapped.size(); ++k) {
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(i.display, spare[k], 2, none, 1);
+      }
+      XSync(i.display, False);
+    }
+    if (focusLost) break;
+  }
+  i.RestoreCapsLock(capsLocked);
+  return typed;
+}
+
+bool X11WindowSystem::PressKey(WindowId target, Key key) {
+  auto& i = *impl_;
+  if (Foreground() != target) return false;
+  const bool capsLocked = i.NeutraliseModifiers();
+  i.Tap(XKeysymToKeycode(i.display, key == Key::Enter ? XK_Return : XK_Tab), false);
+  i.RestoreCapsLock(capsLocked);
+  return true;
+}
+
+void X11WindowSystem::Minimise(WindowId window) {
+  XIconifyWindow(impl_->display, static_cast<Window>(window), DefaultScreen(impl_->display));
+  XSync(impl_->display, False);
+}
+
+}  // namespace norvax

@@ -1,0 +1,45 @@
+// Adapter: windows of other programs on an X11 display, through Xlib, XTest and the
+// EWMH properties of the window manager when one runs.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/window_system.h"
+
+namespace norvax {
+
+class X11WindowSystem : public WindowSystem {
+ public:
+  // Opens its own connection to the display (nullptr: $DISPLAY). Throws std::runtime_error
+  // when the display cannot be opened or lacks the XTest extension.
+  explicit X11WindowSystem(const char* displayName = nullptr);
+  ~X11WindowSystem() override;
+  X11WindowSystem(const X11WindowSystem&) = delete;
+  X11WindowSystem& operator=(const X11WindowSystem&) = delete;
+
+  std::vector<WindowId> TopLevelWindows() override;
+  std::string Caption(WindowId window) override;
+  std::string ClassName(WindowId window) override;
+  std::uint32_t ProcessId(WindowId window) override;
+  bool Exists(WindowId window) override;
+  WindowId Foreground() override;
+  bool SetForeground(WindowId window) override;
+  std::size_t TypeText(WindowId target, std::string_view text) override;
+  bool PressKey(WindowId target, Key key) override;
+  void Minimise(WindowId window) override;
+
+  // The caption as UTF-8, for the program's own use.
+  std::string CaptionUtf8(WindowId window);
+
+  // Pause given to the server and the receiving program after the keyboard mapping
+  // changed, before and after typing through a remapped key.
+  static constexpr int kRemapPauseMs = 30;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace norvax

@@ -1,0 +1,141 @@
+#include "platform/x11/x11_window_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/cp932.h"
+#include "x11_env.h"
+
+namespace norvax {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::WaitUntil;
+using testing::XServer;
+
+const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
+
+// One X server per window-manager setting, shared by the tests of that setting.
+class X11WindowSystemTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    server_ = std::make_unique<XServer>(GetParam());
+    windows_ = std::make_unique<X11WindowSystem>(server_->Display().c_str());
+  }
+
+  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption) {
+    auto target = std::make_unique<ChildProcess>(
+        std::vector<std::string>{NORVAX_TYPE_TARGET, caption}, server_->Env());
+    return target;
+  }
+
+  WindowId WaitForWindow(const std::string& captionUtf8) {
+    WindowId found = 0;
+    WaitUntil(
+        [&] {
+          for (auto w : windows_->TopLevelWindows()) {
+            if (windows_->CaptionUtf8(w) == captionUtf8) found = w;
+          }
+          return found != 0;
+        },
+        10s);
+    return found;
+  }
+
+  bool Activate(WindowId w) {
+    return windows_->SetForeground(w) && WaitUntil([&] { return windows_->Foreground() == w; }, 5s);
+  }
+
+  // The last report of a field before the target prints `until`.
+  static std::string LastReport(ChildProcess& target, const std::string& field,
+                                const std::string& until) {
+    std::string last;
+    while (auto line = target.ReadLine(5s)) {
+      if (*line == until) break;
+      if (line->rfind(field + ":", 0) == 0) last = line->substr(field.size() + 1);
+    }
+    return last;
+  }
+
+  std::unique_ptr<XServer> server_;
+  std::unique_ptr<X11WindowSystem> windows_;
+};
+
+TEST_P(X11WindowSystemTest, FindsWindowsByCaptionClassAndProcess) {
+  auto target = StartTarget(kCaption);
+  WindowId w = WaitForWindow(kCaption);
+  ASSERT_NE(w, 0u);
+  EXPECT_EQ(windows_->Caption(w), Sjis(kCaption));
+  EXPECT_EQ(windows_->ProcessId(w), static_cast<std::uint32_t>(target->Pid()));
+  EXPECT_FALSE(windows_->ClassName(w).empty());
+  EXPECT_TRUE(windows_->Exists(w));
+  target->Kill();
+  EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
+  EXPECT_EQ(windows_->Caption(w), "");
+}
+
+TEST_P(X11WindowSystemTest, TypesJapaneseTextTabAndEnterExactly) {
+  auto target = StartTarget(kCaption);
+  WindowId w = WaitForWindow(kCaption);
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(Activate(w));
+  const std::string id = "user01@Example.JP ~!#$%&'()=|{}[]<>?_";
+  const std::string pass = "ﾊﾟｽﾜｰﾄﾞ秘密の合言葉ａｂｃ①";
+  EXPECT_EQ(windows_->TypeText(w, Sjis(id)), Sjis(id).size());
+  EXPECT_TRUE(windows_->PressKey(w, Key::Tab));
+  EXPECT_EQ(windows_->TypeText(w, Sjis(pass)), Sjis(pass).size());
+  EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
+  std::string first, second;
+  while (auto line = target->ReadLine(5s)) {
+    if (*line == "enter") break;
+    if (line->rfind("1:", 0) == 0) first = line->substr(2);
+    if (line->rfind("2:", 0) == 0) second = line->substr(2);
+  }
+  EXPECT_EQ(first, id);
+  EXPECT_EQ(second, pass);
+}
+
+TEST_P(X11WindowSystemTest, CapsLockDoesNotChangeWhatArrives) {
+  auto target = StartTarget("caps");
+  WindowId w = WaitForWindow("caps");
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(Activate(w));
+  ASSERT_EQ(system(("DISPLAY=" + server_->Display() + " xdotool key Caps_Lock").c_str()), 0);
+  EXPECT_EQ(windows_->TypeText(w, "abcXYZ"), 6u);
+  EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
+  EXPECT_EQ(LastReport(*target, "1", "enter"), "abcXYZ");
+}
+
+TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {
+  auto first = StartTarget("first");
+  auto second = StartTarget("second");
+  WindowId a = WaitForWindow("first");
+  WindowId b = WaitForWindow("second");
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  ASSERT_TRUE(Activate(a));
+  EXPECT_EQ(windows_->TypeText(b, "secret"), 0u);
+  EXPECT_FALSE(windows_->PressKey(b, Key::Enter));
+  // What a receives proves the keyboard still works and b's text never went there.
+  EXPECT_EQ(windows_->TypeText(a, "ok"), 2u);
+  EXPECT_TRUE(windows_->PressKey(a, Key::Enter));
+  EXPECT_EQ(LastReport(*first, "1", "enter"), "ok");
+}
+
+TEST_P(X11WindowSystemTest, TopLevelListHoldsEveryProgramsWindow) {
+  auto first = StartTarget("one");
+  auto second = StartTarget("two");
+  WindowId a = WaitForWindow("one");
+  WindowId b = WaitForWindow("two");
+  auto all = windows_->TopLevelWindows();
+  EXPECT_NE(std::find(all.begin(), all.end(), a), all.end());
+  EXPECT_NE(std::find(all.begin(), all.end(), b), all.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManager, X11WindowSystemTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "matchbox" : "none"; });
+
+}  // namespace
+}  // namespace norvax

@@ -1,0 +1,36 @@
+// A small login dialog for typing tests: two fields and a default button. It reports on
+// stdout every change of a field ("1:<text>" / "2:<text>") and "enter" when the default
+// button is pressed. The caption is the first argument.
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QDialog dialog;
+  dialog.setWindowTitle(argc > 1 ? QString::fromUtf8(argv[1]) : QStringLiteral("target"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* first = new QLineEdit(&dialog);
+  auto* second = new QLineEdit(&dialog);
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  ok->setDefault(true);
+  layout->addWidget(first);
+  layout->addWidget(second);
+  layout->addWidget(ok);
+  auto report = [](const char* field, const QString& text) {
+    std::printf("%s:%s\n", field, text.toUtf8().constData());
+    std::fflush(stdout);
+  };
+  QObject::connect(first, &QLineEdit::textChanged, [&](const QString& t) { report("1", t); });
+  QObject::connect(second, &QLineEdit::textChanged, [&](const QString& t) { report("2", t); });
+  QObject::connect(ok, &QPushButton::clicked, [] {
+    std::printf("enter\n");
+    std::fflush(stdout);
+  });
+  dialog.show();
+  first->setFocus();
+  return app.exec();
+}

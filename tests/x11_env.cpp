@@ -1,0 +1,149 @@
+#include "x11_env.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace norvax::testing {
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+            int stdoutFd, int closeFd) {
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+  for (const auto& extra : extraEnv) {
+    auto name = extra.substr(0, extra.find('=') + 1);
+    std::erase_if(envStrings, [&](const std::string& s) { return s.rfind(name, 0) == 0; });
+    envStrings.push_back(extra);
+  }
+  std::vector<char*> args, env;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (auto& e : envStrings) env.push_back(e.data());
+  env.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+  if (closeFd >= 0) posix_spawn_file_actions_addclose(&actions, closeFd);
+  pid_t pid = -1;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+  return pid;
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 200; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& extraEnv) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  pid_ = Spawn(argv, extraEnv, fds[1], fds[0]);
+  close(fds[1]);
+  out_ = fds[0];
+}
+
+ChildProcess::~ChildProcess() {
+  Kill();
+  if (out_ >= 0) close(out_);
+}
+
+void ChildProcess::Kill() {
+  Stop(pid_);
+  pid_ = -1;
+}
+
+std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    auto nl = buffer_.find('\n');
+    if (nl != std::string::npos) {
+      std::string line = buffer_.substr(0, nl);
+      buffer_.erase(0, nl + 1);
+      return line;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char chunk[4096];
+    ssize_t n = read(out_, chunk, sizeof chunk);
+    if (n <= 0) return std::nullopt;
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool ChildProcess::WaitForLine(const std::string& expected, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    auto line = ReadLine(left);
+    if (!line) return false;
+    if (*line == expected) return true;
+  }
+  return false;
+}
+
+XServer::XServer(bool windowManager) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  // Xvfb writes the display number it chose to the given descriptor once it is ready.
+  int childFd = dup(fds[1]);  // without O_CLOEXEC, so Xvfb inherits it
+  xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(childFd), "-screen", "0", "1024x768x24",
+                 "-nolisten", "tcp"},
+                {}, -1, fds[0]);
+  close(childFd);
+  close(fds[1]);
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  char c;
+  while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
+  display_ = ":" + number;
+  if (windowManager) {
+    wm_.emplace(std::vector<std::string>{"matchbox-window-manager", "-use_titlebar", "no"}, Env());
+  }
+}
+
+XServer::~XServer() {
+  wm_.reset();
+  Stop(xvfb_);
+}
+
+std::vector<std::string> XServer::Env() const {
+  return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null"};
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+}  // namespace norvax::testing

@@ -1,0 +1,55 @@
+// Test environment for code that talks to an X server: a private Xvfb (optionally with a
+// window manager) and child programs whose output the test reads.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvax::testing {
+
+// A child process with its stdout on a pipe; killed when the object goes.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  // The next line of output, or nothing when none arrives within timeout.
+  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+  // Reads lines until one equals expected; false on timeout.
+  bool WaitForLine(const std::string& expected, std::chrono::milliseconds timeout);
+  void Kill();
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffer_;
+};
+
+// Xvfb on a free display number, with matchbox-window-manager when asked.
+class XServer {
+ public:
+  explicit XServer(bool windowManager);
+  ~XServer();
+  const std::string& Display() const { return display_; }
+  // Environment entries for children that use this display with Qt's X11 platform.
+  std::vector<std::string> Env() const;
+
+ private:
+  std::string display_;
+  pid_t xvfb_ = -1;
+  std::optional<ChildProcess> wm_;
+};
+
+// Polls condition until it holds or timeout passes (real time: the X server and the
+// programs under test run on their own).
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+}  // namespace norvax::testing
