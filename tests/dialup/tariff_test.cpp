@@ -1,0 +1,285 @@
+#include "dialup/tariff.h"
+
+#include <gtest/gtest.h>
+
+namespace norvax {
+namespace {
+
+ParsedProfile Profile() { return ParseProfile("0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;"); }
+
+TEST(Holidays, ClassifyDay) {
+  auto holidays = LoadHolidays();
+  ASSERT_EQ(holidays.rows.size(), 15u);
+  using namespace day_flag;
+  struct Case {
+    int y, m, d, flags;
+  } cases[] = {
+      {1999, 6, 10, 0},                     // Thursday
+      {1999, 6, 12, kSaturday},             //
+      {1999, 6, 13, kSunday},               //
+      {1999, 11, 3, kHoliday},              // Wednesday holiday
+      {1998, 5, 4, kSubstitute},            // Monday after Sunday 3 May
+      {1995, 1, 16, kSubstitute},           // Monday after Sunday 15 January
+      {1999, 5, 4, kHoliday},               // Tuesday 4 May
+      {1999, 3, 21, kSunday | kEquinox},    // computed equinox
+      {1999, 3, 22, 0},                     // Monday: 21 March is not in the table
+      {1999, 3, 20, kSaturday | kHoliday},  // table day, not the equinox that year
+      {2000, 3, 20, kHoliday | kEquinox},   // Monday: 19 March is no holiday
+      {2012, 9, 22, kSaturday | kEquinox},  //
+      {2012, 9, 24, kSubstitute},           // Monday after the table's 23 September
+      {2001, 1, 1, kHoliday},               // Monday 1 January: 31 December no holiday
+      {1999, 2, 1, 0},                      // Monday after 31 January
+      {2001, 1, 2, 0},                      //
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClassifyDay(holidays, c.y, c.m, c.d), c.flags) << c.y << "/" << c.m << "/" << c.d;
+  }
+  EXPECT_TRUE(IsHolidayBefore(holidays, 1999, 1, 2));
+  EXPECT_FALSE(IsHolidayBefore(holidays, 1999, 1, 1));
+  EXPECT_FALSE(IsHolidayBefore(holidays, 1999, 3, 1));
+  EXPECT_THROW(ClassifyDay(holidays, 1582, 10, 10), EJuliusError);
+}
+
+struct PhoneCase {
+  const char* name;
+  DateTime start, end;
+  int32_t late, lateSeconds, day, daySeconds, holiday, holidaySeconds;
+  char flatRate;
+  PhoneCharges expected;
+};
+
+TEST(Tariff, PhoneChargeByBand) {
+  auto holidays = LoadHolidays();
+  // 1999/06/10 is a Thursday, 1999/06/12 a Saturday, 1999/01/01 a holiday.
+  PhoneCase cases[] = {
+      {"one unit",
+       {1999, 6, 10, 10, 0, 0},
+       {1999, 6, 10, 10, 2, 59},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {10, 0}},
+      {"second unit starts",
+       {1999, 6, 10, 10, 0, 0},
+       {1999, 6, 10, 10, 3, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {20, 0}},
+      {"band 2 of length 0",
+       {1999, 6, 10, 20, 58, 0},
+       {1999, 6, 10, 21, 30, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {120, 0}},
+      {"late band rounded up",
+       {1999, 6, 10, 7, 55, 0},
+       {1999, 6, 10, 8, 10, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {50, 0}},
+      {"late rounding covers the end",
+       {1999, 6, 10, 7, 30, 0},
+       {1999, 6, 10, 8, 3, 20},
+       30,
+       2400,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {30, 0}},
+      {"flat rate over midnight",
+       {1999, 6, 10, 23, 30, 0},
+       {1999, 6, 11, 0, 30, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '1',
+       {0, 160}},
+      {"late night without flat rate",
+       {1999, 6, 10, 23, 30, 0},
+       {1999, 6, 11, 0, 30, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {160, 0}},
+      {"saturday daytime",
+       {1999, 6, 12, 10, 0, 0},
+       {1999, 6, 12, 10, 10, 0},
+       10,
+       240,
+       10,
+       180,
+       20,
+       300,
+       '0',
+       {60, 0}},
+      {"new year night",
+       {1999, 1, 1, 23, 30, 0},
+       {1999, 1, 2, 0, 10, 0},
+       10,
+       240,
+       99,
+       1,
+       99,
+       1,
+       '0',
+       {110, 0}},
+      {"21:00 exactly",
+       {1999, 6, 10, 20, 0, 0},
+       {1999, 6, 10, 21, 0, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {210, 0}},
+      {"23:00 into late night",
+       {1999, 6, 10, 22, 59, 0},
+       {1999, 6, 10, 23, 1, 0},
+       10,
+       240,
+       10,
+       180,
+       10,
+       180,
+       '0',
+       {20, 0}},
+      {"late night to next day's band 5 and 6",
+       {1999, 6, 11, 23, 0, 0},
+       {1999, 6, 12, 21, 10, 0},
+       10,
+       240,
+       10,
+       180,
+       20,
+       600,
+       '1',
+       {10 + 1560 + 40, 1350}},
+  };
+  for (auto& c : cases) {
+    ParsedProfile p = Profile();
+    p.lateFee = c.late;
+    p.lateSeconds = c.lateSeconds;
+    p.dayFee = c.day;
+    p.daySeconds = c.daySeconds;
+    p.holidayFee = c.holiday;
+    p.holidaySeconds = c.holidaySeconds;
+    p.flatRate = c.flatRate;
+    EXPECT_EQ(PhoneCharge(c.start, c.end, p, holidays), c.expected) << c.name;
+  }
+}
+
+TEST(Tariff, PhoneChargeRejectsAZeroUnitItNeeds) {
+  auto holidays = LoadHolidays();
+  ParsedProfile p = Profile();
+  p.lateSeconds = 0;
+  EXPECT_EQ(PhoneCharge({1999, 6, 10, 10, 0, 0}, {1999, 6, 10, 10, 1, 0}, p, holidays),
+            (PhoneCharges{10, 0}));
+  EXPECT_THROW(PhoneCharge({1999, 6, 10, 2, 0, 0}, {1999, 6, 10, 2, 1, 0}, p, holidays),
+               ProfileError);
+}
+
+TEST(Tariff, BillingPeriod) {
+  struct Case {
+    int y, m, d, startDay;
+    const char* start;
+  } cases[] = {
+      {1999, 5, 3, 1, "1999/05/01"},   {1999, 1, 3, 20, "1998/12/20"},
+      {1999, 5, 3, 20, "1999/04/20"},  {1999, 5, 20, 20, "1999/05/20"},
+      {1999, 3, 30, 31, "1999/02/31"}, {1999, 3, 31, 31, "1999/03/31"},
+      {2000, 1, 31, 31, "2000/01/31"}, {2000, 1, 30, 31, "1999/12/31"},
+  };
+  for (const auto& c : cases) {
+    auto period = BillingPeriod(c.y, c.m, c.d, c.startDay);
+    EXPECT_EQ(period.start, c.start);
+    EXPECT_EQ(period.key, std::string(c.start).substr(0, 7));
+  }
+}
+
+TEST(Tariff, CumulativeSurvival) {
+  struct Case {
+    int32_t cumulative;
+    int day, startDay;
+    const char* lastDate;
+    const char* dateText;
+    bool survives;
+  } cases[] = {
+      {100, 10, 1, "1999/05/03", "1999/05/10", true},    // same period
+      {100, 10, 1, "1999/04/30", "1999/05/10", false},   // last call in the previous period
+      {0, 10, 1, "1999/05/03", "1999/05/10", false},     // nothing to keep
+      {100, 20, 20, "1999/05/20", "1999/05/20", false},  // the start day always starts afresh
+      {100, 3, 20, "1998/12/25", "1999/01/03", true},    // January wrap
+      {100, 3, 20, "1998/12/19", "1999/01/03", false},
+      {100, 10, 1, "ERROR@@", "1999/05/10", true},  // text comparison, as stored
+  };
+  for (const auto& c : cases) {
+    Date d;
+    ASSERT_TRUE(ParseDateText(c.dateText, d));
+    auto period = BillingPeriod(d.year, d.month, d.day, c.startDay);
+    EXPECT_EQ(
+        CumulativeSurvives(c.cumulative, c.day, c.startDay, c.lastDate, period.start, c.dateText),
+        c.survives)
+        << c.lastDate << " " << c.dateText;
+  }
+}
+
+TEST(Tariff, ProviderCharge) {
+  struct Case {
+    const char* name;
+    int32_t baseMinutes, baseFee, unitSeconds, unitFee, cap, cumulative, duration, expected;
+  } cases[] = {
+      {"61 s at 10 yen per minute", 0, 0, 60, 10, 0, 0, 61, 20},
+      {"only the part past the allowance", 10, 0, 60, 10, 0, 500, 200, 20},
+      {"within the allowance", 10, 0, 60, 10, 0, 300, 300, 0},
+      {"allowance used up before", 10, 0, 60, 10, 0, 700, 30, 10},
+      {"no unit seconds", 0, 0, 0, 10, 0, 0, 500, 0},
+      {"no unit fee", 0, 0, 60, 0, 0, 0, 500, 0},
+      {"cap cuts the charge", 0, 1990, 60, 10, 2000, 0, 180, 10},
+      {"cap reached by the metered bill", 0, 0, 60, 10, 2000, 12000, 180, 0},
+      {"cap reached by the base fee", 0, 2000, 60, 10, 2000, 0, 180, 0},
+      // Still inside the allowance before the call: nothing metered counts toward the cap.
+      {"cap with allowance not yet used", 10, 1990, 60, 10, 2000, 590, 100, 10},
+      {"cap with much allowance left", 100, 1000, 60, 10, 1100, 0, 7200, 100},
+  };
+  for (const auto& c : cases) {
+    ParsedProfile p = Profile();
+    p.baseMinutes = c.baseMinutes;
+    p.baseFee = c.baseFee;
+    p.unitSeconds = c.unitSeconds;
+    p.unitFee = c.unitFee;
+    p.cap = c.cap;
+    EXPECT_EQ(ProviderCharge(c.duration, c.cumulative, p), c.expected) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace norvax
