@@ -1,6 +1,8 @@
 // Program-wide state owned by the main window for the whole run.
 #pragma once
 
+#include <string>
+
 #include "core/entry_table.h"
 #include "core/preferences.h"
 #include "core/startup.h"
@@ -45,6 +47,8 @@ struct ProgramState {
   EntryTable table;
   PreferenceList prefs;
   MainState main;
+  // Caption of the window that last received an ID or password (CP932).
+  std::string lastTargetCaption;
 };
 
 }  // namespace norvax

@@ -1,8 +1,14 @@
 #include "core/startup.h"
 
 #include "core/decimal.h"
+#include "core/password_lock.h"
+#include "core/program_state.h"
 #include "core/settings.h"
+#include "launch/launch.h"
+#include "platform/clock.h"
 #include "platform/cp932.h"
+#include "platform/profile_file.h"
+#include "platform/user_dialogs.h"
 
 namespace norvax {
 
@@ -50,6 +56,79 @@ void SaveAtExit(ProfileFile& file, const EntryTable& table, PreferenceList& pref
   prefs[TitleColumnWidth] = DecimalText(bounds.titleColumnWidth);
   prefs[TableChecksum] = DecimalText(EntryChecksum(table));
   SavePreferences(file, prefs);
+}
+
+StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::string>& args,
+                    int screenWidth, int screenHeight, PasswordPrompt& prompt) {
+  MainState& main = state.main;
+  main.timerBusy = false;
+  main.watchThreadRunning = false;
+  main.startAborted = false;
+  state.table.Clear();
+  state.prefs.Clear();
+  try {
+    LoadSettings(ports.settings, state.table, state.prefs, ports.dialogs);
+  } catch (const WriteError& e) {
+    // The table and preferences are already reset; the program runs on and the next save
+    // tries the file again.
+    ports.dialogs.ShowError(e.Message());
+  }
+
+  StartupPlan plan;
+  if (state.prefs.IsOn(LockStart) &&
+      !PassLock(prompt, ports.dialogs, state.prefs, StartCaptionForVerify())) {
+    main.startAborted = true;
+    plan.abandoned = true;
+    return plan;
+  }
+  plan.showTargetCaption = state.prefs.IsOn(ShowTargetCaption);
+  plan.alwaysOnTop = state.prefs.IsOn(AlwaysOnTop);
+  plan.bounds = StoredWindowBounds(state.prefs, screenWidth, screenHeight);
+
+  main.commandLineEntry = kNoCommandLineEntry;
+  CommandLineResult command = ReadCommandLine(args, state.prefs, state.table);
+  if (command.error) {
+    ports.dialogs.ShowError(CommandLineErrorMessage());
+    plan.abandoned = true;
+    return plan;
+  }
+  main.commandLineEntry = command.entry;
+  main.minimisedAtStart = command.entry != kNoCommandLineEntry;
+  plan.minimised = main.minimisedAtStart;
+  main.waitWindowShown = false;
+  main.mainWindowHidden = false;
+  return plan;
+}
+
+void LaunchAtStart(ProgramState& state, Ports& ports) {
+  if (state.main.commandLineEntry == kNoCommandLineEntry) return;
+  state.main.currentEntry = state.main.commandLineEntry;
+  LaunchEntry(state, ports, state.main.commandLineEntry);
+}
+
+bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void()>& processEvents,
+                   int rounds, uint32_t intervalMs) {
+  for (int i = 0; i < rounds; ++i) {
+    processEvents();
+    if (!main.watchThreadRunning) return true;
+    clock.Sleep(intervalMs);
+  }
+  return !main.watchThreadRunning;
+}
+
+void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
+              const std::function<void()>& requestWorkerStop,
+              const std::function<void()>& processEvents) {
+  if (state.main.watchThreadRunning) {
+    requestWorkerStop();
+    WaitForWorker(state.main, ports.clock, processEvents, 600, 100);
+  }
+  try {
+    SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);
+  } catch (const WriteError& e) {
+    ports.dialogs.ShowError(e.Message());
+  }
+  state.main.timerEnabled = false;
 }
 
 }  // namespace norvax

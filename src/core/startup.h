@@ -1,6 +1,8 @@
 // Rules of the program's start and end that do not depend on windows.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +13,12 @@
 namespace norvax {
 
 class ProfileFile;
+class Clock;
+class UserDialogs;
+class PasswordPrompt;
+struct ProgramState;
+struct MainState;
+struct Ports;
 
 inline constexpr int kNoCommandLineEntry = 999;
 
@@ -49,5 +57,35 @@ std::optional<WindowBounds> StoredWindowBounds(const PreferenceList& prefs, int 
 // bounds and the table's checksum in the preferences and saves them. Throws WriteError.
 void SaveAtExit(ProfileFile& file, const EntryTable& table, PreferenceList& prefs,
                 const WindowBounds& bounds, bool startAborted);
+
+// What the main window does with itself once the start-up rules have run.
+struct StartupPlan {
+  // Start-up was abandoned: the application ends and the main window is never shown.
+  bool abandoned = false;
+  bool showTargetCaption = false;  // Panel5
+  bool alwaysOnTop = false;
+  std::optional<WindowBounds> bounds;  // nothing: keep the design-time bounds
+  bool minimised = false;              // start minimised, restored by the user
+};
+
+// The start-up rules, in order: reset of the main state, load of the settings (with its
+// recovery from a damaged file), the start lock, Panel5, staying on top, the window bounds
+// and the command line. The caller then fills the columns and calls LaunchAtStart.
+StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::string>& args,
+                    int screenWidth, int screenHeight, PasswordPrompt& prompt);
+
+// The launch of the entry named on the command line, if any.
+void LaunchAtStart(ProgramState& state, Ports& ports);
+
+// Waits for the worker thread: up to rounds times, processes pending events, stops as soon
+// as the worker has ended, otherwise lets intervalMs pass. True when the worker ended.
+bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void()>& processEvents,
+                   int rounds, uint32_t intervalMs);
+
+// The shut-down rules: asks a running worker to stop and waits for it at most 60 seconds
+// while processing events, then the save at exit. A failed save is reported to the user.
+void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
+              const std::function<void()>& requestWorkerStop,
+              const std::function<void()>& processEvents);
 
 }  // namespace norvax

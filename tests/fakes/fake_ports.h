@@ -1,0 +1,22 @@
+// Every port as a fake, bundled the way the program hands them around.
+#pragma once
+
+#include "core/program_state.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_help.h"
+#include "fakes/fake_remote_access.h"
+#include "fakes/fake_user_dialogs.h"
+#include "fakes/memory_profile_file.h"
+
+namespace norvax::fakes {
+
+struct FakePorts {
+  MemoryProfileFile settings;
+  FakeUserDialogs dialogs;
+  FakeHelp help;
+  FakeRemoteAccess remote;
+  FakeClock clock;
+  Ports ports{settings, dialogs, help, remote, clock};
+};
+
+}  // namespace norvax::fakes
