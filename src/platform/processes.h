@@ -1,0 +1,42 @@
+// Port: starting other programs and watching them end. Command lines are CP932.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvax {
+
+// A started program; 0 is none.
+using ProcessHandle = std::int64_t;
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // Starts a program from a command line (program path, optionally followed by arguments,
+  // split as a shell splits words, quotes included; no shell runs), in directory when it is
+  // not empty. 0 when the program could not be started.
+  virtual ProcessHandle Start(const std::string& commandLine, const std::string& directory) = 0;
+
+  // Process id of a started program, for finding its windows.
+  virtual std::uint32_t ProcessId(ProcessHandle process) = 0;
+
+  // Waits at most timeoutMs for the program to end; true when it has ended.
+  virtual bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) = 0;
+
+  // Lets go of a started program; it keeps running.
+  virtual void Close(ProcessHandle process) = 0;
+
+  // Asks the desktop to open a file, folder or address with its usual program; false when
+  // that could not be started.
+  virtual bool ShellOpen(const std::string& target) = 0;
+};
+
+// The words of a command line as a POSIX shell splits them: blanks separate words; single
+// quotes keep everything; double quotes keep everything but \" \\ \$ \`; a backslash
+// outside quotes keeps the next character. Nothing when a quote is left open.
+std::optional<std::vector<std::string>> SplitCommandLine(const std::string& commandLine);
+
+}  // namespace norvax

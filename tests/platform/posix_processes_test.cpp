@@ -1,0 +1,61 @@
+#include "platform/posix/posix_processes.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+TEST(SplitCommandLine, SplitsAsAShellWould) {
+  using Words = std::vector<std::string>;
+  struct Case {
+    std::string line;
+    std::optional<Words> words;
+  } cases[] = {
+      {"/usr/bin/firefox", Words{"/usr/bin/firefox"}},
+      {"  firefox   --new-window  http://a/  ", Words{"firefox", "--new-window", "http://a/"}},
+      {"'/opt/My Browser/run' \"a \\\"b\\\" $x\"", Words{"/opt/My Browser/run", "a \"b\" $x"}},
+      {"a\\ b c''d \"\"", Words{"a b", "cd", ""}},
+      {"\"C:\\Program Files\\x.exe\"", Words{"C:\\Program Files\\x.exe"}},
+      {"'open", std::nullopt},
+      {"\"open", std::nullopt},
+      {"", Words{}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+}
+
+TEST(PosixProcesses, StartsInTheDirectoryAndSeesTheEnd) {
+  testing::TempDir dir;
+  PosixProcesses processes;
+  auto marker = dir / "here";
+  ProcessHandle p = processes.Start("sh -c 'pwd > here'", dir.Path().string());
+  ASSERT_NE(p, 0);
+  EXPECT_TRUE(processes.WaitForExit(p, 10000));
+  EXPECT_TRUE(processes.WaitForExit(p, 0)) << "an ended program stays ended";
+  EXPECT_EQ(testing::ReadFile(marker), dir.Path().string() + "\n");
+  processes.Close(p);
+}
+
+TEST(PosixProcesses, RunningProgramIsWaitedForInSlices) {
+  PosixProcesses processes;
+  ProcessHandle p = processes.Start("sleep 30", "");
+  ASSERT_NE(p, 0);
+  EXPECT_EQ(processes.ProcessId(p), static_cast<std::uint32_t>(p));
+  EXPECT_FALSE(processes.WaitForExit(p, 20));
+  kill(static_cast<pid_t>(p), SIGTERM);
+  EXPECT_TRUE(processes.WaitForExit(p, 10000));
+}
+
+TEST(PosixProcesses, FailuresToStartReturnNoProcess) {
+  testing::TempDir dir;
+  PosixProcesses processes;
+  EXPECT_EQ(processes.Start("/nonexistent/browser", ""), 0);
+  EXPECT_EQ(processes.Start("true", (dir / "missing").string()), 0);
+  EXPECT_EQ(processes.Start("'unclosed", ""), 0);
+  EXPECT_EQ(processes.Start("   ", ""), 0);
+}
+
+}  // namespace
+}  // namespace norvax
