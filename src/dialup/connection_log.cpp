@@ -1,0 +1,203 @@
+#include "dialup/connection_log.h"
+
+#include <cstdio>
+
+#include "core/decimal.h"
+#include "dialup/log_move.h"
+#include "dialup/tariff.h"
+#include "platform/cp932.h"
+
+namespace norvax {
+namespace {
+
+constexpr const char* kDateKey = "Date";
+constexpr const char* kCumulativeKey = "RuikeiTime";
+
+// The fourteen fields of a log line.
+constexpr const char kLogRecordFormat[] =
+    "%10.10s,\"%-8.20s\",%8.8s,%.4d,%.4d,%.4d,%.4d,\"%-8.20s\",%.2d,%.4d,%-7.7s,%-1.10s,%.5d,%4.4x";
+
+// The longest prefix of text whose quoted form (each double quote doubled) fits in
+// maxBytes, never ending inside a double-byte character; returned in quoted form, so the
+// field reads back as written.
+std::string QuotedPrefix(std::string_view text, std::size_t maxBytes) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    if (i + width > text.size()) break;
+    std::size_t quoted = text[i] == '"' ? 2 : width;
+    if (out.size() + quoted > maxBytes) break;
+    if (text[i] == '"') {
+      out += "\"\"";
+    } else {
+      out.append(text.substr(i, width));
+    }
+    i += width;
+  }
+  return out;
+}
+
+int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
+}  // namespace
+
+LogState ReadLogState(const ProfileFile& stateFile, const std::string& entryName) {
+  LogState state;
+  state.lastDate = stateFile.ReadString(entryName, kDateKey, kMissingStateValue);
+  std::string cumulative = stateFile.ReadString(entryName, kCumulativeKey, kMissingStateValue);
+  // A missing or unreadable count starts the month afresh.
+  state.cumulative = ParseDecimal(cumulative).value_or(0);
+  return state;
+}
+
+void WriteLogState(ProfileFile& stateFile, const std::string& entryName, const LogState& state) {
+  auto section = stateFile.ReadSection(entryName);
+  auto set = [&section](const char* key, const std::string& value) {
+    for (auto& [k, v] : section) {
+      if (SameProfileName(k, key)) {
+        v = value;
+        return;
+      }
+    }
+    section.emplace_back(key, value);
+  };
+  set(kDateKey, state.lastDate);
+  set(kCumulativeKey, DecimalText(state.cumulative));
+  stateFile.WriteSection(entryName, section);
+}
+
+ComposedLogLine ComposeLogLine(const LoggedConnection& c, const ParsedProfile& profile,
+                               const LogState& before, const HolidayList& holidays) {
+  std::string dateText = DateText(c.start);
+  auto period = BillingPeriod(c.start.year, c.start.month, c.start.day, profile.startDay);
+  int32_t cumulative = before.cumulative;
+  if (!CumulativeSurvives(cumulative, c.start.day, profile.startDay, before.lastDate, period.start,
+                          dateText)) {
+    cumulative = 0;
+  }
+  std::string timeText = TimeText(c.start);
+  int32_t newCumulative = Wrap(static_cast<int64_t>(cumulative) + c.duration);
+  int32_t provider = ProviderCharge(c.duration, cumulative, profile);
+  PhoneCharges phone = PhoneCharge(c.start, c.end, profile, holidays);
+  std::string_view number = profile.phone;
+  if (!number.empty() && number[0] == 'P') number.remove_prefix(1);
+
+  std::string name = QuotedPrefix(c.entryName, 20);
+  std::string numberText = QuotedPrefix(number, 20);
+  std::string key = period.key;
+  int needed = std::snprintf(nullptr, 0, kLogRecordFormat, dateText.c_str(), name.c_str(),
+                             timeText.c_str(), c.duration, provider, phone.phone, phone.flat,
+                             numberText.c_str(), Wrap(static_cast<int64_t>(c.attempts) - 1),
+                             profile.baseFee, key.c_str(), " ", newCumulative, 0u);
+  std::string line(static_cast<std::size_t>(needed) + 1, '\0');
+  std::snprintf(line.data(), line.size(), kLogRecordFormat, dateText.c_str(), name.c_str(),
+                timeText.c_str(), c.duration, provider, phone.phone, phone.flat, numberText.c_str(),
+                Wrap(static_cast<int64_t>(c.attempts) - 1), profile.baseFee, key.c_str(), " ",
+                newCumulative, 0u);
+  line.resize(static_cast<std::size_t>(needed));
+  return {line, {dateText, newCumulative}};
+}
+
+int32_t DurationSeconds(uint32_t startTick, uint32_t endTick) {
+  return static_cast<int32_t>(static_cast<uint32_t>(endTick - startTick) / 1000);
+}
+
+void WriteLogLine(ProfileFile& stateFile, FileStore& files, const HolidayList& holidays,
+                  const LoggedConnection& connection, const ParsedProfile& profile) {
+  if (connection.start == DateTime{}) return;  // no connection came up
+  LogState before = ReadLogState(stateFile, connection.entryName);
+  auto composed = ComposeLogLine(connection, profile, before, holidays);
+  RecoverLogMove(files);
+  WriteLogState(stateFile, connection.entryName, composed.state);
+  LogFile log(files);
+  log.WriteLine(composed.line);
+  log.Close();
+}
+
+bool LogFile::OpenForReading() {
+  reader_ = files_.OpenLines(kLogFileName);
+  return reader_ != nullptr;
+}
+
+bool LogFile::ReadLine(std::string& line) { return reader_ && reader_->ReadLine(line); }
+
+void LogFile::WriteLine(std::string_view line) {
+  std::string data(line);
+  data += "\r\n";
+  files_.Append(kLogFileName, data);
+}
+
+std::optional<std::vector<std::string>> ReadLogLines(FileStore& files) {
+  RecoverLogMove(files);
+  LogFile log(files);
+  if (!log.OpenForReading()) return std::nullopt;
+  std::vector<std::string> lines;
+  std::string line;
+  while (log.ReadLine(line) && !line.empty()) lines.push_back(line);
+  log.Close();
+  return lines;
+}
+
+void SplitLogLine(std::string_view line, std::vector<std::string>& fields) {
+  fields.clear();
+  if (line.size() > 4095) line = line.substr(0, 4095);
+  // A NUL ends the text, as it would a C string.
+  if (auto nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  std::size_t p = 0;
+  const std::size_t n = line.size();
+  while (p < n && blank(line[p])) ++p;
+  while (p < n) {
+    std::string field;
+    if (line[p] == '"') {
+      ++p;
+      while (p < n) {
+        if (line[p] == '"') {
+          if (p + 1 < n && line[p + 1] == '"') {
+            field += '"';
+            p += 2;
+            continue;
+          }
+          ++p;
+          break;
+        }
+        std::size_t width =
+            IsCp932LeadByte(static_cast<unsigned char>(line[p])) && p + 1 < n ? 2 : 1;
+        field.append(line.substr(p, width));
+        p += width;
+      }
+    } else {
+      std::size_t start = p;
+      while (p < n && !blank(line[p]) && line[p] != ',') ++p;
+      field.assign(line.substr(start, p - start));
+    }
+    fields.push_back(std::move(field));
+    while (p < n && blank(line[p])) ++p;
+    if (p < n && line[p] == ',') {
+      do {
+        ++p;
+      } while (p < n && blank(line[p]));
+    }
+  }
+}
+
+std::vector<std::string> SplitLogLine(std::string_view line) {
+  std::vector<std::string> fields;
+  SplitLogLine(line, fields);
+  return fields;
+}
+
+int32_t LogNumberField(const std::vector<std::string>& fields, std::size_t number,
+                       int64_t lineNumber) {
+  std::optional<int32_t> value;
+  if (number >= 1 && number <= fields.size()) value = ParseDecimal(fields[number - 1]);
+  if (!value) {
+    throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
+                         Sjis(" 行目が読めません (項目 ") +
+                         DecimalText(static_cast<int64_t>(number)) + ")");
+  }
+  return *value;
+}
+
+}  // namespace norvax

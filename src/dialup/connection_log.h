@@ -1,0 +1,105 @@
+// The connection log NORVA.LOG, its per-connection state file NORVALOG.INI, and the line
+// that ends every logged connection.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialup/dates.h"
+#include "dialup/dial_profile.h"
+#include "dialup/holidays.h"
+#include "platform/file_store.h"
+#include "platform/profile_file.h"
+
+namespace norvax {
+
+inline constexpr const char* kLogFileName = "NORVA.LOG";
+inline constexpr const char* kLogStateFileName = "NORVALOG.INI";
+inline constexpr const char* kLogArchiveName = "NORVALOG.OLD";
+inline constexpr const char* kLogTempName = "NORVALOG.TMP";
+
+// The value a missing key of the state file reads as.
+inline constexpr const char* kMissingStateValue = "ERROR@@";
+
+// Per connection: the start date of the last logged call and the connection seconds of the
+// current billing month.
+struct LogState {
+  std::string lastDate = kMissingStateValue;
+  int32_t cumulative = 0;
+  bool operator==(const LogState&) const = default;
+};
+
+LogState ReadLogState(const ProfileFile& stateFile, const std::string& entryName);
+// Throws WriteError when the state file cannot be written.
+void WriteLogState(ProfileFile& stateFile, const std::string& entryName, const LogState& state);
+
+// One connection to log.
+struct LoggedConnection {
+  std::string entryName;  // CP932
+  DateTime start;
+  DateTime end;
+  int32_t duration = 0;  // whole seconds
+  int32_t attempts = 1;
+};
+
+struct ComposedLogLine {
+  std::string line;  // without the line end
+  LogState state;    // to store after the call
+};
+
+// The log line of a connection and the state that follows it, from the state before it.
+ComposedLogLine ComposeLogLine(const LoggedConnection& connection, const ParsedProfile& profile,
+                               const LogState& before, const HolidayList& holidays);
+
+// Whole seconds between two tick counts of the millisecond clock (which wraps at 2^32).
+int32_t DurationSeconds(uint32_t startTick, uint32_t endTick);
+
+// Appends the line of a connection to the log and updates the state file: the state first
+// (a failed state write throws WriteError and writes no line), then the line, flushed. A
+// log move left unfinished is completed before the line is appended.
+void WriteLogLine(ProfileFile& stateFile, FileStore& files, const HolidayList& holidays,
+                  const LoggedConnection& connection, const ParsedProfile& profile);
+
+// Sequential access to the log, one open file at a time.
+class LogFile {
+ public:
+  explicit LogFile(FileStore& files) : files_(files) {}
+  // False when the log does not exist (nothing is opened).
+  bool OpenForReading();
+  // False at the end of the log.
+  bool ReadLine(std::string& line);
+  // Appends one line and its line end, flushed to disk.
+  void WriteLine(std::string_view line);
+  void Close() { reader_.reset(); }
+
+ private:
+  FileStore& files_;
+  std::unique_ptr<LineReader> reader_;
+};
+
+// The lines of the log up to the first empty line; nothing when there is no log.
+std::optional<std::vector<std::string>> ReadLogLines(FileStore& files);
+
+// Splits a log line into its fields: blanks (characters up to the space) separate fields
+// as commas do, a field in double quotes runs to the closing quote with two double quotes
+// standing for one. Only the first 4095 characters count.
+void SplitLogLine(std::string_view line, std::vector<std::string>& fields);
+std::vector<std::string> SplitLogLine(std::string_view line);
+
+// A line that lacks a field or holds text where a number belongs. what() is CP932.
+class LogFormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Field `number` (from 1) of a split line as an integer; throws LogFormatError naming
+// lineNumber (from 1) when it is missing or not a number.
+int32_t LogNumberField(const std::vector<std::string>& fields, std::size_t number,
+                       int64_t lineNumber);
+
+}  // namespace norvax

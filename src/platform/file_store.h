@@ -1,0 +1,60 @@
+// Port: the plain files of the program directory (the connection log, its archive and the
+// temporary file of a log move), addressed by file name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace norvax {
+
+// A file could not be read or written. what() is a UTF-8 description naming the file and
+// the system's reason; Message() is the same as CP932 text for a message box.
+class FileError : public std::runtime_error {
+ public:
+  FileError(const std::string& path, const std::string& reason);
+  std::string Message() const;
+};
+
+// Reads a text file line by line; the line end (LF, or CR LF) is not part of the line.
+class LineReader {
+ public:
+  virtual ~LineReader() = default;
+  // False at the end of the file. Throws FileError when reading fails.
+  virtual bool ReadLine(std::string& line) = 0;
+};
+
+class FileStore {
+ public:
+  virtual ~FileStore() = default;
+
+  // Full path of a file, for messages (UTF-8).
+  virtual std::string PathOf(std::string_view name) const = 0;
+
+  virtual bool Exists(std::string_view name) const = 0;
+
+  // Size in bytes; nothing when the file does not exist.
+  virtual std::optional<uint64_t> Size(std::string_view name) const = 0;
+
+  // Nothing when the file does not exist; throws FileError when it cannot be opened.
+  virtual std::unique_ptr<LineReader> OpenLines(std::string_view name) const = 0;
+
+  // Adds data at the end, creating the file when missing. The data is on disk when this
+  // returns.
+  virtual void Append(std::string_view name, std::string_view data) = 0;
+
+  // Replaces the whole file in one step: a reader sees the old or the new contents, never
+  // a mix, even when the program is killed half-way.
+  virtual void Replace(std::string_view name, std::string_view data) = 0;
+
+  // Cuts the file to size bytes when it is longer; does nothing otherwise.
+  virtual void Truncate(std::string_view name, uint64_t size) = 0;
+
+  // Removes the file; a missing file is fine.
+  virtual void Remove(std::string_view name) = 0;
+};
+
+}  // namespace norvax

@@ -1,0 +1,171 @@
+#include "platform/posix/posix_file_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace norvax {
+namespace {
+
+[[noreturn]] void Fail(const std::string& path) { throw FileError(path, std::strerror(errno)); }
+
+void WriteAll(int fd, std::string_view data, const std::string& path) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(path);
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+class FileLineReader : public LineReader {
+ public:
+  FileLineReader(int fd, std::string path) : fd_(fd), path_(std::move(path)), buffer_(1 << 16) {}
+  ~FileLineReader() override { ::close(fd_); }
+
+  bool ReadLine(std::string& line) override {
+    line.clear();
+    for (;;) {
+      if (pos_ == end_) {
+        if (eof_) return !line.empty() || pendingLine_ ? Finish(line) : false;
+        ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          Fail(path_);
+        }
+        pos_ = 0;
+        end_ = static_cast<std::size_t>(n);
+        if (n == 0) eof_ = true;
+        continue;
+      }
+      const char* start = buffer_.data() + pos_;
+      const void* lf = std::memchr(start, '\n', end_ - pos_);
+      if (lf) {
+        std::size_t count = static_cast<const char*>(lf) - start;
+        line.append(start, count);
+        pos_ += count + 1;
+        pendingLine_ = false;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return true;
+      }
+      line.append(start, end_ - pos_);
+      pendingLine_ = true;
+      pos_ = end_;
+    }
+  }
+
+ private:
+  bool Finish(std::string& line) {
+    pendingLine_ = false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  }
+
+  int fd_;
+  std::string path_;
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  bool pendingLine_ = false;
+};
+
+}  // namespace
+
+std::string PosixFileStore::PathOf(std::string_view name) const {
+  return (folder_ / std::string(name)).string();
+}
+
+bool PosixFileStore::Exists(std::string_view name) const {
+  struct stat st;
+  return ::stat(PathOf(name).c_str(), &st) == 0;
+}
+
+std::optional<uint64_t> PosixFileStore::Size(std::string_view name) const {
+  struct stat st;
+  if (::stat(PathOf(name).c_str(), &st) != 0) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+std::unique_ptr<LineReader> PosixFileStore::OpenLines(std::string_view name) const {
+  std::string path = PathOf(name);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return nullptr;
+    Fail(path);
+  }
+  return std::make_unique<FileLineReader>(fd, path);
+}
+
+void PosixFileStore::Append(std::string_view name, std::string_view data) {
+  std::string path = PathOf(name);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) Fail(path);
+  try {
+    WriteAll(fd, data, path);
+    if (::fsync(fd) != 0) Fail(path);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  if (::close(fd) != 0) Fail(path);
+}
+
+void PosixFileStore::Replace(std::string_view name, std::string_view data) {
+  std::string path = PathOf(name);
+  std::string temp = path + ".new";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) Fail(temp);
+  try {
+    WriteAll(fd, data, temp);
+    if (::fsync(fd) != 0) Fail(temp);
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
+  }
+  if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+    int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    Fail(path);
+  }
+  SyncFolder(folder_);
+}
+
+void PosixFileStore::Truncate(std::string_view name, uint64_t size) {
+  auto current = Size(name);
+  if (!current || *current <= size) return;
+  std::string path = PathOf(name);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) Fail(path);
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0 || ::fsync(fd) != 0) {
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+    Fail(path);
+  }
+  ::close(fd);
+}
+
+void PosixFileStore::Remove(std::string_view name) {
+  std::string path = PathOf(name);
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(path);
+  SyncFolder(folder_);
+}
+
+}  // namespace norvax
