@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/posix/posix_file_store.h"
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+std::vector<std::string> Lines(FileStore& files, const char* name) {
+  std::vector<std::string> lines;
+  auto reader = files.OpenLines(name);
+  if (!reader) return lines;
+  std::string line;
+  while (reader->ReadLine(line)) lines.push_back(line);
+  return lines;
+}
+
+TEST(PosixFileStore, ReadsLinesWithAnyLineEnd) {
+  testing::TempDir dir;
+  PosixFileStore files(dir.Path());
+  EXPECT_EQ(files.OpenLines("missing"), nullptr);
+  EXPECT_FALSE(files.Size("missing"));
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", {}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+      {std::string(100000, 'x') + "\r\ny", {std::string(100000, 'x'), "y"}},
+  };
+  for (const auto& c : cases) {
+    testing::WriteFile(dir / "f", c.text);
+    EXPECT_EQ(Lines(files, "f"), c.lines);
+    EXPECT_EQ(files.Size("f"), c.text.size());
+  }
+}
+
+TEST(PosixFileStore, AppendReplaceTruncateRemove) {
+  testing::TempDir dir;
+  PosixFileStore files(dir.Path());
+  files.Append("log", "a\r\n");
+  files.Append("log", "b\r\n");
+  EXPECT_EQ(testing::ReadFile(dir / "log"), "a\r\nb\r\n");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  files.Truncate("log", 3);
+  EXPECT_EQ(testing::ReadFile(dir / "log"), "a\r\n");
+  files.Truncate("log", 100);  // never grows
+  EXPECT_EQ(files.Size("log"), 3u);
+  files.Replace("log", "new");
+  EXPECT_EQ(testing::ReadFile(dir / "log"), "new");
+  EXPECT_FALSE(std::filesystem::exists(dir / "log.new"));
+  files.Remove("log");
+  EXPECT_FALSE(files.Exists("log"));
+  files.Remove("log");
+  EXPECT_EQ(files.PathOf("x"), (dir / "x").string());
+}
+
+TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {
+  testing::TempDir dir;
+  PosixFileStore missingFolder(dir / "no-such-folder");
+  EXPECT_THROW(missingFolder.Append("log", "x"), FileError);
+  EXPECT_THROW(missingFolder.Replace("log", "x"), FileError);
+  EXPECT_FALSE(missingFolder.Exists("log"));
+
+  PosixFileStore files(dir.Path());
+  std::filesystem::create_directories(dir / "busy" / "inside");
+  try {
+    files.Replace("busy", "new");
+    FAIL();
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("busy"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "busy.new"));
+  EXPECT_THROW(files.Append("busy", "x"), FileError);
+}
+
+}  // namespace
+}  // namespace norvax
