@@ -90,3 +90,31 @@ TEST(SimPhonebook, PhoneIsRequired) {
 
 }  // namespace
 }  // namespace norvax
+
+namespace norvax {
+namespace {
+
+// The example of the user documentation, comment line included.
+TEST(SimPhonebook, DocumentedExampleReads) {
+  testing::TempDir dir;
+  testing::WriteFile(
+      dir / "phonebook.ini",
+      Sjis("[Connections]\n1=Example Net\n2=ダイヤルテスト\n\n"
+           "[Connection:Example Net]\nPhone=03-1234-5678\nUser=taro\n"
+           "Password=secret\n"
+           "; one line per dial attempt; attempts after the last repeat the last one\n"
+           "Attempt1=busy 800\nAttempt2=noanswer 2000\nAttempt3=connect 1500\n\n"
+           "[Connection:ダイヤルテスト]\nPhone=0120-000-000\nUser=hanako\n"
+           "Password=pass\nAttempt1=error 678 500\nAttempt2=badpassword 300\n"
+           "Attempt3=connect 1000\n"));
+  SimRemoteAccess remote((dir / "phonebook.ini").string());
+  Phonebook book = remote.Load();
+  EXPECT_TRUE(book.problems.empty());
+  ASSERT_EQ(book.entries.size(), 2u);
+  EXPECT_EQ(book.entries[1].name, Sjis("ダイヤルテスト"));
+  EXPECT_EQ(book.entries[0].attempts.size(), 3u);
+  EXPECT_EQ(book.entries[1].Attempt(1).errorCode, 678);
+}
+
+}  // namespace
+}  // namespace norvax
