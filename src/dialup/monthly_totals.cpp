@@ -47,25 +47,27 @@ bool TotalsBuilder::Add(std::string_view line) {
   return true;
 }
 
-MonthlyTotalsResult ComputeMonthlyTotals(FileStore& files) {
+MonthlyTotalsResult TotalsOfLines(LineReader& reader) {
   MonthlyTotalsResult result;
-  RecoverLogMove(files);
-  LogFile log(files);
-  if (!log.OpenForReading()) return result;
   result.logExists = true;
   TotalsBuilder builder;
   std::string line;
-  while (log.ReadLine(line) && !line.empty()) {
+  while (reader.ReadLine(line) && !line.empty()) {
     if (!builder.Add(line)) {
-      log.Close();
       result.overflow = true;
       return result;
     }
   }
-  log.Close();
   result.lines = builder.Lines();
   result.groups = std::move(builder.Groups());
   return result;
+}
+
+MonthlyTotalsResult ComputeMonthlyTotals(FileStore& files) {
+  RecoverLogMove(files);
+  auto reader = files.OpenLines(kLogFileName);
+  if (!reader) return {};
+  return TotalsOfLines(*reader);
 }
 
 std::string TotalTimeText(int32_t seconds) {

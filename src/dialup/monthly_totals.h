@@ -52,6 +52,8 @@ class TotalsBuilder {
 
 // Reads the log up to its first empty line and totals it.
 MonthlyTotalsResult ComputeMonthlyTotals(FileStore& files);
+// The same over lines from any reader (logExists is set).
+MonthlyTotalsResult TotalsOfLines(LineReader& reader);
 
 // "%.2d:%.2d:%.2d" of hours (not limited to 24), minutes and seconds.
 std::string TotalTimeText(int32_t seconds);

@@ -86,5 +86,116 @@ TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {
   EXPECT_EQ(missing.out, "ok entries=0\n");
 }
 
+TEST(Norvaxctl, DayAndEquinox) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* out;
+  } cases[] = {
+      {"day 2000/01/01", 0, "jdn=2451545 weekday=7 flags=6\n"},
+      {"day 1998/05/04", 0, "jdn=2450938 weekday=2 flags=16\n"},
+      {"day 1582/10/04", 0, "jdn=2299160 weekday=5 flags=0\n"},
+      {"day 1999/03/21", 0, "jdn=2451259 weekday=1 flags=33\n"},
+      {"day 1582/10/10", 1, ""},
+      {"day 1999/02/29", 2, ""},
+      {"day 1999-01-01", 2, ""},
+      {"equinox 1999", 0, "vernal=1999/03/21 autumnal=1999/09/23\n"},
+      {"equinox 2024", 0, "vernal=2024/03/20 autumnal=2024/09/22\n"},
+      {"equinox x", 2, ""},
+  };
+  for (const auto& c : cases) {
+    auto result = Ctl(c.args);
+    EXPECT_EQ(result.status, c.status) << c.args;
+    EXPECT_EQ(result.out, c.out) << c.args;
+  }
+  EXPECT_EQ(Ctl("day 1582/10/10").err, "1582/10/5-10/14は存在しません。\n");
+}
+
+TEST(Norvaxctl, Logline) {
+  const std::string profile =
+      "--profile '1;10;30;0311223344;0;1;600;2000;60;10;3000;20;10;180;10;180;10;240;1;'";
+  auto first = Ctl("logline " + profile +
+                   " --entry 'ﾌﾟﾛﾊﾞｲﾀﾞ' --start '1999/06/10 04:19:00' --end '1999/06/10 06:16:22'"
+                   " --attempts 3 --state-date 1999/06/07 --state-seconds 42240");
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out,
+            "1999/06/10,\"ﾌﾟﾛﾊﾞｲﾀﾞ\",04:19:00,7042,0000,0000,0300,\"0311223344\",02,2000,1999/05, "
+            ",49282,0000\nDate=1999/06/10 RuikeiTime=49282\n");
+  // Without a state both keys are missing: the month starts afresh.
+  auto fresh = Ctl("logline " + profile +
+                   " --entry A --start '1999/06/10 04:19:00' --end '1999/06/10 04:20:00'");
+  EXPECT_EQ(fresh.out,
+            "1999/06/10,\"A       \",04:19:00,0060,0000,0000,0010,\"0311223344\",00,2000,1999/05, "
+            ",00060,0000\nDate=1999/06/10 RuikeiTime=60\n");
+  for (const char* bad :
+       {"logline --entry A --start '1999/06/10 04:19:00' --end '1999/06/10 04:20:00'",
+        "logline --profile 1 --entry A --start '1999/06/10 04:19:00' --end "
+        "'1999/06/10 04:18:00'",
+        "logline --profile 1 --entry A --start 1999/06/10 --end 1999/06/10"}) {
+    EXPECT_EQ(Ctl(bad).status, 2) << bad;
+  }
+  auto badProfile =
+      Ctl("logline --profile '0;20;' --entry A --start '1999/06/10 04:19:00' --end "
+          "'1999/06/10 04:20:00'");
+  EXPECT_EQ(badProfile.status, 1);
+  EXPECT_FALSE(badProfile.err.empty());
+}
+
+TEST(Norvaxctl, Totals) {
+  testing::TempDir dir;
+  auto sample = Ctl("totals " + testing::SamplePath("NORVA.LOG").string());
+  EXPECT_EQ(sample.status, 0);
+  EXPECT_EQ(sample.out.substr(0, sample.out.find('\n')),
+            "1999/03,ProviderA,09:28:37,0,2000,230,1300");
+  EXPECT_NE(sample.out.find("\nlines=76 groups=7\n"), std::string::npos);
+
+  std::string log;
+  for (int i = 0; i <= 2000; ++i) {
+    log += "1999/05/03,\"c" + std::to_string(i) +
+           "\",10:00:00,0010,0000,0010,0000,\"1\",00,0000,1999/05, ,00010,0000\r\n";
+  }
+  testing::WriteFile(dir / "big.log", log);
+  auto over = Ctl("totals " + (dir / "big.log").string());
+  EXPECT_EQ(over.status, 1);
+  EXPECT_EQ(over.out, "");
+  EXPECT_EQ(over.err, "norvaxctl: 合計件数オーバー。ログを移動して下さい。\n");
+  EXPECT_EQ(Ctl("totals " + (dir / "none.log").string()).status, 1);
+}
+
+TEST(Norvaxctl, LogShowAndMove) {
+  testing::TempDir dir;
+  auto sample = testing::ReadFile(testing::SamplePath("NORVA.LOG"));
+  testing::WriteFile(dir / "NORVA.LOG", sample);
+  const std::string d = " " + dir.Path().string();
+  auto show = Ctl("log show" + d);
+  EXPECT_EQ(show.status, 0);
+  EXPECT_EQ(show.out.substr(0, show.out.find('\n')),
+            "1999/03/25\tProviderA\t22:32:00\t1:04:49\t0\t90\t100\t0311223344\t1");
+  EXPECT_NE(show.out.find("\nlines=76\n"), std::string::npos);
+
+  testing::WriteFile(dir / "no", "n\n");
+  auto refused = Ctl("log move --before 1999/04/30" + d + " < " + (dir / "no").string());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("1999/04/30以前のログを移動します。"), std::string::npos);
+  EXPECT_EQ(testing::ReadFile(dir / "NORVA.LOG"), sample);
+
+  auto future = Ctl("log move --before 2999/01/01 --yes" + d);
+  EXPECT_EQ(future.status, 1);
+  EXPECT_EQ(future.err, "norvaxctl: 2999/01/01は未来日付です。\n");
+
+  auto moved = Ctl("log move --before 1999/04/30 --yes" + d);
+  EXPECT_EQ(moved.status, 0) << moved.err;
+  EXPECT_EQ(moved.out, "moved=37 kept=39\n");
+  EXPECT_EQ(
+      testing::ReadFile(dir / "NORVA.LOG").size() + testing::ReadFile(dir / "NORVALOG.OLD").size(),
+      sample.size());
+
+  testing::TempDir empty;
+  auto none = Ctl("log move --before 1999/04/30 --yes " + empty.Path().string());
+  EXPECT_EQ(none.err, "norvaxctl: ログファイルがありません。\n");
+  EXPECT_EQ(Ctl("log show " + empty.Path().string()).out, "lines=0\n");
+  EXPECT_EQ(Ctl("log move --before 1999/4/30" + d).status, 2);
+}
+
 }  // namespace
 }  // namespace norvax
