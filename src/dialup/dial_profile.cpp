@@ -167,14 +167,15 @@ std::optional<SettingsFailure> ApplyConnectionSettings(const ConnectionSettings&
   if (auto failure = CheckChargeSettings(s)) return failure;
   auto f = SplitProfile(profileText);
   f.resize(std::max(f.size(), kProfileFieldCount));
-  f[0] = s.checkBox1 ? "1" : "0";
+  auto flag = [](bool on) { return std::string(1, on ? '1' : '0'); };
+  f[0] = flag(s.checkBox1);
   f[1] = s.edit[1];
   f[2] = s.edit[2];
-  f[3] = s.edit[3].empty() ? " " : s.edit[3];
-  f[4] = s.radioButton1 ? "1" : "0";
-  f[5] = s.checkBox2 ? "1" : "0";
+  f[3] = s.edit[3].empty() ? std::string(1, ' ') : s.edit[3];
+  f[4] = flag(s.radioButton1);
+  f[5] = flag(s.checkBox2);
   for (int i = 4; i <= 15; ++i) f[static_cast<std::size_t>(i + 2)] = s.edit[i];
-  f[18] = s.checkBox3 ? "1" : "0";
+  f[18] = flag(s.checkBox3);
   profileText = JoinProfile(f);
   return std::nullopt;
 }
