@@ -70,6 +70,9 @@ TForm4::TForm4(PreferenceList& prefs, PromptFactory prompts, UserDialogs& dialog
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");
   PageControl1->setGeometry(0, 0, 353, 265);
+  // All five tabs fit side by side, as narrow as their texts allow.
+  PageControl1->setUsesScrollButtons(false);
+  PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
   auto page = [this](const char* name, const char* title) {
     auto* w = new QWidget;
     w->setObjectName(name);
@@ -103,17 +106,17 @@ TForm4::TForm4(PreferenceList& prefs, PromptFactory prompts, UserDialogs& dialog
   check(1, TabSheet1, "終了時のｳｲﾝﾄﾞｳ位置を保持する", 12, 10);
   check(2, TabSheet1, "常に手前に表示", 12, 32);
   check(19, TabSheet1, "ID､PASSをセットしたｳｨﾝﾄﾞｳｷｬﾌﾟｼｮﾝを表示", 12, 54);
-  GroupBox1 = Group(TabSheet1, "GroupBox1", "起動時のｳｲﾝﾄﾞｳｻｲｽﾞ", QRect(12, 80, 100, 70));
+  GroupBox1 = Group(TabSheet1, "GroupBox1", "起動時のｳｲﾝﾄﾞｳｻｲｽﾞ", QRect(12, 80, 164, 44));
   radio(1, GroupBox1, "通常", 10, 20);
-  radio(2, GroupBox1, "最小化", 10, 42);
-  GroupBox2 = Group(TabSheet1, "GroupBox2", "IDの表示方法", QRect(120, 80, 108, 90));
-  radio(3, GroupBox2, "そのまま表示", 8, 20);
-  radio(4, GroupBox2, "＊を表示", 8, 42);
-  radio(5, GroupBox2, "ﾒｲﾝのみ＊を表示", 8, 64);
-  GroupBox3 = Group(TabSheet1, "GroupBox3", "ﾊﾟｽﾜ-ﾄﾞの表示方法", QRect(234, 80, 108, 90));
-  radio(6, GroupBox3, "そのまま表示", 8, 20);
-  radio(7, GroupBox3, "＊を表示", 8, 42);
-  radio(8, GroupBox3, "ﾒｲﾝのみ＊を表示", 8, 64);
+  radio(2, GroupBox1, "最小化", 80, 20);
+  GroupBox2 = Group(TabSheet1, "GroupBox2", "IDの表示方法", QRect(12, 130, 160, 86));
+  radio(3, GroupBox2, "そのまま表示", 10, 20);
+  radio(4, GroupBox2, "＊を表示", 10, 40);
+  radio(5, GroupBox2, "ﾒｲﾝのみ＊を表示", 10, 60);
+  GroupBox3 = Group(TabSheet1, "GroupBox3", "ﾊﾟｽﾜ-ﾄﾞの表示方法", QRect(180, 130, 160, 86));
+  radio(6, GroupBox3, "そのまま表示", 10, 20);
+  radio(7, GroupBox3, "＊を表示", 10, 40);
+  radio(8, GroupBox3, "ﾒｲﾝのみ＊を表示", 10, 60);
 
   // Page 2: password.
   GroupBox4 = Group(TabSheet2, "GroupBox4", "登録ｳｲﾝﾄﾞｳをﾊﾞｽﾜ-ﾄﾞﾛｯｸする", QRect(12, 12, 324, 64));
