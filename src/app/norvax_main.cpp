@@ -1,36 +1,45 @@
 // norvax: the desktop program.
 #include <QApplication>
-#include <QListWidget>
-#include <QMainWindow>
-#include <QStatusBar>
+#include <string>
+#include <vector>
 
-#include "core/settings.h"
+#include "core/main_window.h"
+#include "core/program_state.h"
+#include "platform/cp932.h"
+#include "platform/posix/system_clock.h"
 #include "platform/program_directory.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/program_icon.h"
+#include "platform/qt/qt_help.h"
 #include "platform/qt/qt_user_dialogs.h"
+#include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
+#include "windows/password_dialog.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
+  QApplication::setWindowIcon(norvax::ProgramIcon());
+  norvax::InstallProgramFonts();
 
+  const auto directory = norvax::ProgramDirectory();
   norvax::IniFile settings(norvax::SettingsFilePath().string());
-  norvax::EntryTable table;
-  norvax::PreferenceList prefs;
   norvax::QtUserDialogs dialogs;
-  try {
-    norvax::LoadSettings(settings, table, prefs, dialogs);
-  } catch (const norvax::WriteError& e) {
-    dialogs.ShowError(e.Message());
-  }
+  norvax::QtHelp help(directory / "NORVAX.HLP");
+  norvax::SimRemoteAccess remote((directory / norvax::kPhonebookFileName).string());
+  norvax::SystemClock clock;
+  norvax::Ports ports{settings, dialogs, help, remote, clock};
+  norvax::ProgramState state;
 
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("NORVAX"));
-  auto* list = new QListWidget(&window);
-  for (const auto& title : table.List(norvax::Column::Title))
-    list->addItem(norvax::ToQString(title));
-  window.setCentralWidget(list);
-  window.statusBar()->showMessage(QString::fromStdString(settings.Path()));
-  window.resize(320, 240);
-  window.show();
-  return app.exec();
+  // The command line arrives in the locale's encoding (UTF-8); the program works in CP932.
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(norvax::Cp932ForDisplay(argv[i]));
+
+  norvax::TForm1 form(state, ports);
+  dialogs.SetParent(&form);
+  norvax::QtPasswordPrompt prompt(nullptr);
+  int rc = 0;
+  if (form.Start(args, prompt)) rc = QApplication::exec();
+  form.FormDestroy();
+  return rc;
 }

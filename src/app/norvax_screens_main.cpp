@@ -1,0 +1,167 @@
+// norvax_screens: opens each window of the program with the data of a program directory
+// and saves a picture of it, one PNG per window. Used by scripts/screenshots.
+//
+//   norvax_screens PROGRAM_DIR OUT_DIR [WINDOW...]
+//
+// To add a window, add a line to Screens() below.
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFrame>
+#include <QLabel>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/main_window.h"
+#include "core/program_state.h"
+#include "core/settings.h"
+#include "platform/cp932.h"
+#include "platform/posix/system_clock.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/program_icon.h"
+#include "platform/qt/qt_help.h"
+#include "platform/sim/sim_phonebook.h"
+#include "platform/store/ini_file.h"
+#include "platform/user_dialogs.h"
+#include "windows/version_window.h"
+#include "windows/wait_window.h"
+
+namespace norvax {
+namespace {
+
+// Messages go to the terminal instead of boxes nobody would close.
+class PrintedDialogs : public UserDialogs {
+ public:
+  void ShowError(const std::string& text) override {
+    std::fprintf(stderr, "error: %s\n", Cp932ToUtf8(text).c_str());
+  }
+  void ShowMessage(const std::string& text) override {
+    std::fprintf(stderr, "message: %s\n", Cp932ToUtf8(text).c_str());
+  }
+  bool ConfirmOkCancel(const std::string& text) override {
+    ShowMessage(text);
+    return true;
+  }
+};
+
+struct Context {
+  std::filesystem::path directory;
+  ProgramState& state;
+  Ports& ports;
+  QtHelp& help;
+};
+
+struct Screen {
+  const char* name;
+  // Creates and shows the window; the caller takes the picture and then deletes it.
+  std::function<QWidget*(Context&)> open;
+};
+
+std::vector<Screen> Screens() {
+  return {
+      {"main",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm1(c.state, c.ports);
+         w->Panel5->setVisible(c.state.prefs.IsOn(ShowTargetCaption));
+         w->FillEntryLists(0, -1);
+         w->show();
+         return w;
+       }},
+      {"main-caption",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm1(c.state, c.ports);
+         w->Panel5->setVisible(true);
+         w->Label4->setText(QStringLiteral("接続 - Example Net"));
+         w->resize(200, 220);
+         w->FillEntryLists(0, 1);
+         w->show();
+         return w;
+       }},
+      {"version",
+       [](Context&) -> QWidget* {
+         auto* w = new TAboutBox;
+         w->show();
+         return w;
+       }},
+      {"wait",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm5(c.state.main);
+         w->ShowTick(1);
+         w->ShowTick(2);  // back to green: the picture shows the text
+         return w;
+       }},
+      {"help-finder",
+       [](Context& c) -> QWidget* {
+         c.help.ShowFinder();
+         return c.help.Window();
+       }},
+      {"help-topic",
+       [](Context& c) -> QWidget* {
+         c.help.ShowTopic("NV013");
+         c.help.Window()->Search(QStringLiteral("パスワード"));
+         return c.help.Window();
+       }},
+  };
+}
+
+void Settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+}  // namespace norvax
+
+int main(int argc, char** argv) {
+  using namespace norvax;
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("NORVAX"));
+  QApplication::setWindowIcon(ProgramIcon());
+  InstallProgramFonts();
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: norvax_screens PROGRAM_DIR OUT_DIR [WINDOW...]\n");
+    return 2;
+  }
+  const std::filesystem::path directory = argv[1];
+  const QString out = QString::fromLocal8Bit(argv[2]);
+  QDir().mkpath(out);
+  std::vector<std::string> wanted(argv + 3, argv + argc);
+
+  IniFile settings((directory / "norvax.ini").string());
+  PrintedDialogs dialogs;
+  QtHelp help(directory / "NORVAX.HLP");
+  SimRemoteAccess remote((directory / kPhonebookFileName).string());
+  SystemClock clock;
+  Ports ports{settings, dialogs, help, remote, clock};
+  ProgramState state;
+  LoadSettings(settings, state.table, state.prefs, dialogs);
+  Context context{directory, state, ports, help};
+
+  int failures = 0;
+  for (const auto& screen : Screens()) {
+    if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), screen.name) == wanted.end()) {
+      continue;
+    }
+    QWidget* widget = screen.open(context);
+    Settle(300);
+    const QString path = out + QStringLiteral("/%1.png").arg(QString::fromUtf8(screen.name));
+    if (widget && widget->window()->grab().save(path)) {
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    } else {
+      std::fprintf(stderr, "norvax_screens: no picture of %s\n", screen.name);
+      ++failures;
+    }
+    if (widget && widget != help.Window()) {
+      delete widget;
+    } else if (widget) {
+      widget->hide();
+    }
+  }
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,368 @@
+#include "core/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "controls/nonscrlbox.h"
+#include "controls/scrlbox.h"
+#include "controls/separater.h"
+#include "core/password_lock.h"
+#include "platform/help.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/qt_user_dialogs.h"
+#include "windows/preferences_window.h"
+#include "windows/register_window.h"
+#include "windows/version_window.h"
+
+namespace norvax {
+
+namespace {
+
+// The relaunch request (the system's private message WM_USER + 1000).
+const QEvent::Type kRelaunchEvent = static_cast<QEvent::Type>(QEvent::User + 1000);
+
+constexpr int kHeaderHeight = 16;
+
+QLabel* Header(const QString& text, const QFont& font, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setFont(font);
+  label->setFixedHeight(kHeaderHeight);
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, Qt::black);
+  label->setPalette(pal);
+  return label;
+}
+
+QFrame* Bevel(QWidget* parent) {
+  auto* bevel = new QFrame(parent);
+  bevel->setFrameShape(QFrame::HLine);
+  bevel->setFrameShadow(QFrame::Sunken);
+  bevel->setLineWidth(1);
+  bevel->setFixedHeight(2);
+  return bevel;
+}
+
+// A column: header, bevel and list stacked in a panel.
+void Stack(QWidget* panel, QLabel* header, QFrame* bevel, QWidget* list) {
+  auto* v = new QVBoxLayout(panel);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(0);
+  v->addWidget(header);
+  v->addWidget(bevel);
+  v->addWidget(list, 1);
+}
+
+QStringList ToList(const std::vector<std::string>& values) {
+  QStringList out;
+  for (const auto& v : values) out << ToQString(v);
+  return out;
+}
+
+}  // namespace
+
+void PostRelaunch(QObject* mainWindow) {
+  QCoreApplication::postEvent(mainWindow, new QEvent(kRelaunchEvent));
+}
+
+TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
+    : QMainWindow(parent), state_(state), ports_(ports) {
+  registerCommand = RegisterCommand;
+  preferencesCommand = PreferencesCommand;
+  versionCommand = [](QWidget* owner) {
+    TAboutBox box(owner);
+    box.exec();
+  };
+  processEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); };
+
+  setWindowTitle(QStringLiteral("NORVAX"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(PGothic(12));
+
+  // Menu.
+  QMenuBar* MainMenu1 = menuBar();
+  N1 = MainMenu1->addMenu(QStringLiteral("設定"));
+  Exit1 = N1->addAction(QStringLiteral("登録"), this, &TForm1::Exit1Click);
+  N3 = N1->addAction(QStringLiteral("環境設定"), this, &TForm1::N3Click);
+  Exit2 = N1->addSeparator();
+  Exit3 = N1->addAction(QStringLiteral("終了"), this, &TForm1::Exit3Click);
+  K1 = MainMenu1->addMenu(QStringLiteral("ﾛｸﾞ"));
+  K3 = K1->addAction(QStringLiteral("ﾛｸﾞ表示"), this, &TForm1::K3Click);
+  Help1 = MainMenu1->addMenu(QStringLiteral("?"));
+  SearchforHelpOn1 =
+      Help1->addAction(QStringLiteral("ﾄﾋﾟｯｸの検索"), this, &TForm1::SearchforHelpOn1Click);
+  N2 = Help1->addAction(QStringLiteral("ﾊﾞ-ｼﾞｮﾝ"), this, &TForm1::N2Click);
+
+  // Columns.
+  Panel1 = new QWidget(this);
+  Panel2 = new QWidget(Panel1);
+  Panel3 = new QWidget(Panel2);
+  Panel4 = new QWidget(Panel2);
+  Panel7 = new QWidget(Panel1);
+  Label1 = Header(QStringLiteral("ﾀｲﾄﾙ"), PGothic(13), Panel3);
+  Label2 = Header(QStringLiteral("ID"), PGothic(13), Panel4);
+  Label3 = Header(QStringLiteral("PASS"), Gothic(13), Panel7);
+  Bevel1 = Bevel(Panel3);
+  Bevel2 = Bevel(Panel4);
+  Bevel3 = Bevel(Panel7);
+  Nonscrlbox1 = new TNonscrlbox(Panel3);
+  Nonscrlbox2 = new TNonscrlbox(Panel4);
+  Scrlbox1 = new TScrlbox(Panel7);
+  for (QListWidget* list :
+       {static_cast<QListWidget*>(Nonscrlbox1), static_cast<QListWidget*>(Nonscrlbox2),
+        static_cast<QListWidget*>(Scrlbox1)}) {
+    list->setFont(PGothic(12));
+  }
+  Stack(Panel3, Label1, Bevel1, Nonscrlbox1);
+  Stack(Panel4, Label2, Bevel2, Nonscrlbox2);
+  Stack(Panel7, Label3, Bevel3, Scrlbox1);
+
+  Separater2 = new TSeparater(Panel2);
+  Separater1 = new TSeparater(Panel1);
+  for (TSeparater* s : {Separater1, Separater2}) {
+    s->SetKind(Tkind::Level);
+    s->setFixedWidth(2);
+    s->TopMgn = 1;
+    s->EndMgn = 6;
+    s->LineWidth = 3;
+  }
+  Panel3->setFixedWidth(41);
+  Separater2->SetReSizeCtrl(Panel3);
+  auto* h2 = new QHBoxLayout(Panel2);
+  h2->setContentsMargins(0, 0, 0, 0);
+  h2->setSpacing(0);
+  h2->addWidget(Panel3);
+  h2->addWidget(Separater2);
+  h2->addWidget(Panel4, 1);
+
+  Panel2->setFixedWidth(80);
+  Separater1->SetReSizeCtrl(Panel2);
+  auto* columns = new QHBoxLayout;
+  columns->setContentsMargins(0, 0, 0, 0);
+  columns->setSpacing(0);
+  columns->addWidget(Panel2);
+  columns->addWidget(Separater1);
+  columns->addWidget(Panel7, 1);
+
+  Panel5 = new QFrame(Panel1);
+  Panel5->setFixedHeight(21);
+  Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel5->setAutoFillBackground(true);
+  QPalette white = Panel5->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  white.setColor(QPalette::WindowText, Qt::black);
+  Panel5->setPalette(white);
+  Label4 = new QLabel(Panel5);
+  Label4->setPalette(white);
+  Label4->setAutoFillBackground(true);
+  auto* h5 = new QHBoxLayout(Panel5);
+  h5->setContentsMargins(1, 1, 1, 1);
+  h5->addWidget(Label4);
+
+  auto* v1 = new QVBoxLayout(Panel1);
+  v1->setContentsMargins(0, 0, 0, 0);
+  v1->setSpacing(0);
+  v1->addLayout(columns, 1);
+  v1->addWidget(Panel5);
+  setCentralWidget(Panel1);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(500);
+
+  connect(Nonscrlbox1, &QListWidget::clicked, this, &TForm1::Nonscrlbox1Click);
+  connect(Nonscrlbox1, &QListWidget::doubleClicked, this, &TForm1::Nonscrlbox1DblClick);
+  connect(Nonscrlbox2, &QListWidget::clicked, this, &TForm1::Nonscrlbox2Click);
+  connect(Nonscrlbox2, &QListWidget::doubleClicked, this, &TForm1::Nonscrlbox2DblClick);
+  connect(Scrlbox1, &QListWidget::clicked, this, &TForm1::Scrlbox1Click);
+  connect(Scrlbox1, &QListWidget::doubleClicked, this, &TForm1::Scrlbox1DblClick);
+  connect(Scrlbox1, &TScrlbox::OnScroll, this, &TForm1::Scrlbox1Scroll);
+  // Keyboard scrolling of the password column moves the other two as well.
+  connect(Scrlbox1->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this](int top) { LevelColumns(top); });
+  // The wheel over the title or ID column scrolls the whole table.
+  Nonscrlbox1->viewport()->installEventFilter(this);
+  Nonscrlbox2->viewport()->installEventFilter(this);
+
+  // Design-time bounds.
+  move(6, 437);
+  resize(132, 150);
+}
+
+bool TForm1::Start(const std::vector<std::string>& args, PasswordPrompt& prompt) {
+  QSize screen(1024, 768);
+  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
+  StartupPlan plan = StartUp(state_, ports_, args, screen.width(), screen.height(), prompt);
+  if (state_.main.startAborted) return false;
+  Panel5->setVisible(plan.showTargetCaption);
+  SetStayOnTop(plan.alwaysOnTop);
+  if (plan.bounds) {
+    move(plan.bounds->left, plan.bounds->top);
+    resize(plan.bounds->width, plan.bounds->height);
+    Panel2->setFixedWidth(std::max(0, plan.bounds->leftPanelWidth));
+    Panel3->setFixedWidth(std::max(0, plan.bounds->titleColumnWidth));
+  }
+  if (plan.abandoned) return false;
+  FillEntryLists(Scrlbox1->TopIndex(), Scrlbox1->SelectedRow());
+  if (plan.minimised) {
+    showMinimized();
+  } else {
+    show();
+  }
+  LaunchAtStart(state_, ports_);
+  return true;
+}
+
+void TForm1::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  // No worker thread exists yet that could be asked to stop.
+  ShutDown(
+      state_, ports_, CurrentBounds(), [] {}, processEvents);
+  Timer1->stop();
+}
+
+WindowBounds TForm1::CurrentBounds() const {
+  return WindowBounds{pos().x(), pos().y(), width(), height(), Panel2->width(), Panel3->width()};
+}
+
+void TForm1::FillEntryLists(int top, int selected) {
+  MainColumns texts = MainColumnTexts(state_.table, state_.prefs);
+  Nonscrlbox1->SetRows(ToList(texts.titles));
+  Nonscrlbox2->SetRows(ToList(texts.ids));
+  Scrlbox1->SetRows(ToList(texts.passes));
+  for (ColumnList* list :
+       {static_cast<ColumnList*>(Nonscrlbox1), static_cast<ColumnList*>(Nonscrlbox2),
+        static_cast<ColumnList*>(Scrlbox1)}) {
+    list->SetTopIndex(top);
+  }
+  for (ColumnList* list :
+       {static_cast<ColumnList*>(Nonscrlbox1), static_cast<ColumnList*>(Nonscrlbox2),
+        static_cast<ColumnList*>(Scrlbox1)}) {
+    list->SetSelectedRow(selected);
+  }
+  LevelColumns(Scrlbox1->TopIndex());
+}
+
+void TForm1::EntryClick(MainColumn column, ClickKind kind) {
+  ColumnList* clicked = column == MainColumn::Title ? static_cast<ColumnList*>(Nonscrlbox1)
+                        : column == MainColumn::Id  ? static_cast<ColumnList*>(Nonscrlbox2)
+                                                    : static_cast<ColumnList*>(Scrlbox1);
+  EntryAction action = ActionForClick(state_.prefs, column, kind);
+  if (action != EntryAction::None) {
+    DoEntryAction(state_, ports_, action, clicked->SelectedRow());
+    CaptionUpdate();
+  }
+  if (kind == ClickKind::Double) return;
+  switch (column) {
+    case MainColumn::Title:
+      if (action == EntryAction::None) CaptionUpdate();
+      Nonscrlbox2->SetSelectedRow(-1);
+      Scrlbox1->SetSelectedRow(-1);
+      break;
+    case MainColumn::Id:
+      Nonscrlbox1->SetSelectedRow(-1);
+      Scrlbox1->SetSelectedRow(-1);
+      break;
+    case MainColumn::Pass:
+      LevelColumns(Scrlbox1->TopIndex());
+      Nonscrlbox1->SetSelectedRow(-1);
+      Nonscrlbox2->SetSelectedRow(-1);
+      break;
+  }
+}
+
+void TForm1::Nonscrlbox1Click() { EntryClick(MainColumn::Title, ClickKind::Single); }
+void TForm1::Nonscrlbox1DblClick() { EntryClick(MainColumn::Title, ClickKind::Double); }
+void TForm1::Nonscrlbox2Click() { EntryClick(MainColumn::Id, ClickKind::Single); }
+void TForm1::Nonscrlbox2DblClick() { EntryClick(MainColumn::Id, ClickKind::Double); }
+void TForm1::Scrlbox1Click() { EntryClick(MainColumn::Pass, ClickKind::Single); }
+void TForm1::Scrlbox1DblClick() { EntryClick(MainColumn::Pass, ClickKind::Double); }
+
+void TForm1::Scrlbox1Scroll() { LevelColumns(Scrlbox1->TopIndex()); }
+
+void TForm1::LevelColumns(int top) {
+  if (Nonscrlbox1->TopIndex() != top) Nonscrlbox1->SetTopIndex(top);
+  if (Nonscrlbox2->TopIndex() != top) Nonscrlbox2->SetTopIndex(top);
+}
+
+void TForm1::CaptionUpdate() {
+  if (state_.prefs.IsOn(ShowTargetCaption)) Label4->setText(ToQString(state_.lastTargetCaption));
+}
+
+void TForm1::SetStayOnTop(bool on) {
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (visible) show();
+}
+
+void TForm1::ApplyPanel5() { Panel5->setVisible(state_.prefs.IsOn(ShowTargetCaption)); }
+
+void TForm1::Exit1Click() {
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(false);
+  if (registerCommand(state_, ports_, this)) {
+    FillEntryLists(Scrlbox1->TopIndex(), Scrlbox1->SelectedRow());
+  }
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(true);
+}
+
+void TForm1::N3Click() {
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(false);
+  bool saved = preferencesCommand(state_, ports_, this);
+  ApplyPanel5();
+  if (saved) FillEntryLists(Scrlbox1->TopIndex(), Scrlbox1->SelectedRow());
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(true);
+}
+
+void TForm1::Exit3Click() { close(); }
+
+void TForm1::K3Click() {
+  // The log viewer opens here once it exists.
+}
+
+void TForm1::SearchforHelpOn1Click() { ports_.help.ShowFinder(); }
+
+void TForm1::N2Click() { versionCommand(this); }
+
+void TForm1::customEvent(QEvent* event) {
+  if (event->type() != kRelaunchEvent) {
+    QMainWindow::customEvent(event);
+    return;
+  }
+  Relaunch(state_, ports_, processEvents);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // The restore handler of a start with an entry number.
+  if (event->type() == QEvent::WindowStateChange && state_.main.minimisedAtStart &&
+      !(windowState() & Qt::WindowMinimized)) {
+    state_.main.minimisedAtStart = false;
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  event->accept();
+  // The program ends with its main window, whatever other windows (help) are open.
+  QCoreApplication::quit();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel &&
+      (watched == Nonscrlbox1->viewport() || watched == Nonscrlbox2->viewport())) {
+    QApplication::sendEvent(Scrlbox1->viewport(), event);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace norvax

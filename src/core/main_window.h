@@ -1,0 +1,120 @@
+// TForm1: the main window. Lists the entries in three columns (title, ID, password) and
+// turns clicks and menu commands into launches, login fills and the other windows.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/main_window_rules.h"
+#include "core/program_state.h"
+#include "core/startup.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QTimer;
+
+namespace norvax {
+
+class PasswordPrompt;
+class TNonscrlbox;
+class TScrlbox;
+class TSeparater;
+
+// Asks the main window to launch the current entry again once the worker has ended; posted
+// after every third busy dial attempt, from any thread.
+void PostRelaunch(QObject* mainWindow);
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  TForm1(ProgramState& state, Ports& ports, QWidget* parent = nullptr);
+
+  // The start-up: the start-up rules, then the window shown (or minimised when an entry is
+  // launched from the command line), then that launch. False when start-up was abandoned;
+  // the window is then never shown and the caller ends the program.
+  bool Start(const std::vector<std::string>& args, PasswordPrompt& prompt);
+
+  // The shut-down rules; runs once, however often it is called.
+  void FormDestroy();
+
+  // Refills the three columns from the entry table and sets the top and selected row of
+  // all three (-1: no selection).
+  void FillEntryLists(int top, int selected);
+
+  // The windows the menu opens, replaceable in tests. Each returns true when it stored
+  // something (entries, preferences).
+  std::function<bool(ProgramState&, Ports&, QWidget*)> registerCommand;
+  std::function<bool(ProgramState&, Ports&, QWidget*)> preferencesCommand;
+  std::function<void(QWidget*)> versionCommand;
+  // Lets pending events run while the program waits for the worker.
+  std::function<void()> processEvents;
+
+  QWidget* Panel1;
+  QWidget* Panel2;
+  QWidget* Panel3;
+  QWidget* Panel4;
+  QWidget* Panel7;
+  QFrame* Panel5;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label4;
+  QFrame* Bevel1;
+  QFrame* Bevel2;
+  QFrame* Bevel3;
+  TNonscrlbox* Nonscrlbox1;
+  TNonscrlbox* Nonscrlbox2;
+  TScrlbox* Scrlbox1;
+  TSeparater* Separater1;
+  TSeparater* Separater2;
+  QMenu* N1;
+  QMenu* K1;
+  QMenu* Help1;
+  QAction* Exit1;
+  QAction* N3;
+  QAction* Exit2;
+  QAction* Exit3;
+  QAction* K3;
+  QAction* SearchforHelpOn1;
+  QAction* N2;
+  QTimer* Timer1;
+
+ public slots:
+  void Nonscrlbox1Click();
+  void Nonscrlbox1DblClick();
+  void Nonscrlbox2Click();
+  void Nonscrlbox2DblClick();
+  void Scrlbox1Click();
+  void Scrlbox1DblClick();
+  void Scrlbox1Scroll();
+  void Exit1Click();
+  void N3Click();
+  void Exit3Click();
+  void K3Click();
+  void SearchforHelpOn1Click();
+  void N2Click();
+
+ protected:
+  void customEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void EntryClick(MainColumn column, ClickKind kind);
+  void CaptionUpdate();
+  void LevelColumns(int top);
+  void SetStayOnTop(bool on);
+  void ApplyPanel5();
+  WindowBounds CurrentBounds() const;
+
+  ProgramState& state_;
+  Ports& ports_;
+  bool destroyed_ = false;
+};
+
+}  // namespace norvax

@@ -1,0 +1,17 @@
+// The program's fonts: the Japanese faces its windows ask for, with the installed Japanese
+// fonts standing in when those are missing.
+#pragma once
+
+#include <QFont>
+
+namespace norvax {
+
+// "ＭＳ Ｐゴシック" (proportional) and "ＭＳ ゴシック" (fixed pitch).
+QFont PGothic(int pixelSize = 12);
+QFont Gothic(int pixelSize = 12);
+
+// Registers the stand-ins (IPA, Noto CJK, …) for the two faces; call once after the
+// QApplication exists. Also makes the proportional face the application's font.
+void InstallProgramFonts();
+
+}  // namespace norvax

@@ -1,0 +1,40 @@
+// TForm5: the password-set wait window. Tells the user that the program waits for the
+// dial-up connect dialog to type the password into it, counts down, and lets the user
+// give up the wait.
+#pragma once
+
+#include <QWidget>
+
+#include "core/program_state.h"
+
+class QLabel;
+class QPushButton;
+
+namespace norvax {
+
+class TForm5 : public QWidget {
+  Q_OBJECT
+ public:
+  // Shown at the top-left corner of the screen as soon as it is created; sets
+  // WaitWindowShown.
+  explicit TForm5(MainState& main, QWidget* parent = nullptr);
+  // Clears WaitWindowShown.
+  ~TForm5() override;
+
+  // A tick of the wait (tickCount from 1): the seconds left, the text blinking between
+  // white and green.
+  void ShowTick(int tickCount);
+
+  QLabel* Label1;
+  QPushButton* Button1;
+
+ public slots:
+  // Gives up the wait; the main timer ends it at its next tick.
+  void Button1Click();
+
+ private:
+  void SetTextColour(const QColor& colour);
+  MainState& main_;
+};
+
+}  // namespace norvax

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "core/program_state.h"
+#include "windows/version_window.h"
+#include "windows/wait_window.h"
+
+namespace norvax {
+namespace {
+
+TEST(WaitWindow, CountsDownBlinksAndCancels) {
+  MainState main;
+  {
+    TForm5 wait(main);
+    EXPECT_TRUE(wait.isVisible());
+    EXPECT_TRUE(main.waitWindowShown);
+    EXPECT_EQ(wait.pos(), QPoint(0, 0));
+    wait.ShowTick(1);
+    EXPECT_EQ(wait.Label1->text(), QStringLiteral("ﾊﾟｽﾜ-ﾄﾞのｾｯﾄ待機  あと  30  SEC"));
+    EXPECT_EQ(wait.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    wait.ShowTick(3);
+    EXPECT_EQ(wait.Label1->text(), QStringLiteral("ﾊﾟｽﾜ-ﾄﾞのｾｯﾄ待機  あと  29  SEC"));
+    EXPECT_EQ(wait.Label1->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_FALSE(main.waitCancelled);
+    wait.Button1->click();
+    EXPECT_TRUE(main.waitCancelled);
+    EXPECT_TRUE(wait.isVisible()) << "the main timer ends the wait, not the button";
+  }
+  EXPECT_FALSE(main.waitWindowShown);
+}
+
+TEST(VersionWindow, EnterPressesOk) {
+  TAboutBox box;
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+  EXPECT_EQ(box.Version->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ          ２．３１"));
+  box.show();
+  QApplication::processEvents();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(&box, &enter);
+  EXPECT_EQ(box.result(), QDialog::Accepted);
+  EXPECT_FALSE(box.isVisible());
+}
+
+}  // namespace
+}  // namespace norvax
