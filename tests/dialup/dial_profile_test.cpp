@@ -19,25 +19,16 @@ TEST(DialProfile, SplitAndJoin) {
 
 TEST(DialProfile, Parse) {
   auto p = ParseProfile("1;10;30;0311223344;0;1;600;2000;60;10;3000;20;11;181;12;182;13;240;1;");
-  EXPECT_EQ(p.redial, '1');
-  EXPECT_EQ(p.maximum, 10);
-  EXPECT_EQ(p.interval, 30);
+  EXPECT_EQ(std::string({p.redial, p.tone, p.log, p.flatRate}),
+            "101"
+            "1");
   EXPECT_EQ(p.phone, "P0311223344");
-  EXPECT_EQ(p.tone, '0');
-  EXPECT_EQ(p.log, '1');
-  EXPECT_EQ(p.baseMinutes, 600);
-  EXPECT_EQ(p.baseFee, 2000);
-  EXPECT_EQ(p.unitSeconds, 60);
-  EXPECT_EQ(p.unitFee, 10);
-  EXPECT_EQ(p.cap, 3000);
-  EXPECT_EQ(p.startDay, 20);
-  EXPECT_EQ(p.dayFee, 11);
-  EXPECT_EQ(p.daySeconds, 181);
-  EXPECT_EQ(p.holidayFee, 12);
-  EXPECT_EQ(p.holidaySeconds, 182);
-  EXPECT_EQ(p.lateFee, 13);
-  EXPECT_EQ(p.lateSeconds, 240);
-  EXPECT_EQ(p.flatRate, '1');
+  std::vector<int32_t> numbers = {p.maximum,     p.interval,   p.baseMinutes, p.baseFee,
+                                  p.unitSeconds, p.unitFee,    p.cap,         p.startDay,
+                                  p.dayFee,      p.daySeconds, p.holidayFee,  p.holidaySeconds,
+                                  p.lateFee,     p.lateSeconds};
+  EXPECT_EQ(numbers,
+            (std::vector<int32_t>{10, 30, 600, 2000, 60, 10, 3000, 20, 11, 181, 12, 182, 13, 240}));
   EXPECT_EQ(ParseProfile(kDefaultDialProfile).phone, " ");
 
   for (const char* bad : {"0;20;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0",  // no final ";"

@@ -40,161 +40,72 @@ TEST(Holidays, ClassifyDay) {
   EXPECT_THROW(ClassifyDay(holidays, 1582, 10, 10), EJuliusError);
 }
 
+// Tariff: late fee/seconds, day fee/seconds, holiday fee/seconds, flat-rate flag.
 struct PhoneCase {
   const char* name;
-  DateTime start, end;
-  int32_t late, lateSeconds, day, daySeconds, holiday, holidaySeconds;
-  char flatRate;
+  const char* start;
+  const char* end;
+  const char* tariff;
   PhoneCharges expected;
 };
 
 TEST(Tariff, PhoneChargeByBand) {
   auto holidays = LoadHolidays();
-  // 1999/06/10 is a Thursday, 1999/06/12 a Saturday, 1999/01/01 a holiday.
+  // 1999/06/10 is a Thursday, 1999/06/11 a Friday, 1999/06/12 a Saturday.
+  const char* kPlain = "10;240;10;180;10;180;0";
   PhoneCase cases[] = {
-      {"one unit",
-       {1999, 6, 10, 10, 0, 0},
-       {1999, 6, 10, 10, 2, 59},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {10, 0}},
-      {"second unit starts",
-       {1999, 6, 10, 10, 0, 0},
-       {1999, 6, 10, 10, 3, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {20, 0}},
-      {"band 2 of length 0",
-       {1999, 6, 10, 20, 58, 0},
-       {1999, 6, 10, 21, 30, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {120, 0}},
-      {"late band rounded up",
-       {1999, 6, 10, 7, 55, 0},
-       {1999, 6, 10, 8, 10, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {50, 0}},
+      {"one unit", "1999/06/10 10:00:00", "1999/06/10 10:02:59", kPlain, {10, 0}},
+      {"second unit starts", "1999/06/10 10:00:00", "1999/06/10 10:03:00", kPlain, {20, 0}},
+      {"band 2 of length 0", "1999/06/10 20:58:00", "1999/06/10 21:30:00", kPlain, {120, 0}},
+      {"late band rounded up", "1999/06/10 07:55:00", "1999/06/10 08:10:00", kPlain, {50, 0}},
       {"late rounding covers the end",
-       {1999, 6, 10, 7, 30, 0},
-       {1999, 6, 10, 8, 3, 20},
-       30,
-       2400,
-       10,
-       180,
-       10,
-       180,
-       '0',
+       "1999/06/10 07:30:00",
+       "1999/06/10 08:03:20",
+       "30;2400;10;180;10;180;0",
        {30, 0}},
       {"flat rate over midnight",
-       {1999, 6, 10, 23, 30, 0},
-       {1999, 6, 11, 0, 30, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '1',
+       "1999/06/10 23:30:00",
+       "1999/06/11 00:30:00",
+       "10;240;10;180;10;180;1",
        {0, 160}},
       {"late night without flat rate",
-       {1999, 6, 10, 23, 30, 0},
-       {1999, 6, 11, 0, 30, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
+       "1999/06/10 23:30:00",
+       "1999/06/11 00:30:00",
+       kPlain,
        {160, 0}},
       {"saturday daytime",
-       {1999, 6, 12, 10, 0, 0},
-       {1999, 6, 12, 10, 10, 0},
-       10,
-       240,
-       10,
-       180,
-       20,
-       300,
-       '0',
+       "1999/06/12 10:00:00",
+       "1999/06/12 10:10:00",
+       "10;240;10;180;20;300;0",
        {60, 0}},
       {"new year night",
-       {1999, 1, 1, 23, 30, 0},
-       {1999, 1, 2, 0, 10, 0},
-       10,
-       240,
-       99,
-       1,
-       99,
-       1,
-       '0',
+       "1999/01/01 23:30:00",
+       "1999/01/02 00:10:00",
+       "10;240;99;1;99;1;0",
        {110, 0}},
-      {"21:00 exactly",
-       {1999, 6, 10, 20, 0, 0},
-       {1999, 6, 10, 21, 0, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {210, 0}},
-      {"23:00 into late night",
-       {1999, 6, 10, 22, 59, 0},
-       {1999, 6, 10, 23, 1, 0},
-       10,
-       240,
-       10,
-       180,
-       10,
-       180,
-       '0',
-       {20, 0}},
-      {"late night to next day's band 5 and 6",
-       {1999, 6, 11, 23, 0, 0},
-       {1999, 6, 12, 21, 10, 0},
-       10,
-       240,
-       10,
-       180,
-       20,
-       600,
-       '1',
+      {"21:00 exactly", "1999/06/10 20:00:00", "1999/06/10 21:00:00", kPlain, {210, 0}},
+      {"23:00 into late night", "1999/06/10 22:59:00", "1999/06/10 23:01:00", kPlain, {20, 0}},
+      // Friday 23:00 to Saturday 21:10: band 3 of length 0 at the weekday rate, the whole late
+      // night flat, then Saturday's holiday rate in bands 5 and 6.
+      {"to 23:00 of the next day",
+       "1999/06/11 23:00:00",
+       "1999/06/12 21:10:00",
+       "10;240;10;180;20;600;1",
        {10 + 1560 + 40, 1350}},
   };
-  for (auto& c : cases) {
+  for (const auto& c : cases) {
+    auto t = SplitProfile(std::string(c.tariff) + ";");
     ParsedProfile p = Profile();
-    p.lateFee = c.late;
-    p.lateSeconds = c.lateSeconds;
-    p.dayFee = c.day;
-    p.daySeconds = c.daySeconds;
-    p.holidayFee = c.holiday;
-    p.holidaySeconds = c.holidaySeconds;
-    p.flatRate = c.flatRate;
-    EXPECT_EQ(PhoneCharge(c.start, c.end, p, holidays), c.expected) << c.name;
+    p.lateFee = std::stoi(t[0]);
+    p.lateSeconds = std::stoi(t[1]);
+    p.dayFee = std::stoi(t[2]);
+    p.daySeconds = std::stoi(t[3]);
+    p.holidayFee = std::stoi(t[4]);
+    p.holidaySeconds = std::stoi(t[5]);
+    p.flatRate = t[6][0];
+    DateTime start, end;
+    ASSERT_TRUE(ParseDateTimeText(c.start, start) && ParseDateTimeText(c.end, end));
+    EXPECT_EQ(PhoneCharge(start, end, p, holidays), c.expected) << c.name;
   }
 }
 
