@@ -74,6 +74,31 @@ std::string ComposeProxyServer(const ProxyServerList& slots) {
   return out;
 }
 
+ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
+                        const std::string& exceptions) {
+  ProxyForm form;
+  form.useProxy = flags.size() > 1 && flags[1] == '1';
+  if (flags.size() > 2 && flags[2] == '0') form.browser = ProxyForm::Browser::InternetExplorer;
+  if (flags.size() > 2 && flags[2] == '1') form.browser = ProxyForm::Browser::Netscape;
+  form.serverSlots = ParseProxyServer(servers);
+  form.exceptions = exceptions;
+  return form;
+}
+
+void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& servers,
+                    std::string& exceptions) {
+  if (flags.size() < 3) flags.resize(3, '0');
+  flags[1] = form.useProxy ? '1' : '0';
+  if (form.browser == ProxyForm::Browser::InternetExplorer) flags[2] = '0';
+  if (form.browser == ProxyForm::Browser::Netscape) flags[2] = '1';
+  ProxyServerList slots = form.serverSlots;
+  for (std::size_t k = 0; k < kProxyProtocols.size(); ++k) {
+    if (slots[2 * k].empty()) slots[2 * k + 1].clear();
+  }
+  servers = ComposeProxyServer(slots);
+  exceptions = form.exceptions;
+}
+
 void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry) {
   const std::string& flags = table.Value(entry, Column::ProxyFlags);
   const bool on = flags.size() > 1 && flags[1] == '1';

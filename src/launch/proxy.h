@@ -22,6 +22,25 @@ ProxyServerList ParseProxyServer(const std::string& text);
 // The proxy server text of the slots, protocols in their fixed order.
 std::string ComposeProxyServer(const ProxyServerList& slots);
 
+// What the proxy settings window shows and takes back.
+struct ProxyForm {
+  bool useProxy = false;
+  enum class Browser { Neither, InternetExplorer, Netscape } browser = Browser::Neither;
+  ProxyServerList serverSlots;
+  std::string exceptions;
+  bool operator==(const ProxyForm&) const = default;
+};
+
+// The window's controls for a proxy record (flags, server text, exceptions).
+ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
+                        const std::string& exceptions);
+
+// Takes the window's controls back into the record: the proxy and browser flags (the
+// browser flag unchanged when neither is chosen), the server text with the port of every
+// protocol without a host dropped, and the exceptions as they stand.
+void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& servers,
+                    std::string& exceptions);
+
 // Writes the entry's proxy record into the settings of Internet Explorer or Netscape
 // Navigator, changing only values that differ. Throws RegistryError.
 void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry);

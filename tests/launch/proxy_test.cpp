@@ -173,3 +173,29 @@ TEST(Autodial, WritesOnlyWhatDiffersAndReportsTheOutcome) {
 
 }  // namespace
 }  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST(ProxyForm, OkRuleDropsPortsWithoutHostAndKeepsUnchosenBrowser) {
+  std::string flags = "1x9", servers, exceptions;
+  ProxyForm form = LoadProxyForm(flags, "http=a:8080;ftp=:21", "");
+  EXPECT_EQ(form.browser, ProxyForm::Browser::Neither);
+  EXPECT_EQ(form.serverSlots[0], "21") << "an item with an empty host takes its port as host";
+  form.serverSlots[0] = "";
+  form.useProxy = true;
+  form.serverSlots[6] = "";
+  form.serverSlots[7] = "443";
+  StoreProxyForm(form, flags, servers, exceptions);
+  EXPECT_EQ(flags, "119") << "position 0 untouched, position 2 kept when no browser is chosen";
+  EXPECT_EQ(servers, "http=a:8080");
+  form.browser = ProxyForm::Browser::InternetExplorer;
+  form.exceptions = "localhost;intranet";
+  StoreProxyForm(form, flags, servers, exceptions);
+  EXPECT_EQ(flags, "110");
+  EXPECT_EQ(exceptions, "localhost;intranet");
+  EXPECT_EQ(LoadProxyForm("011", "", "").browser, ProxyForm::Browser::Netscape);
+}
+
+}  // namespace
+}  // namespace norvax
