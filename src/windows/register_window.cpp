@@ -1,7 +1,9 @@
 #include "windows/register_window.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "core/password_lock.h"
 #include "core/settings.h"
@@ -99,6 +101,7 @@ TForm2::TForm2(ProgramState& state, Ports& ports, QWidget* parent)
     ColumnList* box = Column(k);
     connect(box, &QListWidget::itemPressed, this, [this, k] { ColumnClick(k); });
     connect(box, &QListWidget::itemClicked, this, [this, k] { ColumnClick(k); });
+    if (k < 8) box->viewport()->installEventFilter(this);
   }
   connect(Scrlbox1, &TScrlbox::OnScroll, this, &TForm2::Scrlbox1Scroll);
 
@@ -177,6 +180,14 @@ void TForm2::ColumnClick(int k) {
   SelectRow(row, k);
   if (k == 8 && Nonscrlbox2->TopIndex() != Scrlbox1->TopIndex()) LevelColumns(Scrlbox1->TopIndex());
   SetButtons(ButtonsAfterSelect(Buttons(), working_.Count()));
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel && watched != Scrlbox1->viewport()) {
+    QApplication::sendEvent(Scrlbox1->verticalScrollBar(), event);
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void TForm2::Scrlbox1Scroll() { LevelColumns(Scrlbox1->TopIndex()); }

@@ -56,6 +56,10 @@ class TForm2 : public QDialog {
   void ColumnClick(int k);
   void Scrlbox1Scroll();
 
+ protected:
+  // The wheel over any fixed column scrolls the table as the scrolling column does.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void FormCreate();
   void SetButtons(const RegisterButtons& b);

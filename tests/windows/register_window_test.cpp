@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPushButton>
+#include <QWheelEvent>
 
 #include "core/settings.h"
 #include "fakes/fake_ports.h"
@@ -194,6 +196,24 @@ TEST_F(RegisterWindowTest, HelpOpensTheRegisterTopic) {
   TForm2 w(state, fake.ports);
   w.Button8Click();
   EXPECT_EQ(fake.help.topics, std::vector<std::string>{"NV013"});
+}
+
+}  // namespace
+}  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST_F(RegisterWindowTest, WheelOverAFixedColumnScrollsTheWholeTable) {
+  Fill(40);
+  TForm2 w(state, fake.ports);
+  w.show();
+  const QPointF at(10, 10);
+  QWheelEvent wheel(at, w.Nonscrlbox3->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w.Nonscrlbox3->viewport(), &wheel);
+  EXPECT_GT(w.Scrlbox1->TopIndex(), 0);
+  for (int k = 1; k <= 7; ++k) EXPECT_EQ(w.Column(k)->TopIndex(), w.Scrlbox1->TopIndex()) << k;
 }
 
 }  // namespace
