@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "platform/help.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -212,8 +213,11 @@ void TForm3::Button3Click() {
 
 void TForm3::Button4Click() { help_.ShowTopic(help_topic::kEntryEditor); }
 
-// The proxy settings window edits working_'s proxy values; it is not part of this build yet.
-void TForm3::Button5Click() {}
+void TForm3::Button5Click() {
+  TForm6 proxy(working_.proxyFlags, working_.proxyServers, working_.proxyExceptions, dialogs_,
+               help_, this);
+  proxy.exec();
+}
 
 void TForm3::Button6Click() {
   const QString dir = QFileDialog::getExistingDirectory(this, QString(), QString());

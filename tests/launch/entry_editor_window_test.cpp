@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "fakes/fake_ports.h"
+#include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "test_files.h"
 
@@ -144,6 +147,27 @@ TEST_F(EntryEditorWindowTest, CancelAndHelp) {
   EXPECT_TRUE(ctx.cancelled);
   EXPECT_EQ(table.Value(0, Column::Title), "t1");
   EXPECT_EQ(fake.help.topics, std::vector<std::string>{"NV014"});
+}
+
+}  // namespace
+}  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST_F(EntryEditorWindowTest, ProxyButtonOpensTheProxyWindow) {
+  table.List(Column::ProxyFlags)[0] = "100";
+  EditorContext ctx{EditorMode::Edit, 0, 2, true};
+  auto w = Open(ctx);
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    auto* proxy = qobject_cast<TForm6*>(QApplication::activeModalWidget());
+    opened = proxy != nullptr;
+    if (QApplication::activeModalWidget()) QApplication::activeModalWidget()->close();
+  });
+  w->Button5->click();
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(w->Working().proxyFlags, "100");  // closed without OK: unchanged
 }
 
 }  // namespace
