@@ -131,3 +131,23 @@ TEST(IniFile, ValueWithLineBreakIsRefused) {
 
 }  // namespace
 }  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST(IniFile, ChangesByOtherWritersAreSeen) {
+  testing::TempDir dir;
+  auto path = dir / "a.ini";
+  testing::WriteFile(path, "[S]\r\n0=first\r\n");
+  IniFile reader(path.string());
+  EXPECT_EQ(reader.ReadString("S", "0", ""), "first");
+  IniFile(path.string()).WriteValue("S", "0", "second");
+  EXPECT_EQ(reader.ReadString("S", "0", ""), "second");
+  testing::WriteFile(path, "[S]\r\n0=third, by hand\r\n");
+  EXPECT_EQ(reader.ReadString("S", "0", ""), "third, by hand");
+  std::filesystem::remove(path);
+  EXPECT_EQ(reader.ReadString("S", "0", "gone"), "gone");
+}
+
+}  // namespace
+}  // namespace norvax

@@ -115,22 +115,56 @@ std::string SectionText(std::string_view section, const KeyValues& values) {
 
 }  // namespace
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+// The file as last read, split into lines, with what identifies that version on disk. Every
+// change of ours replaces the file by a new one, so a changed file never keeps its identity.
+struct IniFile::Snapshot {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  std::string contents;
+  std::vector<Line> lines;
 
-std::string IniFile::Load() const {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) {
-    if (!std::filesystem::exists(path_)) return {};
-    throw ReadError(path_ + ": cannot read");
+  bool Matches(const struct stat& st) const {
+    return exists && st.st_dev == device && st.st_ino == inode && st.st_size == size &&
+           st.st_mtim.tv_sec == modified.tv_sec && st.st_mtim.tv_nsec == modified.tv_nsec;
   }
+};
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+IniFile::~IniFile() = default;
+
+std::shared_ptr<const IniFile::Snapshot> IniFile::Current() const {
+  struct stat st {};
+  if (stat(path_.c_str(), &st) != 0) {
+    if (errno != ENOENT) throw ReadError(path_ + ": cannot read");
+    return std::make_shared<Snapshot>();
+  }
+  if (snapshot_ && snapshot_->Matches(st)) return snapshot_;
+  std::ifstream in(path_, std::ios::binary);
+  if (!in) throw ReadError(path_ + ": cannot read");
+  auto snapshot = std::make_shared<Snapshot>();
   std::ostringstream buffer;
   buffer << in.rdbuf();
-  return buffer.str();
+  snapshot->contents = buffer.str();
+  snapshot->lines = SplitLines(snapshot->contents);
+  snapshot->exists = true;
+  snapshot->device = st.st_dev;
+  snapshot->inode = st.st_ino;
+  snapshot->size = st.st_size;
+  snapshot->modified = st.st_mtim;
+  // The file may have changed while it was read: keep it only if it still is that version.
+  struct stat after {};
+  if (stat(path_.c_str(), &after) == 0 && snapshot->Matches(after)) snapshot_ = snapshot;
+  return snapshot;
 }
 
+std::string IniFile::Load() const { return Current()->contents; }
+
 KeyValues IniFile::ReadSection(std::string_view section) const {
-  std::string contents = Load();
-  auto lines = SplitLines(contents);
+  auto snapshot = Current();
+  const auto& lines = snapshot->lines;
   auto [begin, end] = FindSection(lines, section);
   KeyValues values;
   if (begin == std::string_view::npos) return values;
@@ -141,8 +175,8 @@ KeyValues IniFile::ReadSection(std::string_view section) const {
 }
 
 void IniFile::WriteSection(std::string_view section, const KeyValues& values) {
-  std::string contents = Load();
-  auto lines = SplitLines(contents);
+  auto snapshot = Current();
+  const auto& lines = snapshot->lines;
   auto [begin, end] = FindSection(lines, section);
   std::string replacement = values.empty() ? std::string() : SectionText(section, values);
   std::string out;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/profile_file.h"
@@ -11,6 +12,7 @@ namespace norvax {
 class IniFile : public ProfileFile {
  public:
   explicit IniFile(std::string path);
+  ~IniFile() override;
 
   std::string Path() const override { return path_; }
   KeyValues ReadSection(std::string_view section) const override;
@@ -23,11 +25,15 @@ class IniFile : public ProfileFile {
   void SetBeforeReplaceHook(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
 
  private:
+  struct Snapshot;
+  // The file's contents, read again only when the file on disk changed.
+  std::shared_ptr<const Snapshot> Current() const;
   std::string Load() const;
   void Replace(const std::string& path, const std::string& contents) const;
 
   std::string path_;
   std::function<void()> beforeReplace_;
+  mutable std::shared_ptr<const Snapshot> snapshot_;
 };
 
 // Writes contents to path as one atomic replace: a temporary file in the same folder,
