@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "dialup/connection_settings_window.h"
 #include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "platform/help.h"
@@ -224,8 +225,14 @@ void TForm3::Button6Click() {
   if (!dir.isEmpty()) Edit6->setText(dir);
 }
 
-// The connection settings window edits working_.dialProfile; it is not part of this build yet.
-void TForm3::Button7Click() {}
+void TForm3::Button7Click() {
+  // The connection box's text picks the phonebook's number; text without a CP932 form
+  // names no phonebook entry.
+  const std::string connection =
+      Utf8ToCp932(ComboBox1->currentText().toStdString()).value_or(std::string());
+  TForm7 settings(working_.dialProfile, connection, remote_, dialogs_, help_, this);
+  settings.exec();
+}
 
 void TForm3::CheckBox2Click() {
   SetProxyFlag(working_.proxyFlags, CheckBox2->isChecked());

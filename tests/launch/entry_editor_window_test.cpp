@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "dialup/connection_settings_window.h"
 #include "fakes/fake_ports.h"
 #include "launch/proxy_window.h"
 #include "platform/cp932.h"
@@ -168,6 +169,25 @@ TEST_F(EntryEditorWindowTest, ProxyButtonOpensTheProxyWindow) {
   w->Button5->click();
   EXPECT_TRUE(opened);
   EXPECT_EQ(w->Working().proxyFlags, "100");  // closed without OK: unchanged
+}
+
+}  // namespace
+}  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST_F(EntryEditorWindowTest, ConnectionButtonOpensTheSettingsOnTheWorkingProfile) {
+  EditorContext ctx{EditorMode::Add, -1, 2, true};
+  auto w = Open(ctx);
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    opened = qobject_cast<TForm7*>(QApplication::activeModalWidget()) != nullptr;
+    if (QApplication::activeModalWidget()) QApplication::activeModalWidget()->close();
+  });
+  w->Button7->click();
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(w->Working().dialProfile, kDefaultDialProfile);
 }
 
 }  // namespace
