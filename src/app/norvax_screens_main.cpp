@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -100,10 +102,11 @@ std::vector<Screen> Screens() {
          c.help.ShowFinder();
          return c.help.Window();
        }},
-      {"help-topic",
+      {"help-search",
        [](Context& c) -> QWidget* {
          c.help.ShowTopic("NV013");
-         c.help.Window()->Search(QStringLiteral("パスワード"));
+         c.help.Window()->Finder->setCurrentIndex(1);
+         c.help.Window()->SearchText->setText(QStringLiteral("パスワード 起動"));
          return c.help.Window();
        }},
   };

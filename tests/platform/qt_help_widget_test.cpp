@@ -31,6 +31,10 @@ TEST(HelpWindow, OpensTopicsByKeyAndFindsThemBySearch) {
   ASSERT_EQ(w->SearchResults->count(), 1);
   EXPECT_EQ(w->SearchResults->item(0)->text(), QStringLiteral("エントリの編集"));
 
+  w->Search(QStringLiteral("ｴﾝﾄﾘ"));  // half-width kana find full-width text
+  ASSERT_EQ(w->SearchResults->count(), 2);
+  EXPECT_EQ(w->SearchResults->item(0)->text(), QStringLiteral("登録ウインドウ"));
+
   help.ShowTopic("NV099");
   EXPECT_EQ(w->CurrentKey(), QString());
   EXPECT_TRUE(w->Page->toPlainText().contains(QStringLiteral("NV099")));

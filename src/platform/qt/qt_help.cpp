@@ -78,6 +78,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
 void HelpWindow::SetTopics(std::vector<HelpTopic> topics, const QString& problem) {
   topics_ = std::move(topics);
   problem_ = problem;
+  // Searching ignores the width of kana and letters: "ﾊﾟｽﾜｰﾄﾞ" finds "パスワード".
+  searchTopics_ = topics_;
+  for (auto& t : searchTopics_) {
+    t.title = Q(t.title).normalized(QString::NormalizationForm_KC).toStdString();
+    t.html = Q(t.html).normalized(QString::NormalizationForm_KC).toStdString();
+  }
   Contents->clear();
   for (const auto& t : topics_) {
     auto* item = new QListWidgetItem(Q(t.title), Contents);
@@ -126,7 +132,8 @@ void HelpWindow::OpenFinder() {
 
 void HelpWindow::Search(const QString& query) {
   SearchResults->clear();
-  for (std::size_t i : SearchHelpTopics(topics_, query.toStdString())) {
+  const std::string wanted = query.normalized(QString::NormalizationForm_KC).toStdString();
+  for (std::size_t i : SearchHelpTopics(searchTopics_, wanted)) {
     auto* item = new QListWidgetItem(Q(topics_[i].title), SearchResults);
     item->setData(kTopicRole, Q(topics_[i].key));
   }

@@ -43,6 +43,7 @@ class HelpWindow : public QDialog {
   void ShowIndex(int index);
   void ShowProblem(const QString& text);
   std::vector<HelpTopic> topics_;
+  std::vector<HelpTopic> searchTopics_;  // the same, width-normalised
   QString problem_;
   QString currentKey_;
 };
