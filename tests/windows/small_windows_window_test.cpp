@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "core/program_state.h"
+#include "platform/qt/fonts.h"
 #include "windows/version_window.h"
 #include "windows/wait_window.h"
 
@@ -31,6 +32,17 @@ TEST(WaitWindow, CountsDownBlinksAndCancels) {
     EXPECT_TRUE(wait.isVisible()) << "the main timer ends the wait, not the button";
   }
   EXPECT_FALSE(main.waitWindowShown);
+}
+
+TEST(ProgramFonts, JapaneseFacesHaveTheGlyphsTheWindowsShow) {
+  InstallFontSubstitutes();
+  // Full-width and half-width kana, kanji and the full-width digits of the version.
+  const QString text = QStringLiteral("タイトルﾀｲﾄﾙ環境設定２．３１");
+  for (const QFont& font : {PGothic(12), Gothic(13)}) {
+    QFontMetrics metrics(font);
+    for (QChar c : text)
+      EXPECT_TRUE(metrics.inFont(c)) << font.family().toStdString() << int{c.unicode()};
+  }
 }
 
 TEST(VersionWindow, EnterPressesOk) {

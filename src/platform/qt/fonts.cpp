@@ -23,7 +23,7 @@ QFont Face(const QString& family, int pixelSize, bool fixed) {
 QFont PGothic(int pixelSize) { return Face(kPGothic, pixelSize, false); }
 QFont Gothic(int pixelSize) { return Face(kGothic, pixelSize, true); }
 
-void InstallProgramFonts() {
+void InstallFontSubstitutes() {
   QFont::insertSubstitutions(kPGothic,
                              {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
                               QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
@@ -32,6 +32,10 @@ void InstallProgramFonts() {
       kGothic,
       {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
        QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("VL Gothic")});
+}
+
+void InstallProgramFonts() {
+  InstallFontSubstitutes();
   QApplication::setFont(PGothic(12));
 }
 

@@ -10,8 +10,11 @@ namespace norvax {
 QFont PGothic(int pixelSize = 12);
 QFont Gothic(int pixelSize = 12);
 
-// Registers the stand-ins (IPA, Noto CJK, …) for the two faces; call once after the
-// QApplication exists. Also makes the proportional face the application's font.
+// Registers the stand-ins (IPA, Noto CJK, …) for the two faces.
+void InstallFontSubstitutes();
+
+// The stand-ins, and the proportional face as the application's font; call once after the
+// QApplication exists.
 void InstallProgramFonts();
 
 }  // namespace norvax
