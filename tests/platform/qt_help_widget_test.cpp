@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include "test_files.h"
 
@@ -42,6 +45,27 @@ TEST(HelpWindow, OpensTopicsByKeyAndFindsThemBySearch) {
   help.ShowFinder();
   EXPECT_EQ(w->Finder->currentIndex(), 0);
   EXPECT_EQ(w->CurrentKey(), QStringLiteral("NV000"));
+}
+
+TEST(HelpWindow, UsableFromAModalDialog) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "NORVAX.HLP", "@@ NV013 登録ウインドウ\n<p>x</p>\n");
+  QtHelp help(dir / "NORVAX.HLP");
+  QDialog owner;
+  Qt::WindowModality overDialog = Qt::NonModal;
+  QWidget* modalAfter = nullptr;
+  QTimer::singleShot(0, &owner, [&] {
+    help.ShowTopic("NV013");  // the Help button of a modal window
+    overDialog = help.Window()->windowModality();
+    modalAfter = QApplication::activeModalWidget();
+    help.Window()->close();
+    owner.reject();
+  });
+  owner.exec();
+  EXPECT_EQ(overDialog, Qt::ApplicationModal) << "otherwise the modal dialog blocks its input";
+  EXPECT_EQ(modalAfter, help.Window());
+  help.ShowFinder();  // from the main window again: not modal
+  EXPECT_EQ(help.Window()->windowModality(), Qt::NonModal);
 }
 
 TEST(HelpWindow, MissingFileIsSaidInTheWindow) {
