@@ -326,7 +326,14 @@ void TForm1::N3Click() {
 void TForm1::Exit3Click() { close(); }
 
 void TForm1::K3Click() {
-  // The log viewer opens here once it exists.
+  if (!logCommand) return;  // no log viewer in this build yet
+  state_.main.mainWindowHidden = true;
+  hide();
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(false);
+  logCommand(state_, ports_, this);
+  if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(true);
+  show();
+  state_.main.mainWindowHidden = false;
 }
 
 void TForm1::SearchforHelpOn1Click() { ports_.help.ShowFinder(); }

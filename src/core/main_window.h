@@ -50,6 +50,8 @@ class TForm1 : public QMainWindow {
   std::function<bool(ProgramState&, Ports&, QWidget*)> registerCommand;
   std::function<bool(ProgramState&, Ports&, QWidget*)> preferencesCommand;
   std::function<void(QWidget*)> versionCommand;
+  // Shows the log viewer modally; the log command does nothing while it is not set.
+  std::function<void(ProgramState&, Ports&, QWidget*)> logCommand;
   // Lets pending events run while the program waits for the worker.
   std::function<void()> processEvents;
 

@@ -198,6 +198,24 @@ TEST_F(MainWindow, CaptionBarShowsTheLastTargetAfterAFill) {
   EXPECT_EQ(form->Label4->text(), QStringLiteral("接続 - 前回"));
 }
 
+TEST_F(MainWindow, LogCommandHidesTheMainWindowWhileTheViewerIsOpen) {
+  Store(1);
+  ASSERT_TRUE(Start());
+  form->K3Click();  // no viewer: nothing happens
+  EXPECT_TRUE(form->isVisible());
+  bool hiddenDuring = false;
+  bool flagDuring = false;
+  form->logCommand = [&](ProgramState& s, Ports&, QWidget* owner) {
+    hiddenDuring = !owner->isVisible();
+    flagDuring = s.main.mainWindowHidden;
+  };
+  form->K3Click();
+  EXPECT_TRUE(hiddenDuring);
+  EXPECT_TRUE(flagDuring);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(state.main.mainWindowHidden);
+}
+
 TEST_F(MainWindow, HelpAndRelaunch) {
   Store(2);
   ASSERT_TRUE(Start());
