@@ -22,6 +22,7 @@
 #include "core/main_window.h"
 #include "core/program_state.h"
 #include "core/settings.h"
+#include "launch/entry_editor_window.h"
 #include "platform/cp932.h"
 #include "platform/posix/system_clock.h"
 #include "platform/qt/fonts.h"
@@ -30,6 +31,9 @@
 #include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
+#include "windows/password_dialog.h"
+#include "windows/preferences_window.h"
+#include "windows/register_window.h"
 #include "windows/version_window.h"
 #include "windows/wait_window.h"
 
@@ -63,6 +67,15 @@ struct Screen {
   // Creates and shows the window; the caller takes the picture and then deletes it.
   std::function<QWidget*(Context&)> open;
 };
+
+// The preferences window at one of its pages.
+QWidget* PreferencesPage(Context& c, int page) {
+  auto* w = new TForm4(c.state.prefs, nullptr, c.ports.dialogs, c.ports.help);
+  w->SetPromptFactory([w] { return std::make_unique<QtPasswordPrompt>(w); });
+  w->PageControl1->setCurrentIndex(page);
+  w->show();
+  return w;
+}
 
 std::vector<Screen> Screens() {
   return {
@@ -108,6 +121,37 @@ std::vector<Screen> Screens() {
          c.help.Window()->Finder->setCurrentIndex(1);
          c.help.Window()->SearchText->setText(QStringLiteral("パスワード 起動"));
          return c.help.Window();
+       }},
+      {"register",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm2(c.state, c.ports);
+         w->show();
+         return w;
+       }},
+      {"editor",
+       [](Context& c) -> QWidget* {
+         static EditorContext context;
+         context = c.state.table.Count() > 0
+                       ? EditorContext{EditorMode::Edit, 0, c.state.table.Count(), true}
+                       : EditorContext{EditorMode::Add, -1, 0, true};
+         auto* w = new TForm3(context, c.state.table, c.state.prefs, c.ports.remote,
+                              c.ports.dialogs, c.ports.help);
+         w->setWindowTitle(QStringLiteral("編集"));
+         w->show();
+         return w;
+       }},
+      {"preferences-1", [](Context& c) { return PreferencesPage(c, 0); }},
+      {"preferences-2", [](Context& c) { return PreferencesPage(c, 1); }},
+      {"preferences-3", [](Context& c) { return PreferencesPage(c, 2); }},
+      {"preferences-4", [](Context& c) { return PreferencesPage(c, 3); }},
+      {"preferences-5", [](Context& c) { return PreferencesPage(c, 4); }},
+      {"password-change",
+       [](Context&) -> QWidget* {
+         auto* w = new PasswordDialog;
+         w->Apply(PasswordPromptSetup{Sjis("登録ｳｲﾝﾄﾞｳのﾊﾟｽﾜｰﾄﾞ変更"), Sjis("旧ﾊﾟｽﾜ-ﾄﾞ"),
+                                      Sjis("新ﾊﾟｽﾜ-ﾄﾞ"), true});
+         w->show();
+         return w;
        }},
   };
 }
