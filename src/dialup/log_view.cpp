@@ -33,6 +33,28 @@ LogViewRow MakeLogViewRow(std::string_view line, int64_t lineNumber) {
   return row;
 }
 
+LogViewRow ShownLogViewRow(std::string_view line, std::string_view separator) {
+  std::vector<std::string> f;
+  SplitLogLine(line, f);
+  f.resize(std::max<std::size_t>(f.size(), 9));
+  auto number = [&f, separator](std::size_t field, int width) {
+    auto value = ParseDecimal(f[field - 1]);
+    return value ? GroupedNumber(*value, width, separator) : f[field - 1];
+  };
+  LogViewRow row;
+  row.date = std::move(f[0]);
+  row.name = std::move(f[1]);
+  row.start = std::move(f[2]);
+  auto seconds = ParseDecimal(f[3]);
+  row.duration = seconds ? DurationText(*seconds) : f[3];
+  row.provider = number(5, 10);
+  row.phone = number(6, 10);
+  row.flat = number(7, 10);
+  row.number = std::move(f[7]);
+  row.redials = number(9, 2);
+  return row;
+}
+
 std::optional<Date> CutoffOfRowDate(std::string_view date) {
   auto part = [&date](std::size_t at, std::size_t count) -> std::optional<int32_t> {
     if (at >= date.size()) return std::nullopt;

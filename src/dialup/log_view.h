@@ -25,6 +25,11 @@ struct LogViewRow {
 // Throws LogFormatError naming lineNumber when a column is missing or not a number.
 LogViewRow MakeLogViewRow(std::string_view line, int64_t lineNumber);
 
+// The row of a line as far as it can be read, for showing every line of a log that was
+// edited by hand: a missing column is empty and a number column that holds no number shows
+// its text as stored. separator is the locale's thousands separator (CP932).
+LogViewRow ShownLogViewRow(std::string_view line, std::string_view separator = ",");
+
 // The connection time of a row: hours, then minutes and seconds as two digits.
 std::string DurationText(int32_t seconds);
 

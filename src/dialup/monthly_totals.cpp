@@ -77,11 +77,13 @@ std::string TotalTimeText(int32_t seconds) {
   return buffer;
 }
 
-std::string GroupedNumber(int64_t value, int width) {
+std::string GroupedNumber(int64_t value, int width) { return GroupedNumber(value, width, ","); }
+
+std::string GroupedNumber(int64_t value, int width, std::string_view separator) {
   std::string digits = std::to_string(value < 0 ? -value : value);
   std::string grouped;
   for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += separator;
     grouped += digits[i];
   }
   if (value < 0) grouped.insert(grouped.begin(), '-');

@@ -60,5 +60,7 @@ std::string TotalTimeText(int32_t seconds);
 
 // The number with thousands separators, right-aligned in width characters ("%10.0n").
 std::string GroupedNumber(int64_t value, int width);
+// The same with the locale's separator (CP932) between the groups of three digits.
+std::string GroupedNumber(int64_t value, int width, std::string_view separator);
 
 }  // namespace norvax

@@ -1,0 +1,305 @@
+#include "windows/log_viewer_window.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeView>
+
+#include "dialup/connection_log.h"
+#include "dialup/dates.h"
+#include "dialup/log_csv.h"
+#include "dialup/log_move.h"
+#include "platform/clock.h"
+#include "platform/cp932.h"
+#include "platform/help.h"
+#include "platform/posix/posix_file_store.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/qt_user_dialogs.h"
+#include "platform/user_dialogs.h"
+#include "windows/monthly_totals_window.h"
+
+namespace norvax {
+namespace {
+
+struct ColumnSpec {
+  const char* caption;
+  int width;
+  Qt::Alignment alignment;
+};
+
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+
+const ColumnSpec kColumns[] = {
+    {"   日付   ", 62, kLeft}, {"接続先            ", 99, kLeft}, {"開始時刻", 64, kCentre},
+    {"接続時間", 64, kCentre}, {"接続料金", 64, kRight},          {"電話料金", 64, kRight},
+    {"ﾃﾚﾎｰﾀﾞｲ", 59, kRight},   {" 電話番号 ", 72, kLeft},         {"ﾘﾀﾞｲﾔﾙ", 89, kCentre},
+};
+
+const std::string& Column(const LogViewRow& row, int column) {
+  switch (column) {
+    case 0:
+      return row.date;
+    case 1:
+      return row.name;
+    case 2:
+      return row.start;
+    case 3:
+      return row.duration;
+    case 4:
+      return row.provider;
+    case 5:
+      return row.phone;
+    case 6:
+      return row.flat;
+    case 7:
+      return row.number;
+    default:
+      return row.redials;
+  }
+}
+
+QSpinBox* SpinEdit(QWidget* parent, const char* name, int min, int max, QRect geometry) {
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QString::fromLatin1(name));
+  spin->setRange(min, max);
+  spin->setValue(min);
+  spin->setToolTip(QStringLiteral("日付選択で指定出来ます"));
+  spin->setGeometry(geometry);
+  return spin;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  button->setGeometry(geometry);
+  return button;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(geometry);
+  return label;
+}
+
+}  // namespace
+
+std::string LocaleThousandsSeparator() {
+  auto separator = Utf8ToCp932(QLocale().groupSeparator().toStdString());
+  return separator && !separator->empty() ? *separator : std::string(",");
+}
+
+LogTableModel::LogTableModel(std::string separator, QObject* parent)
+    : QAbstractTableModel(parent), separator_(std::move(separator)) {}
+
+void LogTableModel::SetLines(std::vector<std::string> lines) {
+  beginResetModel();
+  lines_ = std::move(lines);
+  cachedRow_ = -1;
+  endResetModel();
+}
+
+const LogViewRow& LogTableModel::Row(int row) const {
+  if (row != cachedRow_) {
+    cached_ = ShownLogViewRow(lines_[static_cast<std::size_t>(row)], separator_);
+    cachedRow_ = row;
+  }
+  return cached_;
+}
+
+void LogTableModel::RemoveMovedRows(const std::string& cutoff) {
+  beginResetModel();
+  std::erase_if(lines_, [&cutoff](const std::string& line) { return LineMoves(line, cutoff); });
+  cachedRow_ = -1;
+  endResetModel();
+}
+
+int LogTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+}
+
+int LogTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
+}
+
+QVariant LogTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role == Qt::DisplayRole) return ToQString(Column(Row(index.row()), index.column()));
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(kColumns[index.column()].alignment);
+  }
+  return {};
+}
+
+QVariant LogTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 ||
+      section >= static_cast<int>(std::size(kColumns))) {
+    return {};
+  }
+  if (role == Qt::DisplayRole) return QString::fromUtf8(kColumns[section].caption);
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kLeft);
+  return {};
+}
+
+TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
+               QWidget* parent)
+    : QDialog(parent),
+      files_(files),
+      dialogs_(dialogs),
+      help_(help),
+      clock_(clock),
+      model_(new LogTableModel(LocaleThousandsSeparator(), this)) {
+  setObjectName(QStringLiteral("TForm8"));
+  setWindowTitle(QStringLiteral("ログ"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(644, 380);
+
+  ListView1 = new QTreeView(this);
+  ListView1->setObjectName(QStringLiteral("ListView1"));
+  ListView1->setGeometry(0, 5, 641, 328);
+  ListView1->setModel(model_);
+  std::vector<int> widths;
+  for (const auto& column : kColumns) widths.push_back(column.width);
+  SetUpReportView(ListView1, widths);
+
+  SpinEdit1 = SpinEdit(this, "SpinEdit1", 1998, 2100, {6, 344, 58, 24});
+  Label1 = Label(this, "Label1", QStringLiteral("年"), {67, 344, 16, 24});
+  SpinEdit2 = SpinEdit(this, "SpinEdit2", 1, 12, {84, 344, 42, 24});
+  Label2 = Label(this, "Label2", QStringLiteral("月"), {129, 344, 16, 24});
+  SpinEdit3 = SpinEdit(this, "SpinEdit3", 1, 31, {146, 344, 42, 24});
+  Label3 = Label(this, "Label3", QStringLiteral("日以前を"), {191, 344, 52, 24});
+  Button1 = Button(this, "Button1", QStringLiteral("移動"), {246, 344, 66, 25});
+  Button2 = Button(this, "Button2", QStringLiteral("月間合計"), {318, 344, 66, 25});
+  Button3 = Button(this, "Button3", QStringLiteral("終了"), {390, 344, 66, 25});
+  CsvButton = Button(this, "CsvButton", QStringLiteral("CSV出力"), {484, 344, 72, 25});
+  Button4 = Button(this, "Button4", QStringLiteral("ﾍﾙﾌﾟ"), {570, 344, 66, 25});
+  CsvButton->setToolTip(QStringLiteral("表示中のログをCSVファイルに書き出します"));
+
+  setTabOrder(ListView1, Button1);
+  setTabOrder(Button1, Button2);
+  setTabOrder(Button2, Button3);
+  setTabOrder(Button3, SpinEdit1);
+  setTabOrder(SpinEdit1, SpinEdit2);
+  setTabOrder(SpinEdit2, SpinEdit3);
+  setTabOrder(SpinEdit3, Button4);
+  setTabOrder(Button4, CsvButton);
+
+  chooseCsvPath = [this] { return AskCsvPath(this, QStringLiteral("NORVA.csv")); };
+
+  connect(ListView1, &QTreeView::clicked, this, &TForm8::ListView1Click);
+  connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm8::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &TForm8::Button4Click);
+  connect(CsvButton, &QPushButton::clicked, this, &TForm8::CsvButtonClick);
+
+  FormCreate();
+}
+
+void TForm8::FormCreate() {
+  std::optional<std::vector<std::string>> lines;
+  try {
+    lines = ReadLogLines(files_);
+  } catch (const FileError& e) {
+    dialogs_.ShowError(e.Message());
+    return;
+  }
+  if (!lines) return;
+  model_->SetLines(std::move(*lines));
+  ListView1->scrollToBottom();
+  LocalDateTime now = clock_.Now();
+  Date cutoff = DefaultCutoff({now.year, now.month, now.day});
+  SpinEdit1->setValue(cutoff.year);
+  SpinEdit2->setValue(cutoff.month);
+  SpinEdit3->setValue(cutoff.day);
+}
+
+void TForm8::ListView1Click(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  auto date = CutoffOfRowDate(model_->Row(index.row()).date);
+  if (!date) return;
+  SpinEdit1->setValue(date->year);
+  SpinEdit2->setValue(date->month);
+  SpinEdit3->setValue(date->day);
+}
+
+void TForm8::Button1Click() {
+  std::string cutoff = CutoffText(SpinEdit1->value(), SpinEdit2->value(), SpinEdit3->value());
+  LocalDateTime now = clock_.Now();
+  try {
+    auto outcome = MoveLog(files_, dialogs_, cutoff, DateText(now.year, now.month, now.day));
+    if (outcome.result == LogMoveResult::kMoved) model_->RemoveMovedRows(cutoff);
+  } catch (const FileError& e) {
+    dialogs_.ShowError(e.Message());
+  }
+}
+
+void TForm8::Button2Click() {
+  TForm9 totals(files_, dialogs_, this);
+  totals.exec();
+}
+
+void TForm8::Button3Click() { close(); }
+
+void TForm8::Button4Click() { help_.ShowTopic(help_topic::kLogViewer); }
+
+void TForm8::CsvButtonClick() {
+  QString path = chooseCsvPath();
+  if (path.isEmpty()) return;
+  SaveCsv(path, LogCsv(model_->Lines()), dialogs_);
+}
+
+void ShowLogViewer(const std::filesystem::path& programDir, UserDialogs& dialogs, Help& help,
+                   const Clock& clock, QWidget* parent) {
+  PosixFileStore files(programDir);
+  TForm8 form(files, dialogs, help, clock, parent);
+  form.exec();
+}
+
+void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) {
+  std::filesystem::path file(path.toStdString());
+  try {
+    PosixFileStore folder(file.parent_path());
+    WriteCsvFile(folder, file.filename().string(), csv);
+  } catch (const FileError& e) {
+    dialogs.ShowError(e.Message());
+  }
+}
+
+void SetUpReportView(QTreeView* view, const std::vector<int>& widths) {
+  view->setFont(PGothic(13));
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setUniformRowHeights(true);
+  view->setAllColumnsShowFocus(true);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->header()->setSectionsClickable(false);
+  view->header()->setSectionsMovable(false);
+  view->header()->setStretchLastSection(false);
+  for (std::size_t c = 0; c < widths.size(); ++c) {
+    view->header()->resizeSection(static_cast<int>(c), widths[c]);
+  }
+  QPalette palette = view->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                   palette.color(QPalette::Active, QPalette::Highlight));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  view->setPalette(palette);
+}
+
+QString AskCsvPath(QWidget* parent, const QString& suggestedName) {
+  return QFileDialog::getSaveFileName(parent, QStringLiteral("CSV出力"), suggestedName,
+                                      QStringLiteral("CSV (*.csv)"));
+}
+
+}  // namespace norvax

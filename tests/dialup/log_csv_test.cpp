@@ -1,0 +1,93 @@
+#include "dialup/log_csv.h"
+
+#include <gtest/gtest.h>
+
+#include "dialup/log_view.h"
+#include "fakes/memory_file_store.h"
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+using testing::Sjis;
+
+TEST(LogCsv, FieldsAreQuotedOnlyWhenTheyNeedIt) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"plain", "plain"},
+      {"", ""},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\r\nlines", "\"two\r\nlines\""},
+      {"lf\nonly", "\"lf\nonly\""},
+      {" padded ", "\" padded \""},
+      {"夜間 プロバイダ", "夜間 プロバイダ"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CsvField(c.in), c.out) << c.in;
+  EXPECT_EQ(CsvRow({"a", "b,c", ""}), "a,\"b,c\",\r\n");
+}
+
+TEST(LogCsv, LogRowsAreUtf8WithPlainNumbers) {
+  std::vector<std::string> lines = {
+      Sjis("1999/03/25,\"夜間プロバイダ\",22:00:00,3725,12345,0090,0100,\"        \",03,0000,"
+           "1999/03, ,05074,0000"),
+      "1999/03/26,\"Say \"\"A\"\", B\",01:00:00,90000,0,0,0,\"0311\",00,2000,1999/03, ,1,0000",
+      "1999/03/27,Dial Up,01:00:00,0010,0000,0010,0000,\"1\",00",  // name without quotes
+  };
+  EXPECT_EQ(LogCsv(lines),
+            "日付,接続先,開始時刻,接続時間,接続料金,電話料金,ﾃﾚﾎｰﾀﾞｲ,電話番号,ﾘﾀﾞｲﾔﾙ\r\n"
+            "1999/03/25,夜間プロバイダ,22:00:00,1:02:05,12345,90,100,,3\r\n"
+            "1999/03/26,\"Say \"\"A\"\", B\",01:00:00,25:00:00,0,0,0,0311,0\r\n"
+            // The blank split the name: every later column moved by one and shows its text.
+            "1999/03/27,Dial,Up,01:00:00,10,0,10,0000,1\r\n");
+  EXPECT_EQ(LogCsv({}),
+            "日付,接続先,開始時刻,接続時間,接続料金,電話料金,ﾃﾚﾎｰﾀﾞｲ,電話番号,ﾘﾀﾞｲﾔﾙ\r\n");
+}
+
+TEST(LogCsv, TotalsRows) {
+  std::vector<TotalRecord> groups = {
+      {"1999/03", Sjis("夜間プロバイダ"), 200000, 1700, 2000, 90, 100},
+      {"1999/04", "A,B", 59, -5, 0, 0, 0},
+  };
+  EXPECT_EQ(TotalsCsv(groups),
+            "日付,接続先,接続時間,接続料金,固定料金,電話料金,ﾃﾚﾎｰﾀﾞｲ\r\n"
+            "1999/03,夜間プロバイダ,55:33:20,1700,2000,90,100\r\n"
+            "1999/04,\"A,B\",00:00:59,-5,0,0,0\r\n");
+}
+
+TEST(LogCsv, AFailedWriteLeavesTheOldFile) {
+  fakes::MemoryFileStore files;
+  files.files["out.csv"] = "old";
+  files.failAt = 0;
+  EXPECT_THROW(WriteCsvFile(files, "out.csv", "new"), FileError);
+  EXPECT_EQ(files.files["out.csv"], "old");
+  files.failAt = -1;
+  WriteCsvFile(files, "out.csv", "new");
+  EXPECT_EQ(files.files["out.csv"], "new");
+}
+
+TEST(LogView, ShownRowsKeepWhatCannotBeRead) {
+  auto row = ShownLogViewRow(
+      "1999/03/25,\"A B\",22:32:00,3725,1234567,0090,x1,\"0311\",12,2000,1999/03, ,1,0000", ".");
+  EXPECT_EQ(row.name, "A B");
+  EXPECT_EQ(row.duration, "1:02:05");
+  EXPECT_EQ(row.provider, " 1.234.567") << "the locale's separator";
+  EXPECT_EQ(row.phone, "        90");
+  EXPECT_EQ(row.flat, "x1") << "no number: shown as stored";
+  EXPECT_EQ(row.redials, "12");
+
+  auto shifted = ShownLogViewRow("1999/03/25,Dial Up,22:32:00,3725,0,0");
+  EXPECT_EQ(shifted.name, "Dial");
+  EXPECT_EQ(shifted.start, "Up");
+  EXPECT_EQ(shifted.duration, "22:32:00");
+  EXPECT_EQ(shifted.provider, "     3,725");
+  EXPECT_EQ(shifted.number, "");
+  EXPECT_EQ(shifted.redials, "");
+
+  EXPECT_EQ(GroupedNumber(-1234, 7, ","), " -1,234");
+  EXPECT_EQ(GroupedNumber(1234, 2, ","), "1,234");
+}
+
+}  // namespace
+}  // namespace norvax
