@@ -14,8 +14,8 @@ inline constexpr int kBusy = 3;
 inline constexpr int kCancelled = 4;
 }  // namespace dial_state
 
-// Connection state the dialler reports once the connection is up.
-inline constexpr int kConnectedState = 8192;
+// The error code of a busy line; kConnectedState (remote_access.h) is the state of a
+// connection that is up.
 inline constexpr int kLineBusyError = 676;
 
 // The system's text for a remote-access error code 600..752 (CP932); empty for a code

@@ -28,7 +28,32 @@ class FakeRemoteAccess : public RemoteAccess {
     return it->second;
   }
 
+  int FindConnection(const std::string& entryName, ConnectionHandle& connection) override {
+    if (enumerationFails) return 9;
+    auto it = open.find(entryName);
+    if (it != open.end()) connection = it->second;
+    return 0;
+  }
+  int GetConnectState(ConnectionHandle connection, int& state) override {
+    if (connection == 0) return 1;
+    for (auto& [name, handle] : open) {
+      if (handle == connection) {
+        state = connectState;
+        return 0;
+      }
+    }
+    return 6;
+  }
+  bool HangUp(ConnectionHandle connection) override {
+    hungUp.push_back(connection);
+    return std::erase_if(open, [&](const auto& kv) { return kv.second == connection; }) > 0;
+  }
+
   std::vector<std::pair<std::string, std::string>> phonebook;  // name, number
+  std::map<std::string, ConnectionHandle> open;                // connections that are up
+  int connectState = kConnectedState;
+  bool enumerationFails = false;
+  std::vector<ConnectionHandle> hungUp;
   std::map<int, std::string> errorTexts;
 };
 

@@ -29,3 +29,29 @@ TEST(SimConnections, SeenByEveryInstanceOnTheSameFile) {
 
 }  // namespace
 }  // namespace norvax
+
+#include "platform/sim/sim_phonebook.h"
+
+namespace norvax {
+namespace {
+
+TEST(SimRemoteAccess, SeesConnectionsBroughtUpElsewhere) {
+  testing::TempDir dir;
+  SimRemoteAccess remote((dir / kPhonebookFileName).string());
+  ConnectionHandle handle = 0;
+  EXPECT_EQ(remote.FindConnection("Provider", handle), 0);
+  EXPECT_EQ(handle, 0u);
+  int state = 0;
+  EXPECT_EQ(remote.GetConnectState(0, state), 1);
+  uint32_t up = SimConnections((dir / kSimConnectionsFileName).string()).BringUp("Provider");
+  EXPECT_EQ(remote.FindConnection("Provider", handle), 0);
+  EXPECT_EQ(handle, up);
+  EXPECT_EQ(remote.GetConnectState(handle, state), 0);
+  EXPECT_EQ(state, kConnectedState);
+  EXPECT_TRUE(remote.HangUp(handle));
+  EXPECT_NE(remote.GetConnectState(handle, state), 0) << "a connection that went down";
+  EXPECT_FALSE(remote.HangUp(handle));
+}
+
+}  // namespace
+}  // namespace norvax

@@ -1,10 +1,12 @@
 #include "platform/sim/sim_phonebook.h"
 
 #include <charconv>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
+#include "platform/sim/sim_connections.h"
 #include "platform/store/ini_file.h"
 
 namespace norvax {
@@ -155,5 +157,26 @@ std::optional<std::string> SimRemoteAccess::GetEntryPhoneNumber(const std::strin
 }
 
 std::optional<std::string> SimRemoteAccess::ErrorString(int) { return std::nullopt; }
+
+SimConnections SimRemoteAccess::Connections() const {
+  return SimConnections(
+      (std::filesystem::path(path_).parent_path() / kSimConnectionsFileName).string());
+}
+
+int SimRemoteAccess::FindConnection(const std::string& entryName, ConnectionHandle& connection) {
+  if (auto handle = Connections().Find(entryName)) connection = *handle;
+  return 0;
+}
+
+int SimRemoteAccess::GetConnectState(ConnectionHandle connection, int& state) {
+  if (connection == 0) return 1;
+  if (!Connections().NameOf(connection)) return 6;  // the handle is no longer valid
+  state = kConnectedState;
+  return 0;
+}
+
+bool SimRemoteAccess::HangUp(ConnectionHandle connection) {
+  return Connections().HangUp(connection);
+}
 
 }  // namespace norvax

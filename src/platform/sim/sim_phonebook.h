@@ -24,6 +24,7 @@
 namespace norvax {
 
 class ProfileFile;
+class SimConnections;
 
 inline constexpr const char* kPhonebookFileName = "phonebook.ini";
 
@@ -71,10 +72,15 @@ class SimRemoteAccess : public RemoteAccess {
   std::vector<std::string> EnumPhonebookEntries() override;
   std::optional<std::string> GetEntryPhoneNumber(const std::string& connection) override;
   std::optional<std::string> ErrorString(int code) override;
+  int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
+  int GetConnectState(ConnectionHandle connection, int& state) override;
+  bool HangUp(ConnectionHandle connection) override;
 
   Phonebook Load() const;
 
  private:
+  SimConnections Connections() const;
+
   std::string path_;
 };
 
