@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/cp932.h"
+
 namespace norvax {
 
 RegisterButtons ButtonsAtCreation() { return RegisterButtons{}; }
@@ -45,6 +47,17 @@ RegisterRow DisplayRow(const EntryTable& table, std::size_t i, const PreferenceL
       table.Value(i, Column::Set1),
       table.Value(i, Column::Set2),
   };
+}
+
+std::optional<std::string> UnstorableTableMessage(const EntryTable& table) {
+  for (std::size_t i = 0; i < table.Count(); ++i) {
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+      if (table.Value(i, ColumnAt(c)).find_first_of("\r\n") != std::string::npos) {
+        return std::to_string(i + 1) + Sjis("番目の登録に改行を含む値があるため保存できません。");
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 WorkingTable::WorkingTable(const EntryTable& source) : table_(source) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "core/entry_table.h"
@@ -49,6 +50,11 @@ struct RegisterRow {
 };
 RegisterRow DisplayRow(const EntryTable& table, std::size_t i, const PreferenceList& prefs,
                        MaskMoment moment);
+
+// Why the table cannot be written to the settings file, which holds one value per line:
+// "<n>番目の登録に改行を含む値があるため保存できません。" for the first entry (from 1) with a
+// line break in any column; nothing when every value can be stored.
+std::optional<std::string> UnstorableTableMessage(const EntryTable& table);
 
 // The register window's private copy of the entry table. Rows move together in all 15
 // columns; nothing reaches the program's table until Commit.

@@ -56,7 +56,8 @@ void SetProxyFlag(std::string& proxyFlags, bool on);
 bool ProxyChecked(const std::string& proxyFlags);
 
 // The message of the first failed check, in the order the editor checks; nothing when
-// the form may be stored.
+// the form may be stored. After the length check, a line break in any text field is
+// refused: the settings file holds one value per line.
 std::optional<std::string> ValidateEditorForm(const EditorForm& form);
 
 // The entry the form describes.
@@ -76,5 +77,7 @@ std::string TitleMissingMessage();
 std::string BrowserConnectionMessage();
 // "文字数オ－バ－です(>255)再入力して下さい"
 std::string TooLongMessage();
+// "「<field>」に改行は使えません。改行を除いて下さい。"
+std::string LineBreakMessage(const char* fieldUtf8);
 
 }  // namespace norvax

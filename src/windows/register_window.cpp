@@ -243,6 +243,10 @@ void TForm2::Button7Click() {
 
 void TForm2::Button3Click() {
   // The program's table and preferences change only once the file holds the new table.
+  if (auto message = UnstorableTableMessage(working_.Table())) {
+    ports_.dialogs.ShowError(*message);
+    return;
+  }
   PreferenceList prefs = state_.prefs;
   try {
     SaveEntryTable(ports_.settings, working_.Table(), prefs);

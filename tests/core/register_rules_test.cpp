@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_files.h"
+
 namespace norvax {
 namespace {
 
@@ -109,11 +111,13 @@ TEST(RegisterRules, MovesCarryEveryColumnAndStopAtTheEnds) {
   EXPECT_EQ(Titles(w), (std::vector<std::string>{"c", "a", "b"}));
 }
 
-TEST(RegisterRules, WorkingTableIsACopy) {
-  EntryTable source = TableOf({"a", "b"});
-  WorkingTable w(source);
-  w.Delete(0);
-  EXPECT_EQ(source.Count(), 2u);
+TEST(RegisterRules, LineBreaksAnywhereMakeTheTableUnstorable) {
+  EntryTable table = TableOf({"a", "b", "c"});
+  EXPECT_EQ(UnstorableTableMessage(table), std::nullopt);
+  table.List(Column::DialProfile)[2] = "0;\r\n";
+  table.List(Column::ProxyServers)[1] = "http=a\n";
+  EXPECT_EQ(UnstorableTableMessage(table),
+            "2" + testing::Sjis("番目の登録に改行を含む値があるため保存できません。"));
 }
 
 }  // namespace

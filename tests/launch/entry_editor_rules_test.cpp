@@ -62,6 +62,20 @@ TEST(EntryEditorRules, ValidationOrderAndMessages) {
       {"set2 256", [](EditorForm& f) { f.set2 = std::string(256, 'x'); }, tooLong},
       {"workdir 256", [](EditorForm& f) { f.workDirectory = std::string(256, 'x'); }, tooLong},
       {"set1 255", [](EditorForm& f) { f.set1 = std::string(255, 'x'); }, std::nullopt},
+      {"line break after the length check",
+       [](EditorForm& f) {
+         f.workDirectory = "a\nb";
+         f.set2 = std::string(256, 'x');
+       },
+       tooLong},
+      {"line break", [](EditorForm& f) { f.workDirectory = "C:\\a\r\nb"; },
+       LineBreakMessage("作業ﾃﾞｨﾚｸﾄﾘ")},
+      {"line break in title first",
+       [](EditorForm& f) {
+         f.title = "a\n";
+         f.set2 = "\n";
+       },
+       LineBreakMessage("タイトル")},
       // Proxy and dial values are not limited here.
       {"proxy 300", [](EditorForm& f) { f.proxyServers = std::string(300, 'x'); }, std::nullopt},
   };

@@ -218,3 +218,27 @@ TEST_F(RegisterWindowTest, WheelOverAFixedColumnScrollsTheWholeTable) {
 
 }  // namespace
 }  // namespace norvax
+
+namespace norvax {
+namespace {
+
+TEST_F(RegisterWindowTest, ValueWithLineBreakIsRefusedBeforeAnythingIsWritten) {
+  Fill(2);
+  TForm2 w(state, fake.ports);
+  w.runEditor = [](EditorContext& ctx, EntryTable& table) {
+    Entry e = Entry::New();
+    e[Column::Title] = "x";
+    e[Column::ProxyServers] = "http=a\nb";
+    table.Append(e);
+    ctx.cancelled = false;
+  };
+  w.Button1Click();
+  w.Button3Click();
+  EXPECT_FALSE(w.EntriesSaved());
+  EXPECT_EQ(fake.settings.writeCount, 0);
+  EXPECT_EQ(fake.dialogs.errors.size(), 1u);
+  EXPECT_EQ(state.table.Count(), 2u);
+}
+
+}  // namespace
+}  // namespace norvax
