@@ -1,12 +1,15 @@
 #include "windows/log_viewer_window.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTreeView>
+#include <algorithm>
 
 #include "dialup/connection_log.h"
 #include "dialup/dates.h"
@@ -28,6 +31,7 @@ struct ColumnSpec {
   const char* caption;
   int width;
   Qt::Alignment alignment;
+  const char* fit;  // text the column is widened to show in full, when the font needs it
 };
 
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
@@ -35,9 +39,15 @@ constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 
 const ColumnSpec kColumns[] = {
-    {"   日付   ", 62, kLeft}, {"接続先            ", 99, kLeft}, {"開始時刻", 64, kCentre},
-    {"接続時間", 64, kCentre}, {"接続料金", 64, kRight},          {"電話料金", 64, kRight},
-    {"ﾃﾚﾎｰﾀﾞｲ", 59, kRight},   {" 電話番号 ", 72, kLeft},         {"ﾘﾀﾞｲﾔﾙ", 89, kCentre},
+    {"   日付   ", 62, kLeft, "0000/00/00"},
+    {"接続先            ", 99, kLeft, ""},
+    {"開始時刻", 64, kCentre, "00:00:00"},
+    {"接続時間", 64, kCentre, "00:00:00"},
+    {"接続料金", 64, kRight, "000,000"},
+    {"電話料金", 64, kRight, "000,000"},
+    {"ﾃﾚﾎｰﾀﾞｲ", 59, kRight, "000,000"},
+    {" 電話番号 ", 72, kLeft, "00000000000"},
+    {"ﾘﾀﾞｲﾔﾙ", 89, kCentre, ""},
 };
 
 const std::string& Column(const LogViewRow& row, int column) {
@@ -166,8 +176,8 @@ TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& 
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(0, 5, 641, 328);
   ListView1->setModel(model_);
-  std::vector<int> widths;
-  for (const auto& column : kColumns) widths.push_back(column.width);
+  std::vector<std::pair<int, QString>> widths;
+  for (const auto& c : kColumns) widths.emplace_back(c.width, QString::fromUtf8(c.fit));
   SetUpReportView(ListView1, widths);
 
   SpinEdit1 = SpinEdit(this, "SpinEdit1", 1998, 2100, {6, 344, 58, 24});
@@ -260,6 +270,11 @@ void TForm8::CsvButtonClick() {
 void ShowLogViewer(const std::filesystem::path& programDir, UserDialogs& dialogs, Help& help,
                    const Clock& clock, QWidget* parent) {
   PosixFileStore files(programDir);
+  ShowLogViewer(files, dialogs, help, clock, parent);
+}
+
+void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
+                   QWidget* parent) {
   TForm8 form(files, dialogs, help, clock, parent);
   form.exec();
 }
@@ -274,7 +289,7 @@ void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) 
   }
 }
 
-void SetUpReportView(QTreeView* view, const std::vector<int>& widths) {
+void SetUpReportView(QTreeView* view, const std::vector<std::pair<int, QString>>& widths) {
   view->setFont(PGothic(13));
   view->setRootIsDecorated(false);
   view->setItemsExpandable(false);
@@ -286,8 +301,13 @@ void SetUpReportView(QTreeView* view, const std::vector<int>& widths) {
   view->header()->setSectionsClickable(false);
   view->header()->setSectionsMovable(false);
   view->header()->setStretchLastSection(false);
+  const QFontMetrics metrics(view->font());
+  const int margin =
+      2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 2;
   for (std::size_t c = 0; c < widths.size(); ++c) {
-    view->header()->resizeSection(static_cast<int>(c), widths[c]);
+    const auto& [width, fit] = widths[c];
+    int needed = fit.isEmpty() ? 0 : metrics.horizontalAdvance(fit) + margin;
+    view->header()->resizeSection(static_cast<int>(c), std::max(width, needed));
   }
   QPalette palette = view->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight,

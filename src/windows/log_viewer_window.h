@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialup/log_view.h"
@@ -97,17 +98,21 @@ class TForm8 : public QDialog {
   LogTableModel* model_;
 };
 
-// Shows the log viewer of the program directory modally (the main window's log command).
+// Shows the log viewer modally (the main window's log command): over the files of the
+// program directory, or over a file store of those files.
 void ShowLogViewer(const std::filesystem::path& programDir, UserDialogs& dialogs, Help& help,
                    const Clock& clock, QWidget* parent);
+void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
+                   QWidget* parent);
 
 // Writes CSV text to a file the user chose (a UTF-8 path); errors are shown. Used by the
 // viewer and the totals window.
 void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs);
 
-// A report-style list: whole rows selected one at a time, the selection kept in view when
-// the list loses the focus, no column clicks, fixed column widths, the list font.
-void SetUpReportView(QTreeView* view, const std::vector<int>& widths);
+// A report-style list in the list font: whole rows selected one at a time, the selection
+// kept in view when the list loses the focus, no column clicks. Each column has its width,
+// widened when the font needs more room to show the column's sample text in full.
+void SetUpReportView(QTreeView* view, const std::vector<std::pair<int, QString>>& widths);
 
 // The file dialog that asks where a CSV file goes.
 QString AskCsvPath(QWidget* parent, const QString& suggestedName);

@@ -126,8 +126,10 @@ TForm9::TForm9(FileStore& files, UserDialogs& dialogs, QWidget* parent)
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(0, 5, 553, 321);
   ListView1->setModel(model_);
-  std::vector<int> widths;
-  for (const auto& column : kColumns) widths.push_back(column.width);
+  std::vector<std::pair<int, QString>> widths;
+  for (const auto& c : kColumns) widths.emplace_back(c.width, QString());
+  widths[0].second = QStringLiteral("0000/00");
+  widths[2].second = QStringLiteral("000:00:00");
   SetUpReportView(ListView1, widths);
 
   Label1 = Label(this, "Label1", QStringLiteral("ﾛｸﾞ件数"), {8, 337, 50, 16});

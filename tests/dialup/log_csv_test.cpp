@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dialup/log_view.h"
 #include "fakes/memory_file_store.h"
 #include "test_files.h"
 
@@ -20,7 +19,6 @@ TEST(LogCsv, FieldsAreQuotedOnlyWhenTheyNeedIt) {
       {"a,b", "\"a,b\""},
       {"say \"hi\"", "\"say \"\"hi\"\"\""},
       {"two\r\nlines", "\"two\r\nlines\""},
-      {"lf\nonly", "\"lf\nonly\""},
       {" padded ", "\" padded \""},
       {"夜間 プロバイダ", "夜間 プロバイダ"},
   };
@@ -65,28 +63,6 @@ TEST(LogCsv, AFailedWriteLeavesTheOldFile) {
   files.failAt = -1;
   WriteCsvFile(files, "out.csv", "new");
   EXPECT_EQ(files.files["out.csv"], "new");
-}
-
-TEST(LogView, ShownRowsKeepWhatCannotBeRead) {
-  auto row = ShownLogViewRow(
-      "1999/03/25,\"A B\",22:32:00,3725,1234567,0090,x1,\"0311\",12,2000,1999/03, ,1,0000", ".");
-  EXPECT_EQ(row.name, "A B");
-  EXPECT_EQ(row.duration, "1:02:05");
-  EXPECT_EQ(row.provider, " 1.234.567") << "the locale's separator";
-  EXPECT_EQ(row.phone, "        90");
-  EXPECT_EQ(row.flat, "x1") << "no number: shown as stored";
-  EXPECT_EQ(row.redials, "12");
-
-  auto shifted = ShownLogViewRow("1999/03/25,Dial Up,22:32:00,3725,0,0");
-  EXPECT_EQ(shifted.name, "Dial");
-  EXPECT_EQ(shifted.start, "Up");
-  EXPECT_EQ(shifted.duration, "22:32:00");
-  EXPECT_EQ(shifted.provider, "     3,725");
-  EXPECT_EQ(shifted.number, "");
-  EXPECT_EQ(shifted.redials, "");
-
-  EXPECT_EQ(GroupedNumber(-1234, 7, ","), " -1,234");
-  EXPECT_EQ(GroupedNumber(1234, 2, ","), "1,234");
 }
 
 }  // namespace
