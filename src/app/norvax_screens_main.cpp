@@ -24,6 +24,7 @@
 #include "core/settings.h"
 #include "launch/entry_editor_window.h"
 #include "platform/cp932.h"
+#include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/program_icon.h"
@@ -31,6 +32,8 @@
 #include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
+#include "windows/log_viewer_window.h"
+#include "windows/monthly_totals_window.h"
 #include "windows/password_dialog.h"
 #include "windows/preferences_window.h"
 #include "windows/register_window.h"
@@ -75,6 +78,12 @@ QWidget* PreferencesPage(Context& c, int page) {
   w->PageControl1->setCurrentIndex(page);
   w->show();
   return w;
+}
+
+// The files of the program directory: the connection log and its archive.
+FileStore& ProgramFiles(Context& c) {
+  static PosixFileStore files(c.directory);
+  return files;
 }
 
 std::vector<Screen> Screens() {
@@ -150,6 +159,18 @@ std::vector<Screen> Screens() {
          auto* w = new PasswordDialog;
          w->Apply(PasswordPromptSetup{Sjis("登録ｳｲﾝﾄﾞｳのﾊﾟｽﾜｰﾄﾞ変更"), Sjis("旧ﾊﾟｽﾜ-ﾄﾞ"),
                                       Sjis("新ﾊﾟｽﾜ-ﾄﾞ"), true});
+         w->show();
+         return w;
+       }},
+      {"log-viewer",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm8(ProgramFiles(c), c.ports.dialogs, c.help, c.ports.clock);
+         w->show();
+         return w;
+       }},
+      {"monthly-totals",
+       [](Context& c) -> QWidget* {
+         auto* w = new TForm9(ProgramFiles(c), c.ports.dialogs);
          w->show();
          return w;
        }},
