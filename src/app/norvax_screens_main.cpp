@@ -19,10 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_ports.h"
 #include "core/main_window.h"
 #include "core/program_state.h"
 #include "core/settings.h"
 #include "launch/entry_editor_window.h"
+#include "launch/main_timer.h"
 #include "platform/cp932.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
@@ -115,8 +117,7 @@ std::vector<Screen> Screens() {
       {"wait",
        [](Context& c) -> QWidget* {
          auto* w = new TForm5(c.state.main);
-         w->ShowTick(1);
-         w->ShowTick(2);  // back to green: the picture shows the text
+         w->SetText(WaitCountdownText(2), kWaitTextGreen);
          return w;
        }},
       {"help-finder",
@@ -201,14 +202,15 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
   std::vector<std::string> wanted(argv + 3, argv + argc);
 
-  IniFile settings((directory / "norvax.ini").string());
+  DesktopPorts desktop(directory, directory / "norvax.ini");
   PrintedDialogs dialogs;
-  QtHelp help(directory / "NORVAX.HLP");
-  SimRemoteAccess remote((directory / kPhonebookFileName).string());
-  SystemClock clock;
-  Ports ports{settings, dialogs, help, remote, clock};
+  QtHelp& help = desktop.help;
+  Ports ports{desktop.settings, dialogs,           help,
+              desktop.remote,   desktop.clock,     desktop.windows,
+              desktop.registry, desktop.processes, desktop.program,
+              desktop.logState, desktop.logFiles};
   ProgramState state;
-  LoadSettings(settings, state.table, state.prefs, dialogs);
+  LoadSettings(desktop.settings, state.table, state.prefs, dialogs);
   Context context{directory, state, ports, help};
 
   int failures = 0;

@@ -1,12 +1,14 @@
 #include "core/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -15,12 +17,14 @@
 #include "controls/scrlbox.h"
 #include "controls/separater.h"
 #include "core/password_lock.h"
+#include "launch/main_timer.h"
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "windows/preferences_window.h"
 #include "windows/register_window.h"
 #include "windows/version_window.h"
+#include "windows/wait_window.h"
 
 namespace norvax {
 
@@ -177,6 +181,7 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(500);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(state_, ports_); });
 
   connect(Nonscrlbox1, &QListWidget::clicked, this, &TForm1::Nonscrlbox1Click);
   connect(Nonscrlbox1, &QListWidget::doubleClicked, this, &TForm1::Nonscrlbox1DblClick);
@@ -224,10 +229,7 @@ bool TForm1::Start(const std::vector<std::string>& args, PasswordPrompt& prompt)
 void TForm1::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  // No worker thread exists yet that could be asked to stop.
-  ShutDown(
-      state_, ports_, CurrentBounds(), [] {}, processEvents);
-  Timer1->stop();
+  ShutDown(state_, ports_, CurrentBounds(), processEvents);
 }
 
 WindowBounds TForm1::CurrentBounds() const {
@@ -370,6 +372,60 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+MainWindowControl::MainWindowControl() = default;
+MainWindowControl::~MainWindowControl() = default;
+
+void MainWindowControl::HideMainWindow() { form_->hide(); }
+
+void MainWindowControl::ShowMainWindow() { form_->show(); }
+
+void MainWindowControl::MinimiseApplication() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible()) w->showMinimized();
+  }
+}
+
+void MainWindowControl::RestoreApplication() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isMinimized()) w->showNormal();
+  }
+  form_->activateWindow();
+}
+
+void MainWindowControl::EndProgram() {
+  // Queued, so that an end asked for during start-up takes effect once the program runs.
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void MainWindowControl::StartTimer() { form_->Timer1->start(); }
+
+void MainWindowControl::StopTimer() { form_->Timer1->stop(); }
+
+void MainWindowControl::ShowWaitWindow() { wait_ = std::make_unique<TForm5>(form_->state_.main); }
+
+void MainWindowControl::SetWaitWindowText(const std::string& text, unsigned colour) {
+  if (wait_) wait_->SetText(text, colour);
+}
+
+void MainWindowControl::CloseWaitWindow() { wait_.reset(); }
+
+void MainWindowControl::SetClipboardText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(ToQString(text));
+}
+
+void MainWindowControl::RunOnMainThread(const std::function<void()>& work) {
+  if (QThread::currentThread() == qApp->thread()) {
+    work();
+    return;
+  }
+  QMetaObject::invokeMethod(
+      qApp, [&work] { work(); }, Qt::BlockingQueuedConnection);
+}
+
+void MainWindowControl::PostToMainThread(std::function<void()> work) {
+  QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
 }
 
 }  // namespace norvax

@@ -4,12 +4,14 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/main_window_rules.h"
 #include "core/program_state.h"
 #include "core/startup.h"
+#include "platform/program_control.h"
 
 class QAction;
 class QFrame;
@@ -20,9 +22,38 @@ class QTimer;
 namespace norvax {
 
 class PasswordPrompt;
+class TForm1;
+class TForm5;
 class TNonscrlbox;
 class TScrlbox;
 class TSeparater;
+
+// What the launch and the main timer ask of the program's windows, done by the main window
+// it is attached to, and the hand-over to the main thread.
+class MainWindowControl : public ProgramControl {
+ public:
+  MainWindowControl();
+  ~MainWindowControl() override;
+  void Attach(TForm1* form) { form_ = form; }
+
+  void HideMainWindow() override;
+  void ShowMainWindow() override;
+  void MinimiseApplication() override;
+  void RestoreApplication() override;
+  void EndProgram() override;
+  void StartTimer() override;
+  void StopTimer() override;
+  void ShowWaitWindow() override;
+  void SetWaitWindowText(const std::string& text, unsigned colour) override;
+  void CloseWaitWindow() override;
+  void SetClipboardText(const std::string& text) override;
+  void RunOnMainThread(const std::function<void()>& work) override;
+  void PostToMainThread(std::function<void()> work) override;
+
+ private:
+  TForm1* form_ = nullptr;
+  std::unique_ptr<TForm5> wait_;
+};
 
 // Asks the main window to launch the current entry again once the worker has ended; posted
 // after every third busy dial attempt, from any thread.
@@ -107,6 +138,7 @@ class TForm1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  friend class MainWindowControl;
   void EntryClick(MainColumn column, ClickKind kind);
   void CaptionUpdate();
   void LevelColumns(int top);

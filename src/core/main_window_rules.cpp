@@ -59,11 +59,6 @@ EntryAction ActionForClick(const PreferenceList& prefs, MainColumn column, Click
   return EntryAction::None;
 }
 
-std::string DialupCaptionFor(const std::string& set1) {
-  if (set1 == "IE4.0" || set1 == "IE4&WIN98") return Sjis("ダイヤルアップ接続");
-  return Sjis("接続");
-}
-
 void DoEntryAction(ProgramState& state, Ports& ports, EntryAction action, int row) {
   if (action == EntryAction::None) return;
   if (row < 0 || static_cast<std::size_t>(row) >= state.table.Count()) return;

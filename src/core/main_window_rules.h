@@ -31,9 +31,6 @@ enum class EntryAction { None, Launch, FillId, FillPass };
 // double click only with it off.
 EntryAction ActionForClick(const PreferenceList& prefs, MainColumn column, ClickKind kind);
 
-// Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932.
-std::string DialupCaptionFor(const std::string& set1);
-
 // Does the action for row (a row outside the table does nothing). A launch makes the row
 // the current entry.
 void DoEntryAction(ProgramState& state, Ports& ports, EntryAction action, int row);

@@ -1,11 +1,16 @@
 // Program-wide state owned by the main window for the whole run.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/entry_table.h"
 #include "core/preferences.h"
 #include "core/startup.h"
+#include "dialup/dial_session.h"
+#include "dialup/holidays.h"
+#include "launch/launch_state.h"
+#include "launch/watch_thread.h"
 
 namespace norvax {
 
@@ -14,6 +19,11 @@ class UserDialogs;
 class Help;
 class RemoteAccess;
 class Clock;
+class WindowSystem;
+class Registry;
+class Processes;
+class ProgramControl;
+class FileStore;
 
 // Values of the main window that outlive every other window.
 struct MainState {
@@ -41,6 +51,12 @@ struct Ports {
   Help& help;
   RemoteAccess& remote;
   Clock& clock;
+  WindowSystem& windows;
+  Registry& registry;
+  Processes& processes;
+  ProgramControl& program;
+  ProfileFile& logState;  // NORVALOG.INI
+  FileStore& logFiles;    // NORVA.LOG and its archive, in the program directory
 };
 
 struct ProgramState {
@@ -49,6 +65,11 @@ struct ProgramState {
   MainState main;
   // Caption of the window that last received an ID or password (CP932).
   std::string lastTargetCaption;
+  LaunchState launch;
+  DialSession session;
+  HolidayList holidays = LoadHolidays();
+  // The worker thread; the last member, so that it ends before the state it uses goes.
+  std::unique_ptr<WatchThread> worker = std::make_unique<WatchThread>();
 };
 
 }  // namespace norvax

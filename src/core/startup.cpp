@@ -1,5 +1,8 @@
 #include "core/startup.h"
 
+#include "platform/processes.h"
+#include "platform/program_control.h"
+
 #include "core/decimal.h"
 #include "core/password_lock.h"
 #include "core/program_state.h"
@@ -117,10 +120,9 @@ bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void
 }
 
 void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
-              const std::function<void()>& requestWorkerStop,
               const std::function<void()>& processEvents) {
   if (state.main.watchThreadRunning) {
-    requestWorkerStop();
+    state.worker->RequestStop();
     WaitForWorker(state.main, ports.clock, processEvents, 600, 100);
   }
   try {
@@ -128,7 +130,19 @@ void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
   } catch (const WriteError& e) {
     ports.dialogs.ShowError(e.Message());
   }
-  state.main.timerEnabled = false;
+  if (state.session.browserProcess != 0) {
+    // The browser keeps running.
+    ports.processes.Close(state.session.browserProcess);
+    state.session.browserProcess = 0;
+  }
+  if (state.main.waitWindowShown) {
+    ports.program.CloseWaitWindow();
+    state.main.waitWindowShown = false;
+  }
+  if (state.main.timerEnabled) {
+    ports.program.StopTimer();
+    state.main.timerEnabled = false;
+  }
 }
 
 }  // namespace norvax

@@ -83,9 +83,9 @@ bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void
                    int rounds, uint32_t intervalMs);
 
 // The shut-down rules: asks a running worker to stop and waits for it at most 60 seconds
-// while processing events, then the save at exit. A failed save is reported to the user.
+// while processing events, then the save at exit (a failed save is reported to the user);
+// lets go of the browser, closes the wait window and stops the main timer.
 void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
-              const std::function<void()>& requestWorkerStop,
               const std::function<void()>& processEvents);
 
 }  // namespace norvax

@@ -32,7 +32,9 @@ inline constexpr uint32_t kActivatePollMs = 10;
 // enumeration, and stays unchanged when nothing is found.
 class WindowFinder {
  public:
-  WindowFinder(WindowSystem& windows, Clock& clock) : windows_(windows), clock_(clock) {}
+  // lastCaption is the program's LastTargetCaption, kept up to date by every search.
+  WindowFinder(WindowSystem& windows, Clock& clock, std::string& lastCaption)
+      : windows_(windows), clock_(clock), lastCaption_(lastCaption) {}
 
   WindowId FindTargetWindow(const std::string& caption, const std::string& className,
                             uint32_t processId);
@@ -61,7 +63,7 @@ class WindowFinder {
 
   WindowSystem& windows_;
   Clock& clock_;
-  std::string lastCaption_;
+  std::string& lastCaption_;
 };
 
 // The texts typed into a Set1 and a Set2 target for an ID (mode 1) or password (mode 2)

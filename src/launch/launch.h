@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/program_state.h"
 
@@ -9,14 +10,29 @@ namespace norvax {
 
 // "NORVAX 起動（関連）処理中のため起動出来ません。"
 std::string LaunchBusyMessage();
+// "NORVAX  ﾌﾞﾗｳｻﾞが登録されていません。"
+std::string NoBrowserMessage();
+// "NORVAX  接続先が登録されていません。"
+std::string NoConnectionMessage();
+// "NORVAX  接続先・ﾌﾟﾛｷｼ、レジストリー変更エラー。"
+std::string RegistryChangeMessage();
+// "NORVAX  起動出来ませんでした。"
+std::string CannotStartMessage();
 
 // True while a launch may not start: the main timer runs, a tick is being handled or the
 // worker thread runs.
 bool LaunchGuardBlocks(const MainState& main);
 
-// Launches entry (0-based) on behalf of the main window. Refusals and failures are shown
-// to the user. The guard and the "no connection, no browser" preference act now; the dial
-// and browser roads are added with the launch subsystem.
+// True when the file-name part of the browser's command line (after the last "\" or ":",
+// never a double-byte character's second byte), upper-cased, is "NETSCAPE.EXE".
+bool BrowserIsNetscape(std::string_view browserProgram);
+
+// Launches entry (0-based) on behalf of the main window: through the program's own dialler
+// when the entry says so, else by starting the browser (and letting the main timer fill
+// the connect dialog). Refusals and failures are shown to the user.
 void LaunchEntry(ProgramState& state, Ports& ports, int entry);
+
+void LaunchBrowserOnly(ProgramState& state, Ports& ports, std::size_t entry);
+void LaunchWithDial(ProgramState& state, Ports& ports, std::size_t entry);
 
 }  // namespace norvax

@@ -1,9 +1,98 @@
 #include "launch/login_fill.h"
 
-namespace norvax {
+#include <vector>
 
-bool FillLoginDialog(ProgramState&, Ports&, const std::string&, const std::string&,
-                     const std::string&, const std::string&, const std::string&, FillMode) {
+#include "core/decimal.h"
+#include "launch/keystrokes.h"
+#include "platform/cp932.h"
+#include "platform/program_control.h"
+
+namespace norvax {
+namespace {
+
+// The login-dialog captions of a browser kind, and the kind's own caption for a free text.
+struct KindCaptions {
+  std::string ie;
+  std::string netscape;
+  std::string own;
+};
+
+KindCaptions CaptionsFor(const std::string& set1) {
+  const std::string ieHalf = Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力");
+  const std::string nsHalf = Sjis("ﾕｰｻﾞ名とﾊﾟｽﾜｰﾄﾞの入力");
+  if (set1 == "IE3.X OR NETSCAPE") return {ieHalf, nsHalf, ""};
+  if (set1 == "IE3.X" || set1 == "IE4.0") return {ieHalf, "", ""};
+  if (set1 == "NETSCAPE" || set1 == "NS4.0") return {"", nsHalf, ""};
+  if (set1 == "IE4&WIN98") return {Sjis("ネットワーク パスワード"), "", ""};
+  if (set1 == "NS4.X") return {"", Sjis("ユーザ名とパスワードの入力"), ""};
+  return {"", "", set1};
+}
+
+// One candidate window of an ID or password fill.
+struct Candidate {
+  std::string caption;
+  std::string className;
+  bool set2 = false;  // typed with the Set2 text and the Set2 ENTER preference
+};
+
+std::vector<Candidate> Candidates(const PreferenceList& prefs, const std::string& dialupCaption,
+                                  const std::string& set1, const std::string& set2,
+                                  const std::string& connection) {
+  const KindCaptions kind = CaptionsFor(set1);
+  std::vector<Candidate> out;
+  for (const std::string* caption : {&kind.ie, &kind.netscape, &kind.own}) {
+    if (!caption->empty()) out.push_back({*caption, "", false});
+  }
+  if (!set2.empty()) {
+    out.push_back(prefs.IsOn(Set2IsClass) ? Candidate{"", set2, true} : Candidate{set2, "", true});
+  }
+  if (!dialupCaption.empty()) out.push_back({dialupCaption, "", false});
+  out.push_back({Sjis("ﾕｰｻﾞｰ ﾛｸﾞｵﾝ"), "", false});
+  if (!connection.empty()) out.push_back({connection + Sjis(" への接続"), "", false});
+  if (!kind.ie.empty()) {
+    out.push_back({"", set1 == "IE4&WIN98" ? "CabinetWClass" : "IEFrame", false});
+  }
+  if (!kind.netscape.empty()) out.push_back({"Netscape", "", false});
+  return out;
+}
+
+}  // namespace
+
+std::string DialupCaptionFor(const std::string& set1) {
+  if (set1 == "IE4.0" || set1 == "IE4&WIN98") return Sjis("ダイヤルアップ接続");
+  return Sjis("接続");
+}
+
+bool FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
+                     const std::string& text, const std::string& set1, const std::string& set2,
+                     const std::string& connection, FillMode mode) {
+  WindowFinder finder(ports.windows, ports.clock, state.lastTargetCaption);
+  if (mode == FillMode::ConnectDialog) {
+    if (dialupCaption.empty()) return false;
+    WindowId target = finder.ActivateWindow(dialupCaption, "", 0);
+    if (target == 0) return false;
+    if (connection == "/n" && !set2.empty()) {
+      // A delay that is not a positive decimal number means no delay.
+      auto delay = ParseDecimal(set2);
+      if (delay && *delay > 0) ports.clock.Sleep(static_cast<uint32_t>(*delay));
+    }
+    finder.SendKeysText(target, text + std::string(kEnterMarker));
+    return true;
+  }
+
+  const PreferenceList& prefs = state.prefs;
+  const int modeNumber = static_cast<int>(mode);
+  if (prefs.IsOn(CopyToClipboard)) ports.program.SetClipboardText(text);
+  const auto [set1Text, set2Text] = ComposeSetTexts(prefs, modeNumber, text);
+  for (const Candidate& c : Candidates(prefs, dialupCaption, set1, set2, connection)) {
+    WindowId target = finder.ActivateWindow(c.caption, c.className, 0);
+    if (target == 0) continue;
+    finder.SendKeysText(target, c.set2 ? set2Text : set1Text);
+    if (AfterTyped(prefs, modeNumber, prefs[c.set2 ? EnterAfterPassSet2 : EnterAfterPassSet1])) {
+      ports.program.MinimiseApplication();
+    }
+    return true;
+  }
   return false;
 }
 

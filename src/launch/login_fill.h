@@ -13,10 +13,14 @@ enum class FillMode {
   Password = 2,       // a password click in the main window
 };
 
-// Finds the window that should receive text (by the browser kind in set1, the window named
-// in set2, or the dial-up connect dialog named dialupCaption) and types the text there.
-// True when a window was found and the text typed. Until the window finders and keystroke
-// sending exist this finds no window and returns false.
+// Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
+// "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".
+std::string DialupCaptionFor(const std::string& set1);
+
+// Finds the window that should receive text and types it there: in the connect dialog
+// (mode 0: the text and ENTER), or for an ID or password click in the login dialog of the
+// entry's browser kind (set1), the window named by set2, the dial-up dialogs, or the
+// browser's own window, in that order. True when a window was found and typed into.
 bool FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                      const std::string& text, const std::string& set1, const std::string& set2,
                      const std::string& connection, FillMode mode);

@@ -52,6 +52,9 @@ class WindowSystem {
 
   // Minimises (iconifies) another program's window.
   virtual void Minimise(WindowId window) = 0;
+
+  // Asks the window manager to maximise another program's window.
+  virtual void Maximise(WindowId window) = 0;
 };
 
 }  // namespace norvax

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "core/main_window_rules.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
 
@@ -33,21 +32,12 @@ TForm5::TForm5(MainState& main, QWidget* parent) : QWidget(parent, Qt::Dialog), 
   connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
 
   move(0, 0);
-  main_.waitWindowShown = true;
   show();
 }
 
-TForm5::~TForm5() { main_.waitWindowShown = false; }
-
-void TForm5::ShowTick(int tickCount) {
-  Label1->setText(ToQString(WaitCountdownText(tickCount)));
-  if (!main_.waitWindowBlink) {
-    SetTextColour(Qt::white);
-    main_.waitWindowBlink = true;
-  } else {
-    SetTextColour(kGreen);
-    main_.waitWindowBlink = false;
-  }
+void TForm5::SetText(const std::string& text, unsigned colour) {
+  Label1->setText(ToQString(text));
+  SetTextColour(QColor::fromRgb(colour));
 }
 
 void TForm5::Button1Click() { main_.waitCancelled = true; }

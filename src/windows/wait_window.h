@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 #include "core/program_state.h"
 
@@ -15,15 +16,12 @@ namespace norvax {
 class TForm5 : public QWidget {
   Q_OBJECT
  public:
-  // Shown at the top-left corner of the screen as soon as it is created; sets
-  // WaitWindowShown.
+  // Shown at the top-left corner of the screen as soon as it is created. Its Cancel button
+  // sets WaitCancelled.
   explicit TForm5(MainState& main, QWidget* parent = nullptr);
-  // Clears WaitWindowShown.
-  ~TForm5() override;
 
-  // A tick of the wait (tickCount from 1): the seconds left, the text blinking between
-  // white and green.
-  void ShowTick(int tickCount);
+  // The countdown text (CP932) of a tick of the main timer, in its colour (0xRRGGBB).
+  void SetText(const std::string& text, unsigned colour);
 
   QLabel* Label1;
   QPushButton* Button1;

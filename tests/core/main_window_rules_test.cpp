@@ -1,4 +1,5 @@
 #include "core/main_window_rules.h"
+#include "launch/login_fill.h"
 
 #include <gtest/gtest.h>
 

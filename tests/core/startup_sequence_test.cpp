@@ -158,8 +158,7 @@ TEST_F(Start, StartLock) {
     if (c.abandoned) {
       EXPECT_EQ(state.main.commandLineEntry, kNoCommandLineEntry) << "no launch after a lock";
       // The exit that follows writes nothing.
-      ShutDown(
-          state, fake().ports, WindowBounds{1, 2, 3, 4, 5, 6}, [] {}, [] {});
+      ShutDown(state, fake().ports, WindowBounds{1, 2, 3, 4, 5, 6}, [] {});
       EXPECT_EQ(fake().settings.sections, before);
     }
   }
@@ -186,11 +185,9 @@ TEST(ShutDownWait, WaitsForTheWorkerAtMostSixtySecondsWhileProcessingEvents) {
   ProgramState state;
   state.prefs.ResetToDefaults();
   state.main.watchThreadRunning = true;
-  int stops = 0;
   int rounds = 0;
-  ShutDown(
-      state, fake.ports, WindowBounds{}, [&] { ++stops; }, [&] { ++rounds; });
-  EXPECT_EQ(stops, 1);
+  ShutDown(state, fake.ports, WindowBounds{}, [&] { ++rounds; });
+  EXPECT_TRUE(state.worker->StopRequested());
   EXPECT_EQ(rounds, 600);
   EXPECT_EQ(fake.clock.slept, 60000u);
   EXPECT_EQ(fake.settings.writeCount, 1) << "saved even when the worker did not end";
@@ -201,10 +198,8 @@ TEST(ShutDownWait, NoWaitWithoutAWorkerAndAFailedSaveIsReported) {
   ProgramState state;
   state.prefs.ResetToDefaults();
   fake.settings.failWrites = true;
-  int stops = 0;
-  ShutDown(
-      state, fake.ports, WindowBounds{1, 2, 3, 4, 5, 6}, [&] { ++stops; }, [] {});
-  EXPECT_EQ(stops, 0);
+  ShutDown(state, fake.ports, WindowBounds{1, 2, 3, 4, 5, 6}, [] {});
+  EXPECT_FALSE(state.worker->StopRequested());
   EXPECT_EQ(fake.clock.slept, 0u);
   EXPECT_EQ(fake.dialogs.errors,
             std::vector<std::string>{WriteError(fake.settings.Path()).Message()});

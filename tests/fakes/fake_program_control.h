@@ -1,7 +1,14 @@
-// The program's windows as a record of what was asked of them.
+// The program's windows as a record of what was asked of them, and a main thread the test
+// drives: work handed over from another thread waits until the test pumps it.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/program_control.h"
@@ -10,42 +17,103 @@ namespace norvax::fakes {
 
 class FakeProgramControl : public ProgramControl {
  public:
-  void HideMainWindow() override { Log("hide"); mainWindowVisible = false; }
-  void ShowMainWindow() override { Log("show"); mainWindowVisible = true; }
-  void MinimiseApplication() override { Log("minimise"); minimised = true; }
-  void RestoreApplication() override { Log("restore"); minimised = false; }
-  void EndProgram() override { Log("end"); ended = true; }
-  void StartTimer() override { Log("timer on"); timerRunning = true; }
-  void StopTimer() override { Log("timer off"); timerRunning = false; }
-  void ShowWaitWindow() override { Log("wait window"); waitWindowVisible = true; }
+  void HideMainWindow() override {
+    Log("hide");
+    mainWindowVisible = false;
+  }
+  void ShowMainWindow() override {
+    Log("show");
+    mainWindowVisible = true;
+  }
+  void MinimiseApplication() override {
+    Log("minimise");
+    minimised = true;
+  }
+  void RestoreApplication() override {
+    Log("restore");
+    minimised = false;
+  }
+  void EndProgram() override {
+    Log("end");
+    ended = true;
+  }
+  void StartTimer() override {
+    Log("timer on");
+    timerRunning = true;
+  }
+  void StopTimer() override {
+    Log("timer off");
+    timerRunning = false;
+  }
+  void ShowWaitWindow() override {
+    Log("wait window");
+    waitWindowVisible = true;
+  }
   void SetWaitWindowText(const std::string& text, unsigned colour) override {
     waitTexts.push_back(text);
     waitColours.push_back(colour);
   }
-  void CloseWaitWindow() override { Log("wait window closed"); waitWindowVisible = false; }
+  void CloseWaitWindow() override {
+    Log("wait window closed");
+    waitWindowVisible = false;
+  }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
-  void RunOnMainThread(const std::function<void()>& work) override { work(); }
-  void PostToMainThread(std::function<void()> work) override { posted.push_back(std::move(work)); }
 
-  // Runs what was posted, in order, as the main thread's event loop would.
-  void RunPosted() {
-    while (!posted.empty()) {
-      auto work = std::move(posted.front());
-      posted.erase(posted.begin());
+  void RunOnMainThread(const std::function<void()>& work) override {
+    if (std::this_thread::get_id() == mainThread_) {
+      work();
+      return;
+    }
+    bool done = false;
+    std::unique_lock lock(mutex_);
+    queue_.push_back([&] {
+      work();
+      std::lock_guard doneLock(mutex_);
+      done = true;
+      changed_.notify_all();
+    });
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return done; });
+  }
+
+  void PostToMainThread(std::function<void()> work) override {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(work));
+    changed_.notify_all();
+  }
+
+  // Runs handed-over work on the test's thread until stop() holds or timeout passes; false
+  // on timeout.
+  bool PumpUntil(const std::function<bool()>& stop,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!stop()) {
+      std::function<void()> work;
+      {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, deadline, [&] { return !queue_.empty(); })) return false;
+        work = std::move(queue_.front());
+        queue_.pop_front();
+      }
       work();
     }
+    return true;
   }
 
   std::vector<std::string> calls;
   std::vector<std::string> waitTexts;
   std::vector<unsigned> waitColours;
-  std::vector<std::function<void()>> posted;
   std::string clipboard;
   bool mainWindowVisible = true, minimised = false, ended = false, timerRunning = false,
        waitWindowVisible = false;
 
  private:
   void Log(const char* call) { calls.emplace_back(call); }
+
+  std::thread::id mainThread_ = std::this_thread::get_id();
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> queue_;
 };
 
 }  // namespace norvax::fakes

@@ -34,6 +34,7 @@ class FakeWindowSystem : public WindowSystem {
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
   void Minimise(WindowId window) override;
+  void Maximise(WindowId window) override { maximised.push_back(window); }
 
   // What each window received: plain text as it is, keys as "<ENTER>" and "<TAB>".
   std::map<WindowId, std::string> received;
@@ -41,6 +42,7 @@ class FakeWindowSystem : public WindowSystem {
   // After this many more bytes are typed, the focus moves to stealTo (-1: never).
   long stealAfterBytes = -1;
   WindowId stealTo = 0;
+  std::vector<WindowId> maximised;
 
  private:
   std::map<WindowId, Window> windows_;

@@ -14,7 +14,8 @@ using testing::Sjis;
 struct Desktop {
   fakes::FakeWindowSystem windows;
   fakes::FakeClock clock;
-  WindowFinder finder{windows, clock};
+  std::string lastCaption;
+  WindowFinder finder{windows, clock, lastCaption};
 };
 
 TEST(SendKeysText, PlainRunsAndMarkersArriveInOrder) {

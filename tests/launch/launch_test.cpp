@@ -35,3 +35,169 @@ TEST(LaunchGuard, RefusesWhileAStartRelatedOperationRuns) {
 
 }  // namespace
 }  // namespace norvax
+
+namespace norvax {
+namespace {
+
+using testing::Sjis;
+
+// One browser-only entry and a desktop with the autodial key.
+struct BrowserOnlyWorld {
+  fakes::FakePorts fake;
+  ProgramState state;
+
+  BrowserOnlyWorld() {
+    state.prefs.ResetToDefaults();
+    Entry e = Entry::New();
+    e[Column::Title] = "Provider";
+    e[Column::Id] = "user";
+    e[Column::Pass] = "secret";
+    e[Column::Browser] = "/usr/bin/browser --home";
+    e[Column::Connection] = "Provider";
+    e[Column::SetPass] = "1";
+    e[Column::Set1] = "IE3.X";
+    state.table.Append(e);
+    fake.registry.AddKey("RemoteAccess");
+  }
+  void Set(Column c, const std::string& value) { state.table.List(c)[0] = value; }
+  void Launch() { LaunchEntry(state, fake.ports, 0); }
+};
+
+struct BrowserOnly : ::testing::Test, BrowserOnlyWorld {};
+
+TEST_F(BrowserOnly, StartsTheBrowserAndWaitsForTheConnectDialog) {
+  Launch();
+  EXPECT_TRUE(fake.dialogs.errors.empty());
+  ASSERT_EQ(fake.processes.started.size(), 1u);
+  EXPECT_EQ(fake.processes.started[0].commandLine, "/usr/bin/browser --home");
+  EXPECT_EQ(fake.registry.Read("RemoteAccess", "InternetProfile"),
+            RegistryValue::String("Provider"));
+  EXPECT_TRUE(state.main.timerEnabled);
+  EXPECT_TRUE(fake.program.timerRunning);
+  EXPECT_TRUE(state.main.mainWindowHidden);
+  EXPECT_EQ(state.launch.fillPassword, "secret");
+  EXPECT_EQ(state.launch.dialupCaption, Sjis("接続"));
+  EXPECT_EQ(state.launch.registryResult, RegistryResult::Written);
+  EXPECT_NE(state.session.browserProcess, 0);
+}
+
+TEST_F(BrowserOnly, WhatTheEntryAsksDecidesTheFill) {
+  struct Case {
+    const char* setPass;
+    const char* enterEvenIfNoPass;
+    const char* connection;
+    bool timer;
+    const char* password;
+  } cases[] = {
+      {"1", "0", "Provider", true, "secret"},
+      {"0", "1", "Provider", true, ""},  // ENTER alone
+      {"0", "0", "Provider", false, ""},
+      {"1", "0", "", false, ""},  // no connection, nothing to fill
+  };
+  for (const auto& c : cases) {
+    BrowserOnlyWorld t;
+    t.Set(Column::SetPass, c.setPass);
+    t.Set(Column::Connection, c.connection);
+    t.state.prefs[EnterEvenIfNoPass] = c.enterEvenIfNoPass;
+    t.Launch();
+    EXPECT_EQ(t.fake.processes.started.size(), 1u);
+    EXPECT_EQ(t.state.main.timerEnabled, c.timer) << c.setPass << c.enterEvenIfNoPass;
+    if (c.timer) {
+      EXPECT_EQ(t.state.launch.fillPassword, c.password);
+    }
+  }
+}
+
+TEST_F(BrowserOnly, NoConnectionValueFillsTheSet1Window) {
+  Set(Column::Connection, "/N");
+  Set(Column::Set1, "Login - Chat");
+  Launch();
+  EXPECT_TRUE(fake.registry.writes.empty());
+  EXPECT_EQ(state.launch.registryResult, RegistryResult::NothingDone);
+  EXPECT_EQ(state.launch.dialupCaption, "Login - Chat");
+  EXPECT_TRUE(state.main.timerEnabled);
+}
+
+TEST_F(BrowserOnly, ABrowserThatCannotStartIsOpenedByTheDesktopOrReported) {
+  fake.processes.failStart = true;
+  Launch();
+  EXPECT_EQ(fake.processes.shellOpened, std::vector<std::string>{"/usr/bin/browser --home"});
+  EXPECT_TRUE(fake.dialogs.errors.empty());
+  EXPECT_FALSE(state.main.timerEnabled);
+
+  BrowserOnlyWorld withDirectory;
+  withDirectory.fake.processes.failStart = true;
+  withDirectory.Set(Column::WorkDirectory, "/tmp");
+  withDirectory.Launch();
+  EXPECT_TRUE(withDirectory.fake.processes.shellOpened.empty()) << "no desktop open with a folder";
+  EXPECT_EQ(withDirectory.fake.dialogs.errors,
+            std::vector<std::string>{Sjis("NORVAX  起動出来ませんでした。")});
+  EXPECT_TRUE(withDirectory.fake.program.ended) << "preference 8 ends the program";
+
+  BrowserOnlyWorld noKey;
+  noKey.fake.registry.keys.clear();
+  noKey.fake.processes.shellOpenWorks = false;
+  noKey.state.prefs[ExitOnLaunchFailure] = "0";
+  noKey.Launch();
+  EXPECT_TRUE(noKey.fake.processes.started.empty()) << "a failed autodial switch skips the start";
+  EXPECT_EQ(noKey.fake.dialogs.errors.size(), 1u);
+  EXPECT_FALSE(noKey.fake.program.ended);
+}
+
+TEST_F(BrowserOnly, NothingHappensWithoutBrowserOrWithLaunchesOff) {
+  Set(Column::Browser, "");
+  Launch();
+  EXPECT_TRUE(fake.processes.started.empty());
+  EXPECT_TRUE(fake.dialogs.errors.empty());
+  EXPECT_FALSE(state.main.timerEnabled);
+
+  BrowserOnlyWorld off;
+  off.state.prefs[NoConnectNoBrowser] = "1";
+  off.Launch();
+  EXPECT_TRUE(off.fake.processes.started.empty());
+  EXPECT_TRUE(off.fake.registry.writes.empty());
+}
+
+TEST_F(BrowserOnly, ARegistryFailureInTheProxyStepEndsTheLaunch) {
+  Set(Column::ProxyFlags, "110");  // Internet Explorer settings, whose key is missing
+  Launch();
+  EXPECT_EQ(fake.dialogs.errors,
+            std::vector<std::string>{Sjis("'ProxyEnable' の設定に失敗しました")});
+  EXPECT_TRUE(fake.processes.started.empty());
+}
+
+TEST_F(BrowserOnly, DialRoadRefusesIncompleteEntries) {
+  struct Case {
+    const char* browser;
+    const char* connection;
+    bool key;
+    const char* message;
+  } cases[] = {
+      {"", "Provider", true, "NORVAX  ﾌﾞﾗｳｻﾞが登録されていません。"},
+      {"/usr/bin/browser", "", true, "NORVAX  接続先が登録されていません。"},
+      {"/usr/bin/browser", "Provider", false, "NORVAX  接続先・ﾌﾟﾛｷｼ、レジストリー変更エラー。"},
+  };
+  for (const auto& c : cases) {
+    BrowserOnlyWorld t;
+    t.Set(Column::OwnDialler, "1");
+    t.Set(Column::Browser, c.browser);
+    t.Set(Column::Connection, c.connection);
+    if (!c.key) t.fake.registry.keys.clear();
+    t.Launch();
+    EXPECT_EQ(t.fake.dialogs.errors, std::vector<std::string>{Sjis(c.message)});
+    EXPECT_TRUE(t.fake.processes.started.empty());
+  }
+}
+
+TEST(BrowserIsNetscape, LooksAtTheFileNameAlone) {
+  EXPECT_TRUE(BrowserIsNetscape("C:\\Program Files\\Netscape\\netscape.exe"));
+  EXPECT_TRUE(BrowserIsNetscape("D:NETSCAPE.EXE"));
+  EXPECT_FALSE(BrowserIsNetscape("C:\\Netscape\\netscape.exe -home")) << "arguments are part of it";
+  EXPECT_FALSE(BrowserIsNetscape("/usr/bin/netscape"));
+  // "表" ends in the byte of "\": the name starts after it only when it is a real "\".
+  EXPECT_FALSE(BrowserIsNetscape(Sjis("C:\\表NETSCAPE.EXE")));
+  EXPECT_TRUE(BrowserIsNetscape(Sjis("C:\\表\\NETSCAPE.EXE")));
+}
+
+}  // namespace
+}  // namespace norvax

@@ -209,11 +209,11 @@ struct X11WindowSystem::Impl {
 
 X11WindowSystem::X11WindowSystem(const char* displayName) : impl_(std::make_unique<Impl>()) {
   Display* d = XOpenDisplay(displayName);
-  if (!d) throw std::runtime_error("cannot open the X display");
+  if (!d) return;
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
     XCloseDisplay(d);
-    throw std::runtime_error("the X display lacks the XTest extension");
+    return;
   }
   XSetErrorHandler(RecordXError);
   auto& i = *impl_;
@@ -229,9 +229,14 @@ X11WindowSystem::X11WindowSystem(const char* displayName) : impl_(std::make_uniq
   XDisplayKeycodes(d, &i.minKeycode, &i.maxKeycode);
 }
 
-X11WindowSystem::~X11WindowSystem() { XCloseDisplay(impl_->display); }
+X11WindowSystem::~X11WindowSystem() {
+  if (impl_->display) XCloseDisplay(impl_->display);
+}
+
+bool X11WindowSystem::Available() const { return impl_->display != nullptr; }
 
 std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
+  if (!Available()) return {};
   auto& i = *impl_;
   std::vector<WindowId> out;
   auto clients = i.ClientList();
@@ -256,6 +261,7 @@ std::vector<WindowId> X11WindowSystem::TopLevelWindows() {
 }
 
 std::string X11WindowSystem::CaptionUtf8(WindowId window) {
+  if (!Available()) return {};
   return impl_->CaptionUtf8(static_cast<Window>(window));
 }
 
@@ -264,6 +270,7 @@ std::string X11WindowSystem::Caption(WindowId window) {
 }
 
 std::string X11WindowSystem::ClassName(WindowId window) {
+  if (!Available()) return {};
   XClassHint hint{};
   std::string out;
   if (XGetClassHint(impl_->display, static_cast<Window>(window), &hint)) {
@@ -275,12 +282,14 @@ std::string X11WindowSystem::ClassName(WindowId window) {
 }
 
 std::uint32_t X11WindowSystem::ProcessId(WindowId window) {
+  if (!Available()) return 0;
   auto pid =
       impl_->Property<unsigned long>(static_cast<Window>(window), impl_->netWmPid, XA_CARDINAL);
   return pid.empty() ? 0 : static_cast<std::uint32_t>(pid[0]);
 }
 
 bool X11WindowSystem::Exists(WindowId window) {
+  if (!Available()) return false;
   XWindowAttributes attributes{};
   lastXError = 0;
   bool ok = XGetWindowAttributes(impl_->display, static_cast<Window>(window), &attributes);
@@ -288,6 +297,7 @@ bool X11WindowSystem::Exists(WindowId window) {
 }
 
 WindowId X11WindowSystem::Foreground() {
+  if (!Available()) return 0;
   auto& i = *impl_;
   Window focus = 0;
   int revert = 0;
@@ -309,6 +319,7 @@ WindowId X11WindowSystem::Foreground() {
 }
 
 bool X11WindowSystem::SetForeground(WindowId window) {
+  if (!Available()) return false;
   auto& i = *impl_;
   auto w = static_cast<Window>(window);
   if (!Exists(window)) return false;
@@ -408,8 +419,27 @@ bool X11WindowSystem::PressKey(WindowId target, Key key) {
 }
 
 void X11WindowSystem::Minimise(WindowId window) {
+  if (!Available()) return;
   XIconifyWindow(impl_->display, static_cast<Window>(window), DefaultScreen(impl_->display));
   XSync(impl_->display, False);
+}
+
+void X11WindowSystem::Maximise(WindowId window) {
+  if (!Available()) return;
+  auto& i = *impl_;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = static_cast<Window>(window);
+  event.xclient.message_type = XInternAtom(i.display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 1;  // add
+  event.xclient.data.l[1] =
+      static_cast<long>(XInternAtom(i.display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+  event.xclient.data.l[2] =
+      static_cast<long>(XInternAtom(i.display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+  event.xclient.data.l[3] = 2;  // request from a tool acting for the user
+  XSendEvent(i.display, i.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XSync(i.display, False);
 }
 
 }  // namespace norvax

@@ -12,8 +12,8 @@ namespace norvax {
 
 class X11WindowSystem : public WindowSystem {
  public:
-  // Opens its own connection to the display (nullptr: $DISPLAY). Throws std::runtime_error
-  // when the display cannot be opened or lacks the XTest extension.
+  // Opens its own connection to the display (nullptr: $DISPLAY). Without a display that
+  // has the XTest extension no window is found and nothing is typed.
   explicit X11WindowSystem(const char* displayName = nullptr);
   ~X11WindowSystem() override;
   X11WindowSystem(const X11WindowSystem&) = delete;
@@ -29,6 +29,9 @@ class X11WindowSystem : public WindowSystem {
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
   void Minimise(WindowId window) override;
+  void Maximise(WindowId window) override;
+
+  bool Available() const;
 
   // The caption as UTF-8, for the program's own use.
   std::string CaptionUtf8(WindowId window);

@@ -1,0 +1,47 @@
+// The real ports of the desktop program, in one bundle, for a program directory.
+#pragma once
+
+#include <filesystem>
+
+#include "core/main_window.h"
+#include "core/program_state.h"
+#include "dialup/connection_log.h"
+#include "platform/posix/posix_file_store.h"
+#include "platform/posix/posix_processes.h"
+#include "platform/qt/qt_clock.h"
+#include "platform/qt/qt_help.h"
+#include "platform/qt/qt_user_dialogs.h"
+#include "platform/sim/sim_phonebook.h"
+#include "platform/store/ini_file.h"
+#include "platform/store/registry_store.h"
+#include "platform/x11/x11_window_system.h"
+
+namespace norvax {
+
+inline constexpr const char* kRegistryStoreFileName = "registry.reg";
+
+struct DesktopPorts {
+  DesktopPorts(const std::filesystem::path& directory, const std::filesystem::path& settingsFile)
+      : settings(settingsFile.string()),
+        help(directory / "NORVAX.HLP"),
+        remote((directory / kPhonebookFileName).string()),
+        registry((directory / kRegistryStoreFileName).string()),
+        logState((directory / kLogStateFileName).string()),
+        logFiles(directory) {}
+
+  IniFile settings;
+  QtUserDialogs dialogs;
+  QtHelp help;
+  SimRemoteAccess remote;
+  QtClock clock;
+  X11WindowSystem windows;
+  RegistryStore registry;
+  PosixProcesses processes;
+  MainWindowControl program;
+  IniFile logState;
+  PosixFileStore logFiles;
+  Ports ports{settings, dialogs,   help,    remote,   clock,   windows,
+              registry, processes, program, logState, logFiles};
+};
+
+}  // namespace norvax

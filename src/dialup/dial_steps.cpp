@@ -1,0 +1,34 @@
+#include "dialup/dial_steps.h"
+
+#include "core/program_state.h"
+#include "dialup/connection_log.h"
+#include "platform/clock.h"
+#include "platform/user_dialogs.h"
+
+namespace norvax {
+
+void HangUpStep(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  if (session.connection == 0) return;
+  ports.remote.HangUp(session.connection);
+  session.connection = 0;
+  session.endTick = ports.clock.Ticks();
+  session.endTime = DateTime::From(ports.clock.Now());
+}
+
+void LogStep(ProgramState& state, Ports& ports) {
+  const DialSession& session = state.session;
+  if (!session.profileParsed || session.profile.log != '1') return;
+  LoggedConnection connection{session.entryName, session.startTime, session.endTime,
+                              DurationSeconds(session.startTick, session.endTick),
+                              session.attempts};
+  try {
+    WriteLogLine(ports.logState, ports.logFiles, state.holidays, connection, session.profile);
+  } catch (const WriteError& e) {
+    ports.dialogs.ShowError(e.Message());
+  } catch (const FileError& e) {
+    ports.dialogs.ShowError(e.Message());
+  }
+}
+
+}  // namespace norvax

@@ -1,0 +1,41 @@
+// TNORVATH1: the program's one worker thread. It drives the dial phases of a launch through
+// the program's own dialler and afterwards waits for the browser to end, hangs up and logs
+// the connection. Every step that touches windows, the dialler, the registry or files runs
+// on the main thread (a synchronous hand-over); the worker itself only waits.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+namespace norvax {
+
+struct ProgramState;
+struct Ports;
+
+class WatchThread {
+ public:
+  WatchThread() = default;
+  ~WatchThread();
+  WatchThread(const WatchThread&) = delete;
+  WatchThread& operator=(const WatchThread&) = delete;
+
+  // Starts the worker. MainState's watchThreadRunning must already be set; the termination
+  // handler (WatchThreadTerminated) runs on the main thread once the worker has ended.
+  void Start(ProgramState& state, Ports& ports);
+
+  // Asks the worker to stop at its next look (the program is ending).
+  void RequestStop() { stop_ = true; }
+  bool StopRequested() const { return stop_; }
+
+  // Waits for the thread of a worker that has ended (called by the termination handler).
+  void Join();
+
+ private:
+  void Body(ProgramState& state, Ports& ports);
+  void BrowserPhase(ProgramState& state, Ports& ports);
+
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+};
+
+}  // namespace norvax
