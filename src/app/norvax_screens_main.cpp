@@ -26,8 +26,6 @@
 #include "launch/entry_editor_window.h"
 #include "launch/main_timer.h"
 #include "platform/cp932.h"
-#include "platform/posix/posix_file_store.h"
-#include "platform/posix/system_clock.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/qt_help.h"
@@ -80,12 +78,6 @@ QWidget* PreferencesPage(Context& c, int page) {
   w->PageControl1->setCurrentIndex(page);
   w->show();
   return w;
-}
-
-// The files of the program directory: the connection log and its archive.
-FileStore& ProgramFiles(Context& c) {
-  static PosixFileStore files(c.directory);
-  return files;
 }
 
 std::vector<Screen> Screens() {
@@ -165,13 +157,13 @@ std::vector<Screen> Screens() {
        }},
       {"log-viewer",
        [](Context& c) -> QWidget* {
-         auto* w = new TForm8(ProgramFiles(c), c.ports.dialogs, c.help, c.ports.clock);
+         auto* w = new TForm8(c.ports.logFiles, c.ports.dialogs, c.help, c.ports.clock);
          w->show();
          return w;
        }},
       {"monthly-totals",
        [](Context& c) -> QWidget* {
-         auto* w = new TForm9(ProgramFiles(c), c.ports.dialogs);
+         auto* w = new TForm9(c.ports.logFiles, c.ports.dialogs);
          w->show();
          return w;
        }},

@@ -21,6 +21,7 @@
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
+#include "windows/log_viewer_window.h"
 #include "windows/preferences_window.h"
 #include "windows/register_window.h"
 #include "windows/version_window.h"
@@ -84,6 +85,9 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
   versionCommand = [](QWidget* owner) {
     TAboutBox box(owner);
     box.exec();
+  };
+  logCommand = [](ProgramState&, Ports& ports, QWidget* owner) {
+    ShowLogViewer(ports.logFiles, ports.dialogs, ports.help, ports.clock, owner);
   };
   processEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); };
 
@@ -328,7 +332,6 @@ void TForm1::N3Click() {
 void TForm1::Exit3Click() { close(); }
 
 void TForm1::K3Click() {
-  if (!logCommand) return;  // no log viewer in this build yet
   state_.main.mainWindowHidden = true;
   hide();
   if (state_.prefs.IsOn(AlwaysOnTop)) SetStayOnTop(false);

@@ -81,7 +81,7 @@ class TForm1 : public QMainWindow {
   std::function<bool(ProgramState&, Ports&, QWidget*)> registerCommand;
   std::function<bool(ProgramState&, Ports&, QWidget*)> preferencesCommand;
   std::function<void(QWidget*)> versionCommand;
-  // Shows the log viewer modally; the log command does nothing while it is not set.
+  // Shows the log viewer modally.
   std::function<void(ProgramState&, Ports&, QWidget*)> logCommand;
   // Lets pending events run while the program waits for the worker.
   std::function<void()> processEvents;

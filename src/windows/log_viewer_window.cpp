@@ -267,12 +267,6 @@ void TForm8::CsvButtonClick() {
   SaveCsv(path, LogCsv(model_->Lines()), dialogs_);
 }
 
-void ShowLogViewer(const std::filesystem::path& programDir, UserDialogs& dialogs, Help& help,
-                   const Clock& clock, QWidget* parent) {
-  PosixFileStore files(programDir);
-  ShowLogViewer(files, dialogs, help, clock, parent);
-}
-
 void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
                    QWidget* parent) {
   TForm8 form(files, dialogs, help, clock, parent);

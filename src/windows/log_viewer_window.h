@@ -98,10 +98,8 @@ class TForm8 : public QDialog {
   LogTableModel* model_;
 };
 
-// Shows the log viewer modally (the main window's log command): over the files of the
-// program directory, or over a file store of those files.
-void ShowLogViewer(const std::filesystem::path& programDir, UserDialogs& dialogs, Help& help,
-                   const Clock& clock, QWidget* parent);
+// Shows the log viewer modally (the main window's log command) over the files of the
+// program directory.
 void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
                    QWidget* parent);
 
