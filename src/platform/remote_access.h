@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ using ConnectionHandle = std::uint32_t;
 
 // Connection states reported by GetConnectState and the progress notifications.
 inline constexpr int kConnectedState = 8192;
+
+// Progress of a dial attempt (message number, connection state, error code; the error code
+// is not 0 when the attempt failed). Called on a thread of the service, not the caller's.
+using DialNotifier = std::function<void(int message, int connectionState, int errorCode)>;
 
 class RemoteAccess {
  public:
@@ -37,8 +42,17 @@ class RemoteAccess {
   // handle, another code when the connection is gone).
   virtual int GetConnectState(ConnectionHandle connection, int& state) = 0;
 
-  // Ends a connection; true when it was open.
+  // Ends a connection, or the dial attempt of that handle; true when it was open.
   virtual bool HangUp(ConnectionHandle connection) = 0;
+
+  // Starts dialling a phonebook connection with the user name, password and number given;
+  // the progress arrives through notifier. Returns 0 and sets connection to the attempt's
+  // handle when the dial has started, or 1 with the platform's text for the error in
+  // errorText when it was refused.
+  virtual int DialEntry(const std::string& entryName, const std::string& userName,
+                        const std::string& password, const std::string& dialNumber,
+                        DialNotifier notifier, ConnectionHandle& connection,
+                        std::string& errorText) = 0;
 };
 
 }  // namespace norvax

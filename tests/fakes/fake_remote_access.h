@@ -49,6 +49,30 @@ class FakeRemoteAccess : public RemoteAccess {
     return std::erase_if(open, [&](const auto& kv) { return kv.second == connection; }) > 0;
   }
 
+  // Records the dial and keeps its notifier; the test plays the progress with Notify.
+  int DialEntry(const std::string& entryName, const std::string& userName,
+                const std::string& password, const std::string& dialNumber, DialNotifier notifier,
+                ConnectionHandle& connection, std::string& errorText) override {
+    dials.push_back({entryName, userName, password, dialNumber});
+    if (refuseDial) {
+      errorText = refusalText;
+      return 1;
+    }
+    connection = ++lastHandle;
+    this->notifier = std::move(notifier);
+    return 0;
+  }
+  void Notify(int connectionState, int errorCode) { notifier(0xCCCD, connectionState, errorCode); }
+
+  struct Dial {
+    std::string entryName, userName, password, dialNumber;
+  };
+  std::vector<Dial> dials;
+  DialNotifier notifier;
+  bool refuseDial = false;
+  std::string refusalText;
+  ConnectionHandle lastHandle = 0;
+
   std::vector<std::pair<std::string, std::string>> phonebook;  // name, number
   std::map<std::string, ConnectionHandle> open;                // connections that are up
   int connectState = kConnectedState;

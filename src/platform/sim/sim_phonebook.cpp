@@ -179,4 +179,11 @@ bool SimRemoteAccess::HangUp(ConnectionHandle connection) {
   return Connections().HangUp(connection);
 }
 
+int SimRemoteAccess::DialEntry(const std::string&, const std::string&, const std::string&,
+                               const std::string&, DialNotifier, ConnectionHandle&,
+                               std::string& errorText) {
+  errorText = "dialling is not simulated yet";
+  return 1;
+}
+
 }  // namespace norvax

@@ -75,6 +75,9 @@ class SimRemoteAccess : public RemoteAccess {
   int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
   int GetConnectState(ConnectionHandle connection, int& state) override;
   bool HangUp(ConnectionHandle connection) override;
+  int DialEntry(const std::string& entryName, const std::string& userName,
+                const std::string& password, const std::string& dialNumber, DialNotifier notifier,
+                ConnectionHandle& connection, std::string& errorText) override;
 
   Phonebook Load() const;
 
