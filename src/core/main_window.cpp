@@ -17,6 +17,7 @@
 #include "controls/scrlbox.h"
 #include "controls/separater.h"
 #include "core/password_lock.h"
+#include "dialup/dial_status_dialog.h"
 #include "launch/main_timer.h"
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
@@ -417,6 +418,30 @@ void MainWindowControl::CloseWaitWindow() { wait_.reset(); }
 void MainWindowControl::SetClipboardText(const std::string& text) {
   QGuiApplication::clipboard()->setText(ToQString(text));
 }
+
+void MainWindowControl::ShowDialStatus(const std::string& caption, std::function<void()> onCancel) {
+  status_ = std::make_unique<TOKRightDlg>(caption, std::move(onCancel));
+  status_->show();
+  status_->raise();
+  status_->activateWindow();
+}
+
+void MainWindowControl::SetDialStatusText(const std::string& text) {
+  if (status_) status_->SetStatus(text);
+}
+
+void MainWindowControl::SetDialStatusLabelColour(unsigned colour) {
+  if (status_) status_->SetLabelColour(colour);
+}
+
+void MainWindowControl::CloseDialStatus() { status_.reset(); }
+
+void MainWindowControl::ShowDialError(const std::string& caption, const std::string& text) {
+  TOKRightDlg1 dialog(caption, text);
+  dialog.exec();
+}
+
+void MainWindowControl::RequestRelaunch() { PostRelaunch(form_); }
 
 void MainWindowControl::RunOnMainThread(const std::function<void()>& work) {
   if (QThread::currentThread() == qApp->thread()) {

@@ -24,6 +24,7 @@ namespace norvax {
 class PasswordPrompt;
 class TForm1;
 class TForm5;
+class TOKRightDlg;
 class TNonscrlbox;
 class TScrlbox;
 class TSeparater;
@@ -47,12 +48,19 @@ class MainWindowControl : public ProgramControl {
   void SetWaitWindowText(const std::string& text, unsigned colour) override;
   void CloseWaitWindow() override;
   void SetClipboardText(const std::string& text) override;
+  void ShowDialStatus(const std::string& caption, std::function<void()> onCancel) override;
+  void SetDialStatusText(const std::string& text) override;
+  void SetDialStatusLabelColour(unsigned colour) override;
+  void CloseDialStatus() override;
+  void ShowDialError(const std::string& caption, const std::string& text) override;
+  void RequestRelaunch() override;
   void RunOnMainThread(const std::function<void()>& work) override;
   void PostToMainThread(std::function<void()> work) override;
 
  private:
   TForm1* form_ = nullptr;
   std::unique_ptr<TForm5> wait_;
+  std::unique_ptr<TOKRightDlg> status_;
 };
 
 // Asks the main window to launch the current entry again once the worker has ended; posted

@@ -46,4 +46,33 @@ struct DialSession {
   ProcessHandle browserProcess = 0;
 };
 
+struct ProgramState;
+struct Ports;
+class EntryTable;
+
+// The digit that ends the dialled number: attempts modulo 4.
+std::string RedialDigit(int attempts);
+// The status text of a dial attempt (with or without redial).
+std::string DialStatusText(const DialSession& session);
+// "回線がビジーです。  ﾀﾞｲﾔﾙ n回"
+std::string BusyReport(int attempts);
+
+// The start of a session for a launch of entry: a relaunch goes on with its session, any
+// other start takes the entry's values and profile afresh. Throws ProfileError.
+void StartDialSession(DialSession& session, const EntryTable& table, std::size_t entry);
+
+// The steps the worker runs on the main thread.
+void DialStep(ProgramState& state, Ports& ports);
+void ConnectedStep(ProgramState& state, Ports& ports);
+void AbortStep(ProgramState& state, Ports& ports);
+
+// A progress notification of the dial, handed to the main thread.
+void DialNotify(ProgramState& state, Ports& ports, int message, int connectionState, int errorCode);
+
+// Closes the status dialog and shows the dial error dialog with text.
+void ShowDialError(ProgramState& state, Ports& ports, const std::string& text);
+
+// The status dialog's Cancel button.
+void CancelBtnClick(DialSession& session);
+
 }  // namespace norvax

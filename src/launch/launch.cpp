@@ -1,7 +1,9 @@
 #include "launch/launch.h"
 
+#include "dialup/dial_session.h"
 #include "launch/autodial.h"
 #include "launch/login_fill.h"
+#include "launch/main_timer.h"
 #include "launch/proxy.h"
 #include "launch/registry_access.h"
 #include "launch/start_process.h"
@@ -113,7 +115,14 @@ void LaunchWithDial(ProgramState& state, Ports& ports, std::size_t entry) {
     ports.dialogs.ShowError(RegistryChangeMessage());
     return;
   }
-  // The dial session itself comes with the program's own dialler.
+  try {
+    StartDialSession(state.session, table, entry);
+  } catch (const ProfileError& e) {
+    ports.dialogs.ShowError(e.what());
+    return;
+  }
+  HideMainWindow(state, ports);
+  StartWatchThread(state, ports);
 }
 
 void LaunchBrowserOnly(ProgramState& state, Ports& ports, std::size_t entry) {

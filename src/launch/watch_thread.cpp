@@ -1,16 +1,24 @@
 #include "launch/watch_thread.h"
 
 #include "core/program_state.h"
+#include "dialup/dial_session.h"
 #include "dialup/dial_steps.h"
 #include "launch/main_timer.h"
+#include "platform/clock.h"
 #include "platform/processes.h"
 #include "platform/program_control.h"
 
 namespace norvax {
 namespace {
 
-// The slice in which the worker waits for the browser before it looks for a stop request.
+// The slice in which the worker waits for the browser before it looks for a stop request,
+// and the pause between two looks at the dial session.
 constexpr uint32_t kBrowserWaitSliceMs = 500;
+constexpr uint32_t kDialLookMs = 500;
+
+// Colours of the status dialog's blinking label.
+constexpr unsigned kLabelGrey = 0x808080;
+constexpr unsigned kLabelBlack = 0x000000;
 
 }  // namespace
 
@@ -31,8 +39,53 @@ void WatchThread::Join() {
 
 void WatchThread::Body(ProgramState& state, Ports& ports) {
   ports.program.RunOnMainThread([&] { state.session.finished = false; });
-  BrowserPhase(state, ports);
+  if (DialPhase(state, ports)) BrowserPhase(state, ports);
   ports.program.PostToMainThread([&state, &ports] { WatchThreadTerminated(state, ports); });
+}
+
+bool WatchThread::DialPhase(ProgramState& state, Ports& ports) {
+  ProgramControl& program = ports.program;
+  DialSession& session = state.session;
+  bool grey = true;
+  while (!stop_) {
+    int current = kSessionIdle;
+    bool failed = false;
+    program.RunOnMainThread([&] {
+      current = session.state;
+      failed = session.notifyFailed;
+    });
+    if (current == kSessionIdle) return true;
+    if (current == kSessionConnected) {
+      program.RunOnMainThread([&] {
+        ConnectedStep(state, ports);
+        RestoreAfterLaunch(state, ports);
+      });
+      return true;
+    }
+    if (current == kSessionFirstDial || current == kSessionLineBusy ||
+        current == kSessionRelaunched) {
+      bool ends = false;
+      program.RunOnMainThread([&] {
+        DialStep(state, ports);
+        ends = session.state == kSessionRelaunchRequested || session.finished;
+        if (ends) RestoreAfterLaunch(state, ports);
+      });
+      if (ends) return false;
+      continue;
+    }
+    if (current == kSessionCancelled || failed) {
+      program.RunOnMainThread([&] {
+        AbortStep(state, ports);
+        RestoreAfterLaunch(state, ports);
+      });
+      return false;
+    }
+    ports.clock.Sleep(kDialLookMs);
+    program.RunOnMainThread(
+        [&] { program.SetDialStatusLabelColour(grey ? kLabelGrey : kLabelBlack); });
+    grey = !grey;
+  }
+  return true;
 }
 
 void WatchThread::BrowserPhase(ProgramState& state, Ports& ports) {

@@ -32,6 +32,9 @@ class WatchThread {
 
  private:
   void Body(ProgramState& state, Ports& ports);
+  // The dial phases of a launch through the program's own dialler; false when the worker
+  // ends with them (no connection, or a relaunch handed over).
+  bool DialPhase(ProgramState& state, Ports& ports);
   void BrowserPhase(ProgramState& state, Ports& ports);
 
   std::thread thread_;

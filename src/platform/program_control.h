@@ -28,6 +28,19 @@ class ProgramControl {
   virtual void SetWaitWindowText(const std::string& text, unsigned colour) = 0;
   virtual void CloseWaitWindow() = 0;
 
+  // The dial status dialog: shown modeless with its caption (CP932) until closed; its
+  // Cancel button calls onCancel.
+  virtual void ShowDialStatus(const std::string& caption, std::function<void()> onCancel) = 0;
+  virtual void SetDialStatusText(const std::string& text) = 0;
+  // Colour (0xRRGGBB) of the dialog's "接続状況：" label.
+  virtual void SetDialStatusLabelColour(unsigned colour) = 0;
+  virtual void CloseDialStatus() = 0;
+  // The dial error dialog, shown modally with its caption and the error text.
+  virtual void ShowDialError(const std::string& caption, const std::string& text) = 0;
+
+  // Asks the main window to launch the current entry again once the worker has ended.
+  virtual void RequestRelaunch() = 0;
+
   // Puts text (CP932) on the clipboard.
   virtual void SetClipboardText(const std::string& text) = 0;
 

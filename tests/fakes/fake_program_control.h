@@ -58,6 +58,23 @@ class FakeProgramControl : public ProgramControl {
     waitWindowVisible = false;
   }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
+  void ShowDialStatus(const std::string& caption, std::function<void()> onCancel) override {
+    Log("status shown");
+    statusCaption = caption;
+    statusShown = true;
+    cancel = std::move(onCancel);
+  }
+  void SetDialStatusText(const std::string& text) override { statusTexts.push_back(text); }
+  void SetDialStatusLabelColour(unsigned colour) override { labelColours.push_back(colour); }
+  void CloseDialStatus() override {
+    Log("status closed");
+    statusShown = false;
+  }
+  void ShowDialError(const std::string& caption, const std::string& text) override {
+    Log("dial error");
+    dialErrors.push_back({caption, text});
+  }
+  void RequestRelaunch() override { ++relaunches; }
 
   void RunOnMainThread(const std::function<void()>& work) override {
     if (std::this_thread::get_id() == mainThread_) {
@@ -104,6 +121,13 @@ class FakeProgramControl : public ProgramControl {
   std::vector<std::string> waitTexts;
   std::vector<unsigned> waitColours;
   std::string clipboard;
+  std::string statusCaption;
+  bool statusShown = false;
+  std::function<void()> cancel;  // the status dialog's Cancel button
+  std::vector<std::string> statusTexts;
+  std::vector<unsigned> labelColours;
+  std::vector<std::pair<std::string, std::string>> dialErrors;  // caption, text
+  int relaunches = 0;
   bool mainWindowVisible = true, minimised = false, ended = false, timerRunning = false,
        waitWindowVisible = false;
 

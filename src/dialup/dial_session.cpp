@@ -1,0 +1,178 @@
+#include "dialup/dial_session.h"
+
+#include "core/decimal.h"
+#include "core/program_state.h"
+#include "dialup/ras_messages.h"
+#include "launch/keystrokes.h"
+#include "launch/start_process.h"
+#include "platform/clock.h"
+#include "platform/cp932.h"
+#include "platform/program_control.h"
+
+namespace norvax {
+namespace {
+
+constexpr int kBusyPollRounds = 20;
+
+void Status(Ports& ports, const std::string& text) { ports.program.SetDialStatusText(text); }
+
+// Starts the dial of the current attempt; the number ends in the redial digit.
+void Dial(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  const std::string number = session.dialNumber + RedialDigit(session.attempts);
+  std::string errorText;
+  auto notifier = [&state, &ports](int message, int connectionState, int errorCode) {
+    ports.program.PostToMainThread([&state, &ports, message, connectionState, errorCode] {
+      DialNotify(state, ports, message, connectionState, errorCode);
+    });
+  };
+  if (ports.remote.DialEntry(session.entryName, session.userName, session.password, number,
+                             notifier, session.connection, errorText) == 0) {
+    session.state = kSessionDialling;
+    session.notifyError.clear();
+    return;
+  }
+  session.state = kSessionIdle;
+  ShowDialError(state, ports, errorText);
+  session.finished = true;
+}
+
+// The line was busy: hang up and wait until the connection is gone.
+void HangUpBusyLine(DialSession& session, Ports& ports) {
+  Status(ports, Sjis("回線がビジーです"));
+  ports.remote.HangUp(session.connection);
+  ports.clock.Sleep(1000);
+  Status(ports, Sjis("切断中..."));
+  ports.clock.Sleep(2000);
+  for (int round = 0; round < kBusyPollRounds; ++round) {
+    ports.clock.Sleep(1000);
+    int connectState = 0;
+    if (ports.remote.GetConnectState(session.connection, connectState) != 0) break;
+  }
+}
+
+}  // namespace
+
+std::string RedialDigit(int attempts) { return DecimalText(attempts % 4); }
+
+std::string DialStatusText(const DialSession& session) {
+  if (session.profile.redial != '1') return Sjis("ﾀﾞｲﾔﾙ中...    (ﾘﾀﾞｲﾔﾙ   なし)");
+  return Sjis("ﾀﾞｲﾔﾙ中...    (") + DecimalText(session.attempts) + Sjis("回目  ") + " MAX " +
+         DecimalText(session.profile.maximum) + Sjis("回  ") + Sjis(" 間隔 ") +
+         DecimalText(session.profile.interval) + Sjis("秒)");
+}
+
+std::string BusyReport(int attempts) {
+  return Sjis("回線がビジーです。  ﾀﾞｲﾔﾙ ") + DecimalText(attempts) + Sjis("回");
+}
+
+void StartDialSession(DialSession& session, const EntryTable& table, std::size_t entry) {
+  session.notifyFailed = false;
+  session.notifyError.clear();
+  session.connection = 0;
+  if (session.state == kSessionRelaunchRequested) {
+    session.state = kSessionRelaunched;
+    return;
+  }
+  session.profile = ParseProfile(table.Value(entry, Column::DialProfile));
+  session.profileParsed = true;
+  session.entryName = table.Value(entry, Column::Connection);
+  session.userName = table.Value(entry, Column::Id);
+  session.password = table.Value(entry, Column::Pass);
+  session.dialNumber = session.profile.phone;
+  session.attempts = 0;
+  session.state = kSessionFirstDial;
+}
+
+void DialStep(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  if (session.state == kSessionFirstDial) {
+    ++session.attempts;
+    ports.program.ShowDialStatus(Sjis("NORVAX  ") + session.entryName + Sjis("に接続中"),
+                                 [&session] { CancelBtnClick(session); });
+    Status(ports, DialStatusText(session));
+    Dial(state, ports);
+    return;
+  }
+  if (session.connection != 0) {
+    HangUpBusyLine(session, ports);
+    if (session.attempts % 3 == 0) {
+      session.finished = true;
+      session.state = kSessionRelaunchRequested;
+      ports.program.RequestRelaunch();
+      return;
+    }
+  }
+  if (session.attempts < session.profile.maximum && session.profile.redial == '1') {
+    Status(ports, Sjis("待機中..."));
+    if (session.profile.interval > 2) {
+      ports.clock.Sleep(static_cast<uint32_t>(session.profile.interval - 2) * 1000);
+    }
+    ++session.attempts;
+    session.notifyFailed = false;
+    Status(ports, DialStatusText(session));
+    if (session.state != kSessionCancelled) {
+      session.connection = 0;
+      Dial(state, ports);
+    }
+    return;
+  }
+  session.state = kSessionIdle;
+  session.dialError = BusyReport(session.attempts);
+  ShowDialError(state, ports, session.dialError);
+  session.finished = true;
+}
+
+void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int errorCode) {
+  DialSession& session = state.session;
+  if (errorCode == 0 && connectionState == kConnectedState) {
+    session.startTick = ports.clock.Ticks();
+    session.startTime = DateTime::From(ports.clock.Now());
+    if (session.state != kSessionIdle && session.state != kSessionCancelled) {
+      if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
+      const LaunchState& launch = state.launch;
+      session.browserProcess =
+          StartProcess(ports, true, launch.browserProgram, launch.workDirectory,
+                       launch.maximise ? kShowMaximised : kShowNormal);
+      session.state = kSessionConnected;
+    }
+  }
+  std::string text = StateText(connectionState, errorCode, ports.remote, &session.state);
+  if (errorCode != 0) {
+    if (session.notifyError.empty()) session.notifyError = text;
+    session.notifyFailed = true;
+  } else if (session.state != kSessionIdle && session.state != kSessionCancelled && !text.empty()) {
+    Status(ports, text);
+  }
+}
+
+void ConnectedStep(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  if (session.browserProcess != 0) {
+    WindowFinder finder(ports.windows, ports.clock, state.lastTargetCaption);
+    WindowId dialup = finder.FindTargetWindow(Sjis("ﾀﾞｲﾔﾙｱｯﾌﾟ"), "", 0);
+    if (dialup == 0) dialup = finder.FindTargetWindow(state.launch.dialupCaption, "", 0);
+    if (dialup != 0) ports.windows.Minimise(dialup);
+  }
+  session.state = kSessionIdle;
+  ports.program.CloseDialStatus();
+}
+
+void AbortStep(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  session.state = kSessionIdle;
+  ports.remote.HangUp(session.connection);
+  session.connection = 0;
+  ports.clock.Sleep(2000);
+  ShowDialError(state, ports, session.notifyError);
+  session.finished = true;
+}
+
+void ShowDialError(ProgramState& state, Ports& ports, const std::string& text) {
+  ports.program.CloseDialStatus();
+  ports.program.ShowDialError(Sjis("NORVAX  ") + state.session.entryName + Sjis("に接続"), text);
+}
+
+void CancelBtnClick(DialSession& session) { session.state = kSessionCancelled; }
+
+}  // namespace norvax

@@ -1,0 +1,226 @@
+// The dial road: the session's steps driven by the real worker thread, the dialler played
+// by a fake whose notifications the test sends.
+#include "dialup/dial_session.h"
+
+#include <gtest/gtest.h>
+
+#include "dialup/connection_log.h"
+#include "dialup/ras_messages.h"
+#include "fakes/fake_ports.h"
+#include "launch/launch.h"
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+using testing::Sjis;
+
+constexpr int kBusy = 676;
+
+struct DialRoadWorld {
+  fakes::FakePorts fake;
+  ProgramState state;
+
+  explicit DialRoadWorld(const std::string& profile) {
+    state.prefs.ResetToDefaults();
+    Entry e = Entry::New();
+    e[Column::Id] = "taro";
+    e[Column::Pass] = "secret";
+    e[Column::Browser] = "/usr/bin/browser";
+    e[Column::Connection] = "Provider";
+    e[Column::OwnDialler] = "1";
+    e[Column::DialProfile] = profile;
+    state.table.Append(e);
+    fake.registry.AddKey("RemoteAccess");
+  }
+
+  // A worker still running when a test ends is stopped, so that nothing waits for a main
+  // thread that no longer pumps.
+  ~DialRoadWorld() {
+    state.worker->RequestStop();
+    fake.program.PumpUntil([&] { return !state.main.watchThreadRunning; });
+  }
+
+  void Launch() { LaunchEntry(state, fake.ports, 0); }
+  // Runs the main thread until the dialler has been asked for dial number n.
+  void UntilDial(std::size_t n) {
+    ASSERT_TRUE(fake.program.PumpUntil([&] {
+      return fake.remote.dials.size() >= n && state.session.state == kSessionDialling;
+    })) << "dial "
+        << n;
+  }
+  void UntilWorkerEnds() {
+    ASSERT_TRUE(fake.program.PumpUntil([&] { return !state.main.watchThreadRunning; }));
+  }
+  // The main window's relaunch once the worker has ended.
+  void Relaunch() {
+    UntilWorkerEnds();
+    LaunchEntry(state, fake.ports, 0);
+  }
+};
+
+std::string Profile(const char* redial, int maximum, int interval, const char* log = "0",
+                    const char* phone = " ", const char* tone = "1") {
+  return std::string(redial) + ";" + std::to_string(maximum) + ";" + std::to_string(interval) +
+         ";" + phone + ";" + tone + ";" + log + ";0;0;0;0;0;1;10;180;10;180;10;240;0;";
+}
+
+TEST(DialRoad, BusyTwiceThenConnectStartsTheBrowserAndLogsOnceAfterIt) {
+  DialRoadWorld w(Profile("1", 5, 1, "1", "0311112222"));
+  w.fake.clock.now = {1999, 6, 10, 12, 0, 0, 0};
+  w.Launch();
+  w.UntilDial(1);
+  EXPECT_TRUE(w.fake.program.statusShown);
+  EXPECT_EQ(w.fake.program.statusCaption, Sjis("NORVAX  Providerに接続中"));
+  for (std::size_t attempt = 1; attempt <= 2; ++attempt) {
+    w.UntilDial(attempt);
+    w.fake.remote.Notify(0, kBusy);
+  }
+  w.UntilDial(3);
+  EXPECT_EQ(w.fake.remote.dials[0].dialNumber, "03111122221");
+  EXPECT_EQ(w.fake.remote.dials[2].dialNumber, "03111122223");
+  EXPECT_EQ(w.fake.remote.dials[2].userName, "taro");
+  EXPECT_TRUE(w.fake.processes.started.empty()) << "no browser before the connection";
+  w.fake.clock.ticks = 10'000;
+  w.fake.remote.Notify(4, 0);
+  w.fake.remote.Notify(19, 0);
+  w.fake.remote.Notify(kConnectedState, 0);
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
+  ASSERT_EQ(w.fake.processes.started.size(), 1u);
+  EXPECT_NE(std::find(w.fake.program.statusTexts.begin(), w.fake.program.statusTexts.end(),
+                      Sjis("接続完了")),
+            w.fake.program.statusTexts.end());
+
+  w.fake.clock.ticks = 10'000 + 600'000;
+  w.fake.clock.now = {1999, 6, 10, 12, 10, 0, 0};
+  w.fake.processes.End(w.state.session.browserProcess);
+  w.UntilWorkerEnds();
+  EXPECT_EQ(w.fake.remote.hungUp.back(), w.fake.remote.lastHandle);
+  const std::string& log = w.fake.logFiles.files[kLogFileName];
+  ASSERT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_EQ(log.substr(0, 31), "1999/06/10,\"Provider\",12:00:00,");
+  EXPECT_NE(log.find(",0600,"), std::string::npos) << "ten minutes: " << log;
+  EXPECT_NE(log.find("\"0311112222\",02,"), std::string::npos) << "two redials: " << log;
+  EXPECT_TRUE(w.fake.dialogs.errors.empty());
+  EXPECT_TRUE(w.fake.program.ended) << "preference 25";
+}
+
+TEST(DialRoad, RedialOffReportsTheBusyLineAfterOneAttempt) {
+  DialRoadWorld w(Profile("0", 20, 1));
+  w.Launch();
+  w.UntilDial(1);
+  EXPECT_EQ(w.fake.program.statusTexts.front(), Sjis("ﾀﾞｲﾔﾙ中...    (ﾘﾀﾞｲﾔﾙ   なし)"));
+  w.fake.remote.Notify(0, kBusy);
+  w.UntilWorkerEnds();
+  EXPECT_EQ(w.fake.remote.dials.size(), 1u);
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].first, Sjis("NORVAX  Providerに接続"));
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, Sjis("回線がビジーです。  ﾀﾞｲﾔﾙ 1回"));
+  EXPECT_TRUE(w.state.session.finished);
+  EXPECT_TRUE(w.fake.program.ended) << "preference 8 ends the program after a failed dial";
+}
+
+TEST(DialRoad, AlwaysBusyRelaunchesEveryThirdAttemptUntilTheMaximum) {
+  struct Case {
+    int maximum;
+    std::vector<int> relaunchAfter;
+  } cases[] = {{3, {3}}, {20, {3, 6, 9, 12, 15, 18}}};
+  for (const auto& c : cases) {
+    DialRoadWorld w(Profile("1", c.maximum, 1));
+    w.Launch();
+    std::vector<int> relaunchedAfter;
+    for (int attempt = 1; attempt <= c.maximum; ++attempt) {
+      w.UntilDial(static_cast<std::size_t>(attempt));
+      if (attempt == 1) {
+        EXPECT_EQ(w.fake.program.statusTexts.front(), Sjis("ﾀﾞｲﾔﾙ中...    (1回目   MAX ") +
+                                                          std::to_string(c.maximum) +
+                                                          Sjis("回   間隔 1秒)"));
+      }
+      int before = w.fake.program.relaunches;
+      w.fake.remote.Notify(0, kBusy);
+      if (attempt % 3 == 0) {
+        ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.relaunches > before; }));
+        relaunchedAfter.push_back(attempt);
+        EXPECT_FALSE(w.fake.program.ended) << "a relaunch does not end the program";
+        w.Relaunch();
+        EXPECT_TRUE(w.fake.program.statusShown) << "the status dialog carries over";
+      }
+    }
+    w.UntilWorkerEnds();
+    EXPECT_EQ(relaunchedAfter, c.relaunchAfter) << c.maximum;
+    EXPECT_EQ(w.fake.remote.dials.size(), static_cast<std::size_t>(c.maximum))
+        << "no dial after the last busy attempt";
+    ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+    EXPECT_EQ(w.fake.program.dialErrors[0].second, BusyReport(c.maximum));
+    std::vector<std::string> digits;
+    for (std::size_t i = 0; i < 5 && i < w.fake.remote.dials.size(); ++i) {
+      digits.push_back(w.fake.remote.dials[i].dialNumber);
+    }
+    if (c.maximum == 20) {
+      EXPECT_EQ(digits, (std::vector<std::string>{" 1", " 2", " 3", " 0", " 1"}));
+    }
+  }
+}
+
+TEST(DialRoad, CancelHangsUpAndShowsAnEmptyErrorAfterTwoSeconds) {
+  DialRoadWorld w(Profile("1", 5, 10));
+  w.Launch();
+  w.UntilDial(1);
+  uint64_t sleptBefore = w.fake.clock.slept;
+  w.fake.program.cancel();
+  w.fake.remote.Notify(kConnectedState, 0);  // too late: no browser after a cancel
+  w.UntilWorkerEnds();
+  EXPECT_TRUE(w.fake.processes.started.empty());
+  EXPECT_EQ(w.fake.remote.hungUp, std::vector<ConnectionHandle>{w.fake.remote.lastHandle});
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
+  EXPECT_GE(w.fake.clock.slept - sleptBefore, 2000u);
+}
+
+TEST(DialRoad, TheFirstErrorOfAnAttemptIsShown) {
+  DialRoadWorld w(Profile("1", 5, 1));
+  w.Launch();
+  w.UntilDial(1);
+  w.fake.remote.Notify(0, 678);
+  w.fake.remote.Notify(0, 691);
+  w.UntilWorkerEnds();
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, RasErrorText(678));
+  EXPECT_EQ(w.fake.remote.dials.size(), 1u) << "only a busy line is redialled";
+}
+
+TEST(DialRoad, ARefusedDialShowsThePlatformText) {
+  DialRoadWorld w(Profile("1", 5, 1, "0", "123", "0"));
+  w.fake.remote.refuseDial = true;
+  w.fake.remote.refusalText = "no modem";
+  w.state.prefs[ExitOnLaunchFailure] = "0";
+  w.Launch();
+  w.UntilWorkerEnds();
+  ASSERT_EQ(w.fake.remote.dials.size(), 1u);
+  EXPECT_EQ(w.fake.remote.dials[0].dialNumber, "P1231") << "pulse dialling";
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, "no modem");
+  EXPECT_FALSE(w.fake.program.ended);
+  EXPECT_FALSE(w.state.main.mainWindowHidden) << "the main window comes back";
+}
+
+TEST(DialRoad, IntervalWaitsTwoSecondsLessBeforeARedial) {
+  for (int interval : {1, 2, 10}) {
+    DialRoadWorld w(Profile("1", 2, interval));
+    w.Launch();
+    w.UntilDial(1);
+    uint64_t before = w.fake.clock.slept;
+    w.fake.remote.Notify(0, kBusy);
+    w.UntilDial(2);
+    // The busy handling waits 1 s, 2 s and 1 s for the line to clear, then the interval.
+    uint64_t waited = w.fake.clock.slept - before;
+    uint64_t extra = interval > 2 ? (interval - 2) * 1000u : 0u;
+    EXPECT_GE(waited, 4000u + extra) << interval;
+    EXPECT_LT(waited, 4000u + extra + 1000u) << interval;
+    w.fake.program.cancel();
+    w.UntilWorkerEnds();
+  }
+}
+
+}  // namespace
+}  // namespace norvax
