@@ -23,8 +23,12 @@
 #include "core/main_window.h"
 #include "core/program_state.h"
 #include "core/settings.h"
+#include "dialup/connection_settings_window.h"
+#include "dialup/dial_session.h"
+#include "dialup/dial_status_dialog.h"
 #include "launch/entry_editor_window.h"
 #include "launch/main_timer.h"
+#include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/program_icon.h"
@@ -164,6 +168,40 @@ std::vector<Screen> Screens() {
       {"monthly-totals",
        [](Context& c) -> QWidget* {
          auto* w = new TForm9(c.ports.logFiles, c.ports.dialogs);
+         w->show();
+         return w;
+       }},
+      {"proxy",
+       [](Context& c) -> QWidget* {
+         static std::string flags = "110",
+                            servers = "http=proxy.example.jp:8080;ftp=ftp.example.jp:21",
+                            exceptions = "localhost;intranet";
+         auto* w = new TForm6(flags, servers, exceptions, c.ports.dialogs, c.ports.help);
+         w->show();
+         return w;
+       }},
+      {"connection-settings",
+       [](Context& c) -> QWidget* {
+         static std::string profile = c.state.table.Value(0, Column::DialProfile);
+         auto* w = new TForm7(profile, c.state.table.Value(0, Column::Connection), c.ports.remote,
+                              c.ports.dialogs, c.ports.help);
+         w->show();
+         return w;
+       }},
+      {"dial-status",
+       [](Context& c) -> QWidget* {
+         auto* w = new TOKRightDlg(
+             Sjis("NORVAX  ") + c.state.table.Value(0, Column::Connection) + Sjis("に接続中"),
+             [] {});
+         w->SetStatus(Sjis("ﾀﾞｲﾔﾙ中...    (2回目   MAX 20回   間隔 1秒)"));
+         w->show();
+         return w;
+       }},
+      {"dial-error",
+       [](Context& c) -> QWidget* {
+         auto* w = new TOKRightDlg1(
+             Sjis("NORVAX  ") + c.state.table.Value(0, Column::Connection) + Sjis("に接続"),
+             BusyReport(20));
          w->show();
          return w;
        }},
