@@ -178,28 +178,22 @@ void TForm7::Report(const SettingsFailure& failure) {
   dialogs_.ShowError(failure.message);
 }
 
-void TForm7::CheckBox1Click() {
+void TForm7::CheckBoxChanged(QCheckBox* box, bool ConnectionSettings::*state,
+                             std::optional<SettingsFailure> (*rule)(ConnectionSettings&)) {
   ConnectionSettings settings;
   if (!ReadControls(settings)) return;
-  if (auto failure = CheckBox1Changed(settings)) {
-    CheckBox1->setChecked(settings.checkBox1);
-    ApplyEnabling();
-    Report(*failure);
-    return;
-  }
+  auto failure = rule(settings);
+  box->setChecked(settings.*state);
   ApplyEnabling();
+  if (failure) Report(*failure);
+}
+
+void TForm7::CheckBox1Click() {
+  CheckBoxChanged(CheckBox1, &ConnectionSettings::checkBox1, &CheckBox1Changed);
 }
 
 void TForm7::CheckBox2Click() {
-  ConnectionSettings settings;
-  if (!ReadControls(settings)) return;
-  if (auto failure = CheckBox2Changed(settings)) {
-    CheckBox2->setChecked(settings.checkBox2);
-    ApplyEnabling();
-    Report(*failure);
-    return;
-  }
-  ApplyEnabling();
+  CheckBoxChanged(CheckBox2, &ConnectionSettings::checkBox2, &CheckBox2Changed);
 }
 
 void TForm7::Button1Click() {

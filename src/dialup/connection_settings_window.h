@@ -56,6 +56,9 @@ class TForm7 : public QDialog {
   void ShowControls(const ConnectionSettings& settings);
   void ApplyEnabling();
   void Report(const SettingsFailure& failure);
+  // A check box of a group was clicked: its group's check may check it again.
+  void CheckBoxChanged(QCheckBox* box, bool ConnectionSettings::*state,
+                       std::optional<SettingsFailure> (*rule)(ConnectionSettings&));
 
   std::string& profileText_;
   UserDialogs& dialogs_;

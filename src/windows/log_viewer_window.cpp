@@ -27,27 +27,16 @@
 namespace norvax {
 namespace {
 
-struct ColumnSpec {
-  const char* caption;
-  int width;
-  Qt::Alignment alignment;
-  const char* fit;  // text the column is widened to show in full, when the font needs it
-};
-
-constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
-constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
-
-const ColumnSpec kColumns[] = {
-    {"   日付   ", 62, kLeft, "0000/00/00"},
-    {"接続先            ", 99, kLeft, ""},
-    {"開始時刻", 64, kCentre, "00:00:00"},
-    {"接続時間", 64, kCentre, "00:00:00"},
-    {"接続料金", 64, kRight, "000,000"},
-    {"電話料金", 64, kRight, "000,000"},
-    {"ﾃﾚﾎｰﾀﾞｲ", 59, kRight, "000,000"},
-    {" 電話番号 ", 72, kLeft, "00000000000"},
-    {"ﾘﾀﾞｲﾔﾙ", 89, kCentre, ""},
+const std::vector<ReportColumn> kColumns = {
+    {"   日付   ", 62, kReportLeft, "0000/00/00"},
+    {"接続先            ", 99, kReportLeft, ""},
+    {"開始時刻", 64, kReportCentre, "00:00:00"},
+    {"接続時間", 64, kReportCentre, "00:00:00"},
+    {"接続料金", 64, kReportRight, "000,000"},
+    {"電話料金", 64, kReportRight, "000,000"},
+    {"ﾃﾚﾎｰﾀﾞｲ", 59, kReportRight, "000,000"},
+    {" 電話番号 ", 72, kReportLeft, "00000000000"},
+    {"ﾘﾀﾞｲﾔﾙ", 89, kReportCentre, ""},
 };
 
 const std::string& Column(const LogViewRow& row, int column) {
@@ -106,7 +95,7 @@ std::string LocaleThousandsSeparator() {
 }
 
 LogTableModel::LogTableModel(std::string separator, QObject* parent)
-    : QAbstractTableModel(parent), separator_(std::move(separator)) {}
+    : ReportTableModel(kColumns, parent), separator_(std::move(separator)) {}
 
 void LogTableModel::SetLines(std::vector<std::string> lines) {
   beginResetModel();
@@ -134,28 +123,7 @@ int LogTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(lines_.size());
 }
 
-int LogTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
-}
-
-QVariant LogTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  if (role == Qt::DisplayRole) return ToQString(Column(Row(index.row()), index.column()));
-  if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(kColumns[index.column()].alignment);
-  }
-  return {};
-}
-
-QVariant LogTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 ||
-      section >= static_cast<int>(std::size(kColumns))) {
-    return {};
-  }
-  if (role == Qt::DisplayRole) return QString::fromUtf8(kColumns[section].caption);
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kLeft);
-  return {};
-}
+std::string LogTableModel::CellText(int row, int column) const { return Column(Row(row), column); }
 
 TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
                QWidget* parent)
@@ -175,10 +143,7 @@ TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& 
   ListView1 = new QTreeView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(0, 5, 641, 328);
-  ListView1->setModel(model_);
-  std::vector<std::pair<int, QString>> widths;
-  for (const auto& c : kColumns) widths.emplace_back(c.width, QString::fromUtf8(c.fit));
-  SetUpReportView(ListView1, widths);
+  SetUpReportView(ListView1, model_);
 
   SpinEdit1 = SpinEdit(this, "SpinEdit1", 1998, 2100, {6, 344, 58, 24});
   Label1 = Label(this, "Label1", QStringLiteral("年"), {67, 344, 16, 24});
@@ -281,34 +246,6 @@ void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) 
   } catch (const FileError& e) {
     dialogs.ShowError(e.Message());
   }
-}
-
-void SetUpReportView(QTreeView* view, const std::vector<std::pair<int, QString>>& widths) {
-  view->setFont(PGothic(13));
-  view->setRootIsDecorated(false);
-  view->setItemsExpandable(false);
-  view->setUniformRowHeights(true);
-  view->setAllColumnsShowFocus(true);
-  view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
-  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view->header()->setSectionsClickable(false);
-  view->header()->setSectionsMovable(false);
-  view->header()->setStretchLastSection(false);
-  const QFontMetrics metrics(view->font());
-  const int margin =
-      2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 2;
-  for (std::size_t c = 0; c < widths.size(); ++c) {
-    const auto& [width, fit] = widths[c];
-    int needed = fit.isEmpty() ? 0 : metrics.horizontalAdvance(fit) + margin;
-    view->header()->resizeSection(static_cast<int>(c), std::max(width, needed));
-  }
-  QPalette palette = view->palette();
-  palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                   palette.color(QPalette::Active, QPalette::Highlight));
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   palette.color(QPalette::Active, QPalette::HighlightedText));
-  view->setPalette(palette);
 }
 
 QString AskCsvPath(QWidget* parent, const QString& suggestedName) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialup/log_view.h"
+#include "windows/report_table.h"
 
 class QLabel;
 class QPushButton;
@@ -29,7 +30,7 @@ std::string LocaleThousandsSeparator();
 
 // The rows of the log viewer: one per log line, in file order. A row's columns are worked
 // out when the view asks for them, so a long log opens at the speed of reading it.
-class LogTableModel : public QAbstractTableModel {
+class LogTableModel : public ReportTableModel {
   Q_OBJECT
 
  public:
@@ -43,9 +44,9 @@ class LogTableModel : public QAbstractTableModel {
   void RemoveMovedRows(const std::string& cutoff);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ protected:
+  std::string CellText(int row, int column) const override;
 
  private:
   std::vector<std::string> lines_;
@@ -106,11 +107,6 @@ void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clo
 // Writes CSV text to a file the user chose (a UTF-8 path); errors are shown. Used by the
 // viewer and the totals window.
 void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs);
-
-// A report-style list in the list font: whole rows selected one at a time, the selection
-// kept in view when the list loses the focus, no column clicks. Each column has its width,
-// widened when the font needs more room to show the column's sample text in full.
-void SetUpReportView(QTreeView* view, const std::vector<std::pair<int, QString>>& widths);
 
 // The file dialog that asks where a CSV file goes.
 QString AskCsvPath(QWidget* parent, const QString& suggestedName);

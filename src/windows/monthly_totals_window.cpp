@@ -14,20 +14,11 @@
 namespace norvax {
 namespace {
 
-struct ColumnSpec {
-  const char* caption;
-  int width;
-  Qt::Alignment alignment;
-};
-
-constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
-
-const ColumnSpec kColumns[] = {
-    {"   日付   ", 62, kLeft},  {"接続先            ", 99, kLeft},
-    {" 接続時間 ", 72, kRight}, {" 接続料金 ", 72, kRight},
-    {" 固定料金 ", 72, kRight}, {" 電話料金 ", 72, kRight},
-    {" ﾃﾚﾎｰﾀﾞｲ ", 67, kRight},  {"    ", 33, kLeft},
+const std::vector<ReportColumn> kColumns = {
+    {"   日付   ", 62, kReportLeft, "0000/00"},    {"接続先            ", 99, kReportLeft, ""},
+    {" 接続時間 ", 72, kReportRight, "000:00:00"}, {" 接続料金 ", 72, kReportRight, ""},
+    {" 固定料金 ", 72, kReportRight, ""},          {" 電話料金 ", 72, kReportRight, ""},
+    {" ﾃﾚﾎｰﾀﾞｲ ", 67, kReportRight, ""},           {"    ", 33, kReportLeft, ""},
 };
 
 QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geometry) {
@@ -52,7 +43,7 @@ QLabel* CountLabel(QWidget* parent, const char* name, QRect geometry) {
 }  // namespace
 
 TotalsTableModel::TotalsTableModel(std::string separator, QObject* parent)
-    : QAbstractTableModel(parent), separator_(std::move(separator)) {}
+    : ReportTableModel(kColumns, parent), separator_(std::move(separator)) {}
 
 void TotalsTableModel::SetGroups(std::vector<TotalRecord> groups) {
   beginResetModel();
@@ -86,28 +77,7 @@ int TotalsTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(groups_.size());
 }
 
-int TotalsTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(std::size(kColumns));
-}
-
-QVariant TotalsTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  if (role == Qt::DisplayRole) return ToQString(Cell(index.row(), index.column()));
-  if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(kColumns[index.column()].alignment);
-  }
-  return {};
-}
-
-QVariant TotalsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || section < 0 ||
-      section >= static_cast<int>(std::size(kColumns))) {
-    return {};
-  }
-  if (role == Qt::DisplayRole) return QString::fromUtf8(kColumns[section].caption);
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kLeft);
-  return {};
-}
+std::string TotalsTableModel::CellText(int row, int column) const { return Cell(row, column); }
 
 TForm9::TForm9(FileStore& files, UserDialogs& dialogs, QWidget* parent)
     : QDialog(parent),
@@ -125,12 +95,7 @@ TForm9::TForm9(FileStore& files, UserDialogs& dialogs, QWidget* parent)
   ListView1 = new QTreeView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setGeometry(0, 5, 553, 321);
-  ListView1->setModel(model_);
-  std::vector<std::pair<int, QString>> widths;
-  for (const auto& c : kColumns) widths.emplace_back(c.width, QString());
-  widths[0].second = QStringLiteral("0000/00");
-  widths[2].second = QStringLiteral("000:00:00");
-  SetUpReportView(ListView1, widths);
+  SetUpReportView(ListView1, model_);
 
   Label1 = Label(this, "Label1", QStringLiteral("ﾛｸﾞ件数"), {8, 337, 50, 16});
   Label2 = CountLabel(this, "Label2", {60, 337, 41, 16});

@@ -13,13 +13,15 @@ class QLabel;
 class QPushButton;
 class QTreeView;
 
+#include "windows/report_table.h"
+
 namespace norvax {
 
 class FileStore;
 class UserDialogs;
 
 // The groups of the totals as rows.
-class TotalsTableModel : public QAbstractTableModel {
+class TotalsTableModel : public ReportTableModel {
   Q_OBJECT
 
  public:
@@ -31,9 +33,9 @@ class TotalsTableModel : public QAbstractTableModel {
   std::string Cell(int row, int column) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ protected:
+  std::string CellText(int row, int column) const override;
 
  private:
   std::vector<TotalRecord> groups_;
