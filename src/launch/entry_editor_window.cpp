@@ -12,6 +12,7 @@
 #include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "platform/help.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/remote_access.h"
 #include "platform/user_dialogs.h"
@@ -72,9 +73,7 @@ TForm3::TForm3(EditorContext& context, EntryTable& table, const PreferenceList& 
       help_(help) {
   setObjectName("Form3");
   setFixedSize(427, 411);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(PGothic(12));
 
   Label1 = MakeLabel(this, "Label1", QStringLiteral("ＮＯ"), 16, 14);
   Label6 = MakeLabel(this, "Label6", QString(), 96, 10);

@@ -9,6 +9,7 @@
 
 #include "platform/help.h"
 #include "platform/profile_file.h"
+#include "platform/qt/fonts.h"
 #include "platform/user_dialogs.h"
 #include "windows/password_dialog.h"
 
@@ -63,9 +64,7 @@ TForm4::TForm4(PreferenceList& prefs, PromptFactory prompts, UserDialogs& dialog
   setFixedSize(354, 302);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(PGothic(12));
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");

@@ -10,6 +10,7 @@
 #include "launch/entry_editor_window.h"
 #include "platform/help.h"
 #include "platform/profile_file.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/user_dialogs.h"
 #include "windows/password_dialog.h"
@@ -36,9 +37,7 @@ TForm2::TForm2(ProgramState& state, Ports& ports, QWidget* parent)
   setFixedSize(522, 328);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(PGothic(12));
 
   auto label = [this](const char* name, const char* text, int left) {
     auto* l = new QLabel(QString::fromUtf8(text), this);
