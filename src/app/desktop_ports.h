@@ -11,7 +11,7 @@
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_help.h"
 #include "platform/qt/qt_user_dialogs.h"
-#include "platform/sim/sim_phonebook.h"
+#include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/store/registry_store.h"
 #include "platform/x11/x11_window_system.h"

@@ -18,7 +18,7 @@
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/system_clock.h"
 #include "platform/sim/sim_connections.h"
-#include "platform/sim/sim_phonebook.h"
+#include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/store/registry_store.h"
 #include "platform/x11/x11_window_system.h"

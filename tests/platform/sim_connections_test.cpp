@@ -30,7 +30,7 @@ TEST(SimConnections, SeenByEveryInstanceOnTheSameFile) {
 }  // namespace
 }  // namespace norvax
 
-#include "platform/sim/sim_phonebook.h"
+#include "platform/sim/sim_remote_access.h"
 
 namespace norvax {
 namespace {

@@ -1,4 +1,5 @@
 #include "platform/sim/sim_phonebook.h"
+#include "platform/sim/sim_remote_access.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,6 @@ TEST(SimPhonebook, ReadsConnectionsInListOrderAndReportsFaults) {
   EXPECT_EQ(remote.GetEntryPhoneNumber(name), "0120");
   EXPECT_EQ(remote.GetEntryPhoneNumber("Broken"), std::nullopt);
   EXPECT_EQ(remote.GetEntryPhoneNumber("nobody"), std::nullopt);
-  EXPECT_EQ(remote.ErrorString(678), std::nullopt);
 
   Phonebook book = remote.Load();
   ASSERT_EQ(book.problems.size(), 4u);

@@ -1,6 +1,7 @@
 // Connections the simulated dialler holds, kept in a file of the program directory so that
 // every process of the user sees them: NORVAX, and the simulated connect dialog that brings
-// a connection up on its own.
+// a connection up on its own. Changes are serialised between threads and processes by an
+// advisory lock on a file beside it.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,14 @@ class SimConnections {
   // its handle.
   uint32_t BringUp(const std::string& name);
 
+  // A handle never given out before (never 0), for a dial that may bring a connection up
+  // later with BringUpAs.
+  uint32_t NewHandle();
+
+  // Marks the connection as up under the handle given; a record of the same name under
+  // another handle is replaced, since there is one line per connection.
+  void BringUpAs(uint32_t handle, const std::string& name);
+
   // Handle of the connection of that name while it is up.
   std::optional<uint32_t> Find(const std::string& name) const;
 
@@ -29,6 +38,8 @@ class SimConnections {
   bool HangUp(uint32_t handle);
 
  private:
+  uint32_t NewHandleLocked();
+
   std::string path_;
 };
 

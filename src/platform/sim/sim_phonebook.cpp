@@ -1,13 +1,10 @@
 #include "platform/sim/sim_phonebook.h"
 
 #include <charconv>
-#include <filesystem>
 #include <sstream>
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
-#include "platform/sim/sim_connections.h"
-#include "platform/store/ini_file.h"
 
 namespace norvax {
 
@@ -128,62 +125,6 @@ Phonebook ReadPhonebook(const ProfileFile& file) {
     if (ok) book.entries.push_back(std::move(entry));
   }
   return book;
-}
-
-SimRemoteAccess::SimRemoteAccess(std::string phonebookPath) : path_(std::move(phonebookPath)) {}
-
-Phonebook SimRemoteAccess::Load() const {
-  IniFile file(path_);
-  try {
-    return ReadPhonebook(file);
-  } catch (const ReadError& e) {
-    Phonebook book;
-    book.problems.push_back(e.what());
-    return book;
-  }
-}
-
-std::vector<std::string> SimRemoteAccess::EnumPhonebookEntries() {
-  std::vector<std::string> names;
-  for (const auto& entry : Load().entries) names.push_back(entry.name);
-  return names;
-}
-
-std::optional<std::string> SimRemoteAccess::GetEntryPhoneNumber(const std::string& connection) {
-  const Phonebook book = Load();
-  const PhonebookEntry* entry = book.Find(connection);
-  if (entry == nullptr) return std::nullopt;
-  return entry->phone;
-}
-
-std::optional<std::string> SimRemoteAccess::ErrorString(int) { return std::nullopt; }
-
-SimConnections SimRemoteAccess::Connections() const {
-  return SimConnections(
-      (std::filesystem::path(path_).parent_path() / kSimConnectionsFileName).string());
-}
-
-int SimRemoteAccess::FindConnection(const std::string& entryName, ConnectionHandle& connection) {
-  if (auto handle = Connections().Find(entryName)) connection = *handle;
-  return 0;
-}
-
-int SimRemoteAccess::GetConnectState(ConnectionHandle connection, int& state) {
-  if (connection == 0) return 1;
-  if (!Connections().NameOf(connection)) return 6;  // the handle is no longer valid
-  state = kConnectedState;
-  return 0;
-}
-
-bool SimRemoteAccess::HangUp(ConnectionHandle connection) {
-  return Connections().HangUp(connection);
-}
-
-int SimRemoteAccess::DialEntry(const std::string&, const std::string&, const std::string&,
-                               const std::string&, DialNotifier, ConnectionHandle&,
-                               std::string& errorText) {
-  errorText = "dialling is not simulated yet";
-  return 1;
 }
 
 }  // namespace norvax

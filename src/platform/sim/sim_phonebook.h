@@ -19,12 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/remote_access.h"
-
 namespace norvax {
 
 class ProfileFile;
-class SimConnections;
 
 inline constexpr const char* kPhonebookFileName = "phonebook.ini";
 
@@ -62,29 +59,5 @@ struct Phonebook {
 std::optional<DialStepScript> ParseDialStep(const std::string& text);
 
 Phonebook ReadPhonebook(const ProfileFile& file);
-
-// The remote-access service of the simulated dialler. The phonebook is read afresh on
-// each call, so edits take effect without a restart; a missing file is an empty book.
-class SimRemoteAccess : public RemoteAccess {
- public:
-  explicit SimRemoteAccess(std::string phonebookPath);
-
-  std::vector<std::string> EnumPhonebookEntries() override;
-  std::optional<std::string> GetEntryPhoneNumber(const std::string& connection) override;
-  std::optional<std::string> ErrorString(int code) override;
-  int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
-  int GetConnectState(ConnectionHandle connection, int& state) override;
-  bool HangUp(ConnectionHandle connection) override;
-  int DialEntry(const std::string& entryName, const std::string& userName,
-                const std::string& password, const std::string& dialNumber, DialNotifier notifier,
-                ConnectionHandle& connection, std::string& errorText) override;
-
-  Phonebook Load() const;
-
- private:
-  SimConnections Connections() const;
-
-  std::string path_;
-};
 
 }  // namespace norvax
