@@ -1,0 +1,152 @@
+// The dial road end to end with the simulated dialler: real dial threads and their
+// notifications handed to the main thread, the browser a test program on a private X
+// server, the log written to the program directory. The waits inside the steps run on the
+// test clock.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "core/program_state.h"
+#include "dialup/connection_log.h"
+#include "dialup/dial_session.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_help.h"
+#include "fakes/fake_program_control.h"
+#include "fakes/fake_user_dialogs.h"
+#include "launch/launch.h"
+#include "platform/posix/posix_file_store.h"
+#include "platform/posix/posix_processes.h"
+#include "platform/sim/sim_remote_access.h"
+#include "platform/store/ini_file.h"
+#include "platform/store/registry_store.h"
+#include "platform/x11/x11_window_system.h"
+#include "test_files.h"
+#include "x11_env.h"
+
+namespace norvax {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct DialRoadDesktop {
+  testing::TempDir dir;
+  testing::XServer server{false};
+  IniFile settings{(dir / "norvax.ini").string()};
+  fakes::FakeUserDialogs dialogs;
+  fakes::FakeHelp help;
+  fakes::FakeClock clock;
+  fakes::FakeProgramControl program;
+  std::unique_ptr<SimRemoteAccess> remote;
+  std::unique_ptr<X11WindowSystem> windows;
+  RegistryStore registry{(dir / "registry.reg").string()};
+  PosixProcesses processes;
+  IniFile logState{(dir / kLogStateFileName).string()};
+  PosixFileStore logFiles{dir.Path()};
+  std::unique_ptr<Ports> ports;
+  ProgramState state;
+
+  DialRoadDesktop(const std::vector<std::string>& attempts, const std::string& profile) {
+    IniFile book((dir / kPhonebookFileName).string());
+    book.WriteValue("Connections", "1", "Provider");
+    KeyValues section{{"Phone", "0311112222"}, {"User", "taro"}, {"Password", "secret"}};
+    for (std::size_t i = 0; i < attempts.size(); ++i) {
+      section.emplace_back("Attempt" + std::to_string(i + 1), attempts[i]);
+    }
+    book.WriteSection("Connection:Provider", section);
+    for (const auto& entry : server.Env()) putenv(strdup(entry.c_str()));
+    remote = std::make_unique<SimRemoteAccess>((dir / kPhonebookFileName).string());
+    windows = std::make_unique<X11WindowSystem>(server.Display().c_str());
+    ports = std::make_unique<Ports>(Ports{settings, dialogs, help, *remote, clock, *windows,
+                                          registry, processes, program, logState, logFiles});
+    state.prefs.ResetToDefaults();
+    Entry e = Entry::New();
+    e[Column::Id] = "taro";
+    e[Column::Pass] = "secret";
+    e[Column::Browser] = std::string("'") + NORVAX_TYPE_TARGET + "' browser";
+    e[Column::Connection] = "Provider";
+    e[Column::OwnDialler] = "1";
+    e[Column::DialProfile] = profile;
+    state.table.Append(e);
+  }
+  ~DialRoadDesktop() {
+    if (state.session.browserProcess != 0) {
+      kill(static_cast<pid_t>(state.session.browserProcess), SIGTERM);
+    }
+    state.worker->RequestStop();
+    program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
+  }
+
+  void Launch() { LaunchEntry(state, *ports, 0); }
+  bool UntilWorkerEnds() {
+    return program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
+  }
+  std::vector<std::string> LogLines() {
+    std::string text = testing::ReadFile(dir / kLogFileName);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+  }
+};
+
+TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
+  DialRoadDesktop d({"busy 20", "busy 20", "connect 20"},
+                    "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil(
+      [&] { return d.state.session.browserProcess != 0 && !d.program.statusShown; }, 20s));
+  EXPECT_EQ(d.remote->LastDialNumber(), " " + RedialDigit(3)) << "the profile number, blank";
+  ConnectionHandle up = 0;
+  d.remote->FindConnection("Provider", up);
+  EXPECT_NE(up, 0u) << "the connection is up while the browser runs";
+  EXPECT_TRUE(d.state.main.watchThreadRunning) << "the worker watches the browser";
+
+  kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ConnectionHandle after = 0;
+  d.remote->FindConnection("Provider", after);
+  EXPECT_EQ(after, 0u) << "hung up";
+  auto lines = d.LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("\"Provider\""), std::string::npos);
+  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+  EXPECT_TRUE(d.dialogs.errors.empty());
+  EXPECT_TRUE(d.program.dialErrors.empty());
+}
+
+TEST(DialRoadEndToEnd, MaximumThreeAlwaysBusyRelaunchesThenReportsWithoutANewDial) {
+  DialRoadDesktop d({"busy 10"}, "1;3;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil([&] { return d.program.relaunches == 1; }, 20s));
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  EXPECT_FALSE(d.program.ended) << "a pending relaunch keeps the program";
+  EXPECT_EQ(d.remote->LastDialNumber(), " 3");
+  d.Launch();  // what the main window does on the relaunch message
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, BusyReport(3));
+  EXPECT_EQ(d.remote->LastDialNumber(), " 3") << "no new dial after the relaunch";
+  EXPECT_TRUE(d.LogLines().empty());
+}
+
+TEST(DialRoadEndToEnd, CancelWhileDiallingLeavesNoConnectionAndAnEmptyError) {
+  DialRoadDesktop d({"connect 3000"}, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil(
+      [&] { return d.state.session.state == kSessionDialling && d.program.cancel; }, 20s));
+  d.program.cancel();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, "");
+  ConnectionHandle up = 0;
+  d.remote->FindConnection("Provider", up);
+  EXPECT_EQ(up, 0u);
+  EXPECT_EQ(d.state.session.browserProcess, 0) << "no browser without a connection";
+}
+
+}  // namespace
+}  // namespace norvax
