@@ -96,7 +96,12 @@ void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& serv
     if (slots[2 * k].empty()) slots[2 * k + 1].clear();
   }
   servers = ComposeProxyServer(slots);
-  exceptions = form.exceptions;
+  exceptions.clear();
+  for (std::size_t i = 0; i < form.exceptions.size(); ++i) {
+    const char c = form.exceptions[i];
+    if (c == '\r' && i + 1 < form.exceptions.size() && form.exceptions[i + 1] == '\n') continue;
+    exceptions.push_back(c == '\r' || c == '\n' ? ';' : c);
+  }
 }
 
 void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry) {

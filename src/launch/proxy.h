@@ -37,7 +37,8 @@ ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
 
 // Takes the window's controls back into the record: the proxy and browser flags (the
 // browser flag unchanged when neither is chosen), the server text with the port of every
-// protocol without a host dropped, and the exceptions as they stand.
+// protocol without a host dropped, and the exceptions as typed, except that a line break
+// separates entries as a semicolon does (the record is one line of the settings file).
 void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& servers,
                     std::string& exceptions);
 

@@ -123,11 +123,7 @@ void TForm6::Button1Click() {
       form.serverSlots[kRows[row].hostSlot + 1] =
           RequireCp932(Edits[2 * row + 1]->text().toStdString(), field.toStdString());
     }
-    // The exceptions are one line of the record: line breaks typed in the memo separate
-    // entries as semicolons do.
-    QString memo = Memo1->toPlainText();
-    memo.replace(QStringLiteral("\r\n"), QStringLiteral(";")).replace(QChar('\n'), QChar(';'));
-    form.exceptions = RequireCp932(memo.toStdString(), "例外");
+    form.exceptions = RequireCp932(Memo1->toPlainText().toStdString(), "例外");
   } catch (const EncodingError& e) {
     dialogs_.ShowError(Cp932ForDisplay(e.what()));
     return;

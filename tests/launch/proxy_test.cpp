@@ -194,6 +194,9 @@ TEST(ProxyForm, OkRuleDropsPortsWithoutHostAndKeepsUnchosenBrowser) {
   StoreProxyForm(form, flags, servers, exceptions);
   EXPECT_EQ(flags, "110");
   EXPECT_EQ(exceptions, "localhost;intranet");
+  form.exceptions = "a.local\r\nb.local\nc.local";
+  StoreProxyForm(form, flags, servers, exceptions);
+  EXPECT_EQ(exceptions, "a.local;b.local;c.local") << "line breaks never reach the settings file";
   EXPECT_EQ(LoadProxyForm("011", "", "").browser, ProxyForm::Browser::Netscape);
 }
 
