@@ -106,6 +106,17 @@ bool ChildProcess::WaitForLine(const std::string& expected, std::chrono::millise
   return false;
 }
 
+std::map<std::string, std::string> ChildProcess::LastValuesUntil(
+    const std::string& until, std::chrono::milliseconds timeout) {
+  std::map<std::string, std::string> last;
+  while (auto line = ReadLine(timeout)) {
+    if (*line == until) break;
+    auto colon = line->find(':');
+    if (colon != std::string::npos) last[line->substr(0, colon)] = line->substr(colon + 1);
+  }
+  return last;
+}
+
 XServer::XServer(bool windowManager) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

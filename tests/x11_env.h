@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ class ChildProcess {
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
   // Reads lines until one equals expected; false on timeout.
   bool WaitForLine(const std::string& expected, std::chrono::milliseconds timeout);
+  // Reads "field:value" lines until the line `until` (or a pause of timeout) and returns the
+  // last value of each field.
+  std::map<std::string, std::string> LastValuesUntil(const std::string& until,
+                                                     std::chrono::milliseconds timeout);
   void Kill();
 
  private:

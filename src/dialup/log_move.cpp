@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::string_view kHeaderMark = "#NORVAX-LOG-MOVE\t";
 
-std::vector<std::string> AllLines(FileStore& files, std::string_view name) {
-  std::vector<std::string> lines;
-  auto reader = files.OpenLines(name);
-  if (!reader) return lines;
-  std::string line;
-  while (reader->ReadLine(line)) lines.push_back(line);
-  return lines;
-}
-
 std::string Joined(const std::vector<std::string>& lines) {
   std::size_t size = 0;
   for (const auto& line : lines) size += line.size() + 2;
@@ -90,7 +81,7 @@ bool LineMoves(std::string_view line, std::string_view cutoff) {
 
 bool RecoverLogMove(FileStore& files) {
   if (!files.Exists(kLogTempName)) return false;
-  auto temp = AllLines(files, kLogTempName);
+  auto temp = ReadAllLines(files, kLogTempName);
   std::optional<MoveHeader> header;
   if (!temp.empty()) header = ParseHeader(temp.front());
   if (header) {
@@ -107,7 +98,7 @@ bool RecoverLogMove(FileStore& files) {
     held.insert(line);
     lines.push_back(line);
   }
-  for (auto& line : AllLines(files, kLogFileName)) {
+  for (auto& line : ReadAllLines(files, kLogFileName)) {
     if (!line.empty() && !held.count(line)) lines.push_back(line);
   }
   files.Replace(kLogFileName, Joined(lines));
@@ -130,7 +121,7 @@ LogMoveOutcome MoveLog(FileStore& files, UserDialogs& dialogs, const std::string
     return outcome;
   }
   std::vector<std::string> lines;
-  for (auto& line : AllLines(files, kLogFileName)) {
+  for (auto& line : ReadAllLines(files, kLogFileName)) {
     if (!line.empty()) lines.push_back(std::move(line));
   }
   if (lines.empty()) {

@@ -9,4 +9,13 @@ FileError::FileError(const std::string& path, const std::string& reason)
 
 std::string FileError::Message() const { return Cp932ForDisplay(what()); }
 
+std::vector<std::string> ReadAllLines(const FileStore& files, std::string_view name) {
+  std::vector<std::string> lines;
+  auto reader = files.OpenLines(name);
+  if (!reader) return lines;
+  std::string line;
+  while (reader->ReadLine(line)) lines.push_back(line);
+  return lines;
+}
+
 }  // namespace norvax

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norvax {
 
@@ -56,5 +57,8 @@ class FileStore {
   // Removes the file; a missing file is fine.
   virtual void Remove(std::string_view name) = 0;
 };
+
+// Every line of a file; none when it does not exist. Throws FileError.
+std::vector<std::string> ReadAllLines(const FileStore& files, std::string_view name);
 
 }  // namespace norvax

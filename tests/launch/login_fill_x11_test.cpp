@@ -71,14 +71,9 @@ TEST(LoginFillOnX11, IdTabPasswordEnterArriveExactly) {
   ASSERT_TRUE(d.Fill(FillMode::Id, Sjis("山田taro"), "IE3.X", ""));
   ASSERT_TRUE(d.Fill(FillMode::Password, Sjis("ﾊﾟｽ秘密#1"), "IE3.X", ""));
   EXPECT_EQ(d.program.clipboard, Sjis("ﾊﾟｽ秘密#1"));
-  std::string first, second;
-  while (auto line = dialog.ReadLine(5s)) {
-    if (*line == "enter") break;
-    if (line->rfind("1:", 0) == 0) first = line->substr(2);
-    if (line->rfind("2:", 0) == 0) second = line->substr(2);
-  }
-  EXPECT_EQ(first, "山田taro");
-  EXPECT_EQ(second, "ﾊﾟｽ秘密#1") << "TAB moved to the password field, ENTER pressed OK";
+  auto fields = dialog.LastValuesUntil("enter", 5s);
+  EXPECT_EQ(fields["1"], "山田taro");
+  EXPECT_EQ(fields["2"], "ﾊﾟｽ秘密#1") << "TAB moved to the password field, ENTER pressed OK";
   EXPECT_EQ(d.state.lastTargetCaption, Sjis(caption));
 }
 

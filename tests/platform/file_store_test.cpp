@@ -7,15 +7,6 @@
 namespace norvax {
 namespace {
 
-std::vector<std::string> Lines(FileStore& files, const char* name) {
-  std::vector<std::string> lines;
-  auto reader = files.OpenLines(name);
-  if (!reader) return lines;
-  std::string line;
-  while (reader->ReadLine(line)) lines.push_back(line);
-  return lines;
-}
-
 TEST(PosixFileStore, ReadsLinesWithAnyLineEnd) {
   testing::TempDir dir;
   PosixFileStore files(dir.Path());
@@ -33,7 +24,7 @@ TEST(PosixFileStore, ReadsLinesWithAnyLineEnd) {
   };
   for (const auto& c : cases) {
     testing::WriteFile(dir / "f", c.text);
-    EXPECT_EQ(Lines(files, "f"), c.lines);
+    EXPECT_EQ(ReadAllLines(files, "f"), c.lines);
     EXPECT_EQ(files.Size("f"), c.text.size());
   }
 }

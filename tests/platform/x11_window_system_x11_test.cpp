@@ -48,17 +48,6 @@ class X11WindowSystemTest : public ::testing::TestWithParam<bool> {
     return windows_->SetForeground(w) && WaitUntil([&] { return windows_->Foreground() == w; }, 5s);
   }
 
-  // The last report of a field before the target prints `until`.
-  static std::string LastReport(ChildProcess& target, const std::string& field,
-                                const std::string& until) {
-    std::string last;
-    while (auto line = target.ReadLine(5s)) {
-      if (*line == until) break;
-      if (line->rfind(field + ":", 0) == 0) last = line->substr(field.size() + 1);
-    }
-    return last;
-  }
-
   std::unique_ptr<XServer> server_;
   std::unique_ptr<X11WindowSystem> windows_;
 };
@@ -87,14 +76,9 @@ TEST_P(X11WindowSystemTest, TypesJapaneseTextTabAndEnterExactly) {
   EXPECT_TRUE(windows_->PressKey(w, Key::Tab));
   EXPECT_EQ(windows_->TypeText(w, Sjis(pass)), Sjis(pass).size());
   EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
-  std::string first, second;
-  while (auto line = target->ReadLine(5s)) {
-    if (*line == "enter") break;
-    if (line->rfind("1:", 0) == 0) first = line->substr(2);
-    if (line->rfind("2:", 0) == 0) second = line->substr(2);
-  }
-  EXPECT_EQ(first, id);
-  EXPECT_EQ(second, pass);
+  auto fields = target->LastValuesUntil("enter", 5s);
+  EXPECT_EQ(fields["1"], id);
+  EXPECT_EQ(fields["2"], pass);
 }
 
 TEST_P(X11WindowSystemTest, CapsLockDoesNotChangeWhatArrives) {
@@ -105,7 +89,7 @@ TEST_P(X11WindowSystemTest, CapsLockDoesNotChangeWhatArrives) {
   ASSERT_EQ(system(("DISPLAY=" + server_->Display() + " xdotool key Caps_Lock").c_str()), 0);
   EXPECT_EQ(windows_->TypeText(w, "abcXYZ"), 6u);
   EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
-  EXPECT_EQ(LastReport(*target, "1", "enter"), "abcXYZ");
+  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "abcXYZ");
 }
 
 TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {
@@ -121,7 +105,7 @@ TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {
   // What a receives proves the keyboard still works and b's text never went there.
   EXPECT_EQ(windows_->TypeText(a, "ok"), 2u);
   EXPECT_TRUE(windows_->PressKey(a, Key::Enter));
-  EXPECT_EQ(LastReport(*first, "1", "enter"), "ok");
+  EXPECT_EQ(first->LastValuesUntil("enter", 5s)["1"], "ok");
 }
 
 TEST_P(X11WindowSystemTest, TopLevelListHoldsEveryProgramsWindow) {
