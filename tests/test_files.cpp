@@ -35,7 +35,7 @@ void WriteFile(const std::filesystem::path& path, const std::string& contents) {
 }
 
 std::filesystem::path SamplePath(const std::string& name) {
-  return std::filesystem::path(NORVAX_SAMPLES_DIR) / name;
+  return std::filesystem::path(NORVAX_TEST_DATA_DIR) / name;
 }
 
 std::string Sjis(const char* utf8) { return norvax::Sjis(utf8); }
