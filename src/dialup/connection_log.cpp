@@ -79,7 +79,7 @@ ComposedLogLine ComposeLogLine(const LoggedConnection& c, const ParsedProfile& p
   std::string timeText = TimeText(c.start);
   int32_t newCumulative = Wrap(static_cast<int64_t>(cumulative) + c.duration);
   int32_t provider = ProviderCharge(c.duration, cumulative, profile);
-  PhoneCharges phone = PhoneCharge(c.start, c.end, profile, holidays);
+  PhoneCharges phone = PhoneCharge(c.start, c.end, c.duration, profile, holidays);
   std::string_view number = profile.phone;
   if (!number.empty() && number[0] == 'P') number.remove_prefix(1);
 

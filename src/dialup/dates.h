@@ -70,4 +70,7 @@ bool ParseDateTimeText(const std::string& text, DateTime& t);
 // Whole seconds from a to b (negative when b is earlier).
 int64_t SecondsBetween(const DateTime& a, const DateTime& b);
 
+// The date and time `seconds` (0 or more) after t, days counted as DayNumber counts them.
+DateTime AddSeconds(const DateTime& t, int64_t seconds);
+
 }  // namespace norvax

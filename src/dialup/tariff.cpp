@@ -22,13 +22,23 @@ void RequireUnit(int32_t unit) {
   if (unit <= 0) throw ProfileError(Sjis("電話料金の秒数が正しくありません。"));
 }
 
-}  // namespace
+constexpr int64_t kDaySeconds = 86400;
 
-PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, const ParsedProfile& profile,
-                         const HolidayList& holidays) {
+struct ChargeSums {
+  int64_t phone = 0;
+  int64_t flat = 0;
+};
+
+// Adds the charge of a piece of a call shorter than one day, taken from the times of day of
+// its start and end: the bands of the start day, the late night, then the bands of the end
+// day up to 23:00. A piece of a longer call goes on into the late night after that, which
+// only a piece that starts after 23:00 reaches.
+void AddChargeWithinADay(const DateTime& start, const DateTime& end, bool partOfALongerCall,
+                         const ParsedProfile& profile, const HolidayList& holidays,
+                         ChargeSums& sums) {
   int64_t s = start.SecondOfDay();
   int64_t e = end.SecondOfDay();
-  if (e < s) e += 86400;
+  if (e < s) e += kDaySeconds;
 
   struct Band {
     int64_t from, to;
@@ -36,13 +46,13 @@ PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, const Parse
     bool endDay;
   };
   static constexpr Band kBands[] = {
-      {0, 28800, true, false},      {28800, 75600, false, false},  {75600, 82800, false, false},
-      {82800, 115200, true, false}, {115200, 162000, false, true}, {162000, 169200, false, true},
+      {0, 28800, true, false},       {28800, 75600, false, false},  {75600, 82800, false, false},
+      {82800, 115200, true, false},  {115200, 162000, false, true}, {162000, 169200, false, true},
+      {169200, 201600, true, false},
   };
+  const std::size_t bands = std::size(kBands) - (partOfALongerCall ? 0 : 1);
 
-  int64_t phone = 0;
-  int64_t flat = 0;
-  for (std::size_t i = 0; i < std::size(kBands); ++i) {
+  for (std::size_t i = 0; i < bands; ++i) {
     const Band& band = kBands[i];
     bool entered = i == 0 ? s < band.to : s <= band.to && e > band.from;
     if (!entered) continue;
@@ -61,9 +71,9 @@ PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, const Parse
     }
     int64_t charge = ((len - 1) / unit + 1) * rate.fee;
     if (band.late && profile.flatRate == '1') {
-      flat += charge;
+      sums.flat += charge;
     } else {
-      phone += charge;
+      sums.phone += charge;
     }
     s += len;
     if (e <= band.to) break;
@@ -71,7 +81,28 @@ PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, const Parse
     // the later bands then have nothing left to charge.
     if (s > e) break;
   }
-  return {Wrap(phone), Wrap(flat)};
+}
+
+}  // namespace
+
+// A call of a day or more is charged as consecutive pieces: each whole day from the start
+// as a piece of 86,399 s (both its first and its last second count, so it covers the day),
+// then the rest as a piece from the same time of day to the end. A call shorter than a day
+// is the rest alone. The whole days are counted from the duration; the clock's span counts
+// instead when it is one second longer, as it is when the milliseconds dropped from the
+// start and end times fall that way. (A clock set during the call moves only the end time.)
+PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, int32_t duration,
+                         const ParsedProfile& profile, const HolidayList& holidays) {
+  const int64_t span = SecondsBetween(start, end);
+  const int64_t days = (span == int64_t{duration} + 1 ? span : duration) / kDaySeconds;
+  ChargeSums sums;
+  DateTime from = start;
+  for (int64_t day = 0; day < days; ++day) {
+    AddChargeWithinADay(from, AddSeconds(from, kDaySeconds - 1), true, profile, holidays, sums);
+    from = AddSeconds(from, kDaySeconds);
+  }
+  AddChargeWithinADay(from, end, days > 0, profile, holidays, sums);
+  return {Wrap(sums.phone), Wrap(sums.flat)};
 }
 
 BillingPeriodText BillingPeriod(int year, int month, int day, int32_t startDay) {

@@ -17,10 +17,10 @@ struct PhoneCharges {
   bool operator==(const PhoneCharges&) const = default;
 };
 
-// Telephone charge of a call shorter than one day. Throws ProfileError when a telephone
-// unit length the call needs is not positive.
-PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, const ParsedProfile& profile,
-                         const HolidayList& holidays);
+// Telephone charge of a call from start to end that lasted `duration` whole seconds.
+// Throws ProfileError when a telephone unit length the call needs is not positive.
+PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, int32_t duration,
+                         const ParsedProfile& profile, const HolidayList& holidays);
 
 struct BillingPeriodText {
   std::string start;  // "yyyy/mm/dd"

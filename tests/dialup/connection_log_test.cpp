@@ -15,27 +15,9 @@ using testing::Sjis;
 
 constexpr const char* kLoggingProfile = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
 
-DateTime Plus(DateTime t, int seconds) {
-  int total = t.SecondOfDay() + seconds;
-  while (total >= 86400) {
-    total -= 86400;
-    if (++t.day > DaysInMonth(t.year, t.month)) {
-      t.day = 1;
-      if (++t.month > 12) {
-        t.month = 1;
-        ++t.year;
-      }
-    }
-  }
-  t.hour = total / 3600;
-  t.minute = total / 60 % 60;
-  t.second = total % 60;
-  return t;
-}
-
 ComposedLogLine Compose(const std::string& name, DateTime start, int duration, int attempts,
                         const std::string& profile, LogState before = {}) {
-  LoggedConnection c{name, start, Plus(start, duration), duration, attempts};
+  LoggedConnection c{name, start, AddSeconds(start, duration), duration, attempts};
   return ComposeLogLine(c, ParseProfile(profile), before, LoadHolidays());
 }
 
@@ -45,6 +27,9 @@ TEST(ConnectionLog, LineOfACallAcrossMidnight) {
             "1999/03/31,\"ProviderA\",23:59:30,0059,0000,0010,0000,\"        \",00,0000,1999/03, "
             ",00059,0000");
   EXPECT_EQ(composed.state, (LogState{"1999/03/31", 59}));
+  // A call of a whole day is charged for the day, not for its times of day alone.
+  auto day = Compose("ProviderA", {1999, 6, 10, 10, 0, 0}, 86400, 1, kLoggingProfile);
+  EXPECT_EQ(SplitLogLine(day.line)[5], "4360");
 }
 
 TEST(ConnectionLog, FieldWidthsAndCuts) {

@@ -93,5 +93,22 @@ TEST(Dates, TextsAndParsing) {
   EXPECT_EQ(SecondsBetween({1999, 12, 31, 23, 59, 0}, {2000, 1, 1, 0, 1, 0}), 120);
 }
 
+TEST(Dates, AddSeconds) {
+  struct Case {
+    DateTime from;
+    int64_t seconds;
+    DateTime to;
+  } cases[] = {
+      {{1999, 6, 10, 10, 0, 0}, 86399, {1999, 6, 11, 9, 59, 59}},
+      {{1999, 12, 31, 23, 59, 30}, 30, {2000, 1, 1, 0, 0, 0}},
+      {{2000, 2, 28, 12, 0, 0}, 86400, {2000, 2, 29, 12, 0, 0}},
+      {{1999, 2, 28, 12, 0, 0}, 3 * 86400 + 5, {1999, 3, 3, 12, 0, 5}},
+      {{1582, 10, 4, 23, 59, 59}, 1, {1582, 10, 15, 0, 0, 0}},  // across the changeover gap
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AddSeconds(c.from, c.seconds), c.to) << DateText(c.from) << " + " << c.seconds;
+  }
+}
+
 }  // namespace
 }  // namespace norvax

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace norvax {
 namespace {
 
@@ -105,7 +107,60 @@ TEST(Tariff, PhoneChargeByBand) {
     p.flatRate = t[6][0];
     DateTime start, end;
     ASSERT_TRUE(ParseDateTimeText(c.start, start) && ParseDateTimeText(c.end, end));
-    EXPECT_EQ(PhoneCharge(start, end, p, holidays), c.expected) << c.name;
+    EXPECT_EQ(
+        PhoneCharge(start, end, static_cast<int32_t>(SecondsBetween(start, end)), p, holidays),
+        c.expected)
+        << c.name;
+  }
+}
+
+// A call of a day or more: every whole day from the start is charged as a piece of 86,399 s
+// that goes on into the late night after 23:00 of its second day, then the rest of the call.
+TEST(Tariff, PhoneChargeOfCallsOfADayOrMore) {
+  auto holidays = LoadHolidays();
+  auto charge = [&](const ParsedProfile& p, DateTime start, int32_t duration, int64_t span) {
+    return PhoneCharge(start, AddSeconds(start, span), duration, p, holidays);
+  };
+  const DateTime thursday{1999, 6, 10, 10, 0, 0};
+  ParsedProfile p = Profile();
+  EXPECT_EQ(charge(p, thursday, 86399, 86399), (PhoneCharges{4350, 0}));
+  EXPECT_EQ(charge(p, thursday, 86400, 86400), (PhoneCharges{4360, 0}));
+  // The clock reached the next day although the ticks counted 86,399 s.
+  EXPECT_EQ(charge(p, thursday, 86399, 86400), (PhoneCharges{4360, 0}));
+  // A clock set forward during the call does not add days to it.
+  EXPECT_EQ(charge(p, thursday, 600, 600 + 30 * 86400), (PhoneCharges{40, 0}));
+
+  // One yen per second late at night, two on weekdays, three on holidays: Friday 20:00 to
+  // Sunday 21:00 charges Friday's evening, Saturday's day and evening and Sunday's day at
+  // their own rates, and each night at the late-night rate.
+  ParsedProfile s = Profile();
+  s.lateFee = s.lateSeconds = s.daySeconds = s.holidaySeconds = 1;
+  s.dayFee = 2;
+  s.holidayFee = 3;
+  const DateTime friday{1999, 6, 11, 20, 0, 0};
+  const int32_t twoDays = 2 * 86400 + 3600;
+  const int32_t nights = 2 * 32400;
+  EXPECT_EQ(charge(s, friday, twoDays, twoDays), (PhoneCharges{388803, 0}));
+  s.flatRate = '1';
+  EXPECT_EQ(charge(s, friday, twoDays, twoDays), (PhoneCharges{388803 - nights, nights}));
+
+  // From 23:30 a call under a day leaves the time after 23:00 of the next day uncharged; the
+  // days of a longer call charge it as late night.
+  const DateTime lateStart{1999, 6, 10, 23, 30, 0};
+  EXPECT_EQ(charge(p, lateStart, 86399, 86399), (PhoneCharges{4270, 0}));
+  EXPECT_EQ(charge(p, lateStart, 86400, 86400), (PhoneCharges{4360, 0}));
+
+  // Longer calls never cost less from a day on: around the whole days, and around 23:00 of
+  // the day after the first.
+  for (DateTime start : {thursday, lateStart}) {
+    for (int32_t around : {86400, 2 * 86400, 86400 + 84601}) {
+      int32_t previous = 0;
+      for (int32_t d = std::max(86399, around - 400); d <= around + 400; ++d) {
+        int32_t phone = charge(p, start, d, d).phone;
+        ASSERT_GE(phone, previous) << TimeText(start) << " " << d;
+        previous = phone;
+      }
+    }
   }
 }
 
@@ -113,9 +168,9 @@ TEST(Tariff, PhoneChargeRejectsAZeroUnitItNeeds) {
   auto holidays = LoadHolidays();
   ParsedProfile p = Profile();
   p.lateSeconds = 0;
-  EXPECT_EQ(PhoneCharge({1999, 6, 10, 10, 0, 0}, {1999, 6, 10, 10, 1, 0}, p, holidays),
+  EXPECT_EQ(PhoneCharge({1999, 6, 10, 10, 0, 0}, {1999, 6, 10, 10, 1, 0}, 60, p, holidays),
             (PhoneCharges{10, 0}));
-  EXPECT_THROW(PhoneCharge({1999, 6, 10, 2, 0, 0}, {1999, 6, 10, 2, 1, 0}, p, holidays),
+  EXPECT_THROW(PhoneCharge({1999, 6, 10, 2, 0, 0}, {1999, 6, 10, 2, 1, 0}, 60, p, holidays),
                ProfileError);
 }
 
