@@ -75,7 +75,11 @@ std::string TotalsCsv(const std::vector<TotalRecord>& groups) {
 }
 
 void WriteCsvFile(FileStore& files, std::string_view name, std::string_view csv) {
-  files.Replace(name, csv);
+  // The byte-order mark tells the spreadsheet programs that the file is UTF-8; without it
+  // they read it in the system's code page.
+  std::string data = "\xEF\xBB\xBF";
+  data += csv;
+  files.Replace(name, data);
 }
 
 }  // namespace norvax

@@ -1,5 +1,5 @@
-// The log and its monthly totals as CSV files: UTF-8, one header row, CR LF line ends,
-// fields quoted where they need it.
+// The log and its monthly totals as CSV files: UTF-8 with a byte-order mark, one header row,
+// CR LF line ends, fields quoted where they need it.
 #pragma once
 
 #include <string>
@@ -25,8 +25,8 @@ std::string LogCsv(const std::vector<std::string>& lines);
 // The totals window's columns of its groups.
 std::string TotalsCsv(const std::vector<TotalRecord>& groups);
 
-// Writes the CSV text to the file in one step: the file holds the old contents or all of
-// the new ones, never a part. Throws FileError.
+// Writes the byte-order mark and the CSV text to the file in one step: the file holds the old
+// contents or all of the new ones, never a part. Throws FileError.
 void WriteCsvFile(FileStore& files, std::string_view name, std::string_view csv);
 
 }  // namespace norvax

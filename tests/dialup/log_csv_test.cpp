@@ -54,7 +54,8 @@ TEST(LogCsv, TotalsRows) {
             "1999/04,\"A,B\",00:00:59,-5,0,0,0\r\n");
 }
 
-TEST(LogCsv, AFailedWriteLeavesTheOldFile) {
+// Spreadsheet programs take a CSV file for UTF-8 only when it starts with a byte-order mark.
+TEST(LogCsv, FileIsWrittenWholeWithAByteOrderMark) {
   fakes::MemoryFileStore files;
   files.files["out.csv"] = "old";
   files.failAt = 0;
@@ -62,7 +63,7 @@ TEST(LogCsv, AFailedWriteLeavesTheOldFile) {
   EXPECT_EQ(files.files["out.csv"], "old");
   files.failAt = -1;
   WriteCsvFile(files, "out.csv", "new");
-  EXPECT_EQ(files.files["out.csv"], "new");
+  EXPECT_EQ(files.files["out.csv"], "\xEF\xBB\xBFnew");
 }
 
 }  // namespace

@@ -232,6 +232,7 @@ TEST_F(LogViewer, ExportsTheShownLinesAsCsv) {
   form->CsvButton->click();
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(testing::ReadFile(dir / "log.csv"),
+            "\xEF\xBB\xBF"
             "日付,接続先,開始時刻,接続時間,接続料金,電話料金,ﾃﾚﾎｰﾀﾞｲ,電話番号,ﾘﾀﾞｲﾔﾙ\r\n"
             "1999/03/25,\"夜間,ネット\",22:32:00,1:02:05,12345,90,100,0311,1\r\n");
 

@@ -105,6 +105,7 @@ TEST_F(MonthlyTotals, ExportsTheTotalsAsCsv) {
   form.CsvButton->click();
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(testing::ReadFile(dir / "totals.csv"),
+            "\xEF\xBB\xBF"
             "日付,接続先,接続時間,接続料金,固定料金,電話料金,ﾃﾚﾎｰﾀﾞｲ\r\n"
             "1999/04,夜間,01:00:01,1235,2000,6,7\r\n");
 }
