@@ -19,7 +19,6 @@
 #include "platform/program_directory.h"
 #include "platform/sim/sim_connections.h"
 #include "platform/sim/sim_phonebook.h"
-#include "platform/store/ini_file.h"
 
 namespace {
 
@@ -56,7 +55,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "norvax-connect: --connection NAME is required\n");
     return 2;
   }
-  auto book = norvax::ReadPhonebook(norvax::IniFile((dir / norvax::kPhonebookFileName).string()));
+  auto book = norvax::ReadPhonebookFile((dir / norvax::kPhonebookFileName).string());
   const norvax::PhonebookEntry* entry = book.Find(*connection);
   if (!entry) {
     std::fprintf(stderr, "norvax-connect: the phonebook has no connection \"%s\"\n",

@@ -80,6 +80,10 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   return *Convert("UTF-8", "CP932", cp932, std::string_view("\xEF\xBF\xBD"));
 }
 
+bool IsUtf8(std::string_view text) {
+  return Convert("UTF-32LE", "UTF-8", text, std::nullopt).has_value();
+}
+
 std::string Cp932UpperAscii(std::string_view cp932) {
   std::string out(cp932);
   for (size_t i = 0; i < out.size(); ++i) {

@@ -34,6 +34,9 @@ std::string Cp932ForDisplay(std::string_view utf8);
 // UTF-8 form of CP932 text. Bytes that do not form a CP932 character become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// True when the text is valid UTF-8 (plain ASCII is).
+bool IsUtf8(std::string_view text);
+
 // True for the first byte of a double-byte CP932 character.
 constexpr bool IsCp932LeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);

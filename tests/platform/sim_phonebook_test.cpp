@@ -82,7 +82,7 @@ TEST(SimPhonebook, PhoneIsRequired) {
   fakes::MemoryProfileFile file;
   file.WriteValue("Connections", "1", "A");
   file.WriteValue("Connection:A", "Attempt1", "connect 1");
-  Phonebook book = ReadPhonebook(file);
+  Phonebook book = ReadPhonebook(file, PhonebookEncoding::kCp932);
   EXPECT_TRUE(book.entries.empty());
   ASSERT_EQ(book.problems.size(), 1u);
   EXPECT_EQ(book.problems[0], "A: Phone missing");
@@ -94,26 +94,42 @@ TEST(SimPhonebook, PhoneIsRequired) {
 namespace norvax {
 namespace {
 
-// The example of the user documentation, comment line included.
-TEST(SimPhonebook, DocumentedExampleReads) {
+// The example of the user documentation, comment line included, saved in CP932 or, as an
+// editor of today saves it, in UTF-8.
+TEST(SimPhonebook, DocumentedExampleReadsInEitherEncoding) {
+  const std::string example =
+      "[Connections]\n1=Example Net\n2=ダイヤルテスト\n\n"
+      "[Connection:Example Net]\nPhone=03-1234-5678\nUser=taro\n"
+      "Password=secret\n"
+      "; one line per dial attempt; attempts after the last repeat the last one\n"
+      "Attempt1=busy 800\nAttempt2=noanswer 2000\nAttempt3=connect 1500\n\n"
+      "[Connection:ダイヤルテスト]\nPhone=0120-000-000\nUser=はなこ\n"
+      "Password=pass\nAttempt1=error 678 500\nAttempt2=badpassword 300\n"
+      "Attempt3=connect 1000\n";
+  for (const std::string& text : {Sjis(example.c_str()), example}) {
+    testing::TempDir dir;
+    testing::WriteFile(dir / "phonebook.ini", text);
+    SimRemoteAccess remote((dir / "phonebook.ini").string());
+    Phonebook book = remote.Load();
+    EXPECT_TRUE(book.problems.empty());
+    ASSERT_EQ(book.entries.size(), 2u);
+    EXPECT_EQ(book.entries[1].name, Sjis("ダイヤルテスト"));
+    EXPECT_EQ(book.entries[1].user, Sjis("はなこ"));
+    EXPECT_EQ(book.entries[0].attempts.size(), 3u);
+    EXPECT_EQ(book.entries[1].Attempt(1).errorCode, 678);
+  }
+}
+
+// A UTF-8 name without a CP932 form is reported, never kept mangled.
+TEST(SimPhonebook, Utf8WithoutACp932FormIsAFault) {
   testing::TempDir dir;
-  testing::WriteFile(
-      dir / "phonebook.ini",
-      Sjis("[Connections]\n1=Example Net\n2=ダイヤルテスト\n\n"
-           "[Connection:Example Net]\nPhone=03-1234-5678\nUser=taro\n"
-           "Password=secret\n"
-           "; one line per dial attempt; attempts after the last repeat the last one\n"
-           "Attempt1=busy 800\nAttempt2=noanswer 2000\nAttempt3=connect 1500\n\n"
-           "[Connection:ダイヤルテスト]\nPhone=0120-000-000\nUser=hanako\n"
-           "Password=pass\nAttempt1=error 678 500\nAttempt2=badpassword 300\n"
-           "Attempt3=connect 1000\n"));
-  SimRemoteAccess remote((dir / "phonebook.ini").string());
-  Phonebook book = remote.Load();
-  EXPECT_TRUE(book.problems.empty());
-  ASSERT_EQ(book.entries.size(), 2u);
-  EXPECT_EQ(book.entries[1].name, Sjis("ダイヤルテスト"));
-  EXPECT_EQ(book.entries[0].attempts.size(), 3u);
-  EXPECT_EQ(book.entries[1].Attempt(1).errorCode, 678);
+  testing::WriteFile(dir / "phonebook.ini",
+                     "[Connections]\n1=ネット😀\n2=ネット\n[Connection:ネット😀]\nPhone=1\n"
+                     "Attempt1=connect 1\n[Connection:ネット]\nPhone=2\nAttempt1=connect 1\n");
+  Phonebook book = SimRemoteAccess((dir / "phonebook.ini").string()).Load();
+  ASSERT_EQ(book.entries.size(), 1u);
+  EXPECT_EQ(book.entries[0].name, Sjis("ネット"));
+  EXPECT_EQ(book.problems, std::vector<std::string>{"ネット😀: no Shift-JIS (CP932) form"});
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "platform/sim/sim_phonebook.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
+#include "platform/store/ini_file.h"
 
 namespace norvax {
 
@@ -75,42 +77,68 @@ std::optional<DialStepScript> ParseDialStep(const std::string& text) {
   return step;
 }
 
-Phonebook ReadPhonebook(const ProfileFile& file) {
+PhonebookEncoding PhonebookEncodingOf(std::string_view contents) {
+  bool ascii = std::all_of(contents.begin(), contents.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return !ascii && IsUtf8(contents) ? PhonebookEncoding::kUtf8 : PhonebookEncoding::kCp932;
+}
+
+Phonebook ReadPhonebook(const ProfileFile& file, PhonebookEncoding encoding) {
+  const bool utf8 = encoding == PhonebookEncoding::kUtf8;
+  // Text of the file as the program holds it (CP932), and as messages show it (UTF-8).
+  auto held = [utf8](const std::string& raw) -> std::optional<std::string> {
+    return utf8 ? Utf8ToCp932(raw) : std::optional<std::string>(raw);
+  };
+  auto shownText = [utf8](const std::string& raw) { return utf8 ? raw : Cp932ToUtf8(raw); };
   Phonebook book;
-  for (const auto& [key, name] : file.ReadSection(kListSection)) {
-    const std::string shown = Cp932ToUtf8(name);
-    if (name.empty()) {
-      book.problems.push_back(std::string(kListSection) + " " + Cp932ToUtf8(key) +
+  for (const auto& [key, rawName] : file.ReadSection(kListSection)) {
+    const std::string shown = shownText(rawName);
+    if (rawName.empty()) {
+      book.problems.push_back(std::string(kListSection) + " " + shownText(key) +
                               ": empty connection name");
       continue;
     }
-    if (book.Find(name) != nullptr) {
+    const auto name = held(rawName);
+    if (!name) {
+      book.problems.push_back(shown + ": no Shift-JIS (CP932) form");
+      continue;
+    }
+    if (book.Find(*name) != nullptr) {
       book.problems.push_back(shown + ": listed twice");
       continue;
     }
-    const std::string section = kEntryPrefix + name;
+    const std::string section = kEntryPrefix + rawName;
     const KeyValues values = file.ReadSection(section);
     if (values.empty()) {
-      book.problems.push_back(shown + ": section [" + Cp932ToUtf8(section) + "] missing");
+      book.problems.push_back(shown + ": section [" + shownText(section) + "] missing");
       continue;
     }
     PhonebookEntry entry;
-    entry.name = name;
-    entry.phone = file.ReadString(section, "Phone", "");
-    entry.user = file.ReadString(section, "User", "");
-    entry.password = file.ReadString(section, "Password", "");
+    entry.name = *name;
     bool ok = true;
-    if (entry.phone.empty()) {
+    auto read = [&](const char* key, std::string& into) {
+      auto value = held(file.ReadString(section, key, ""));
+      if (!value) {
+        book.problems.push_back(shown + ": " + key + " has no Shift-JIS (CP932) form");
+        ok = false;
+        return false;
+      }
+      into = *value;
+      return true;
+    };
+    if (read("Phone", entry.phone) && entry.phone.empty()) {
       book.problems.push_back(shown + ": Phone missing");
       ok = false;
     }
+    read("User", entry.user);
+    read("Password", entry.password);
     for (int n = 1; n <= kMaxAttempts; ++n) {
       const std::string key = "Attempt" + std::to_string(n);
       auto text = file.ReadValue(section, key);
       if (!text) break;
       auto step = ParseDialStep(*text);
       if (!step) {
-        book.problems.push_back(shown + ": " + key + " \"" + Cp932ToUtf8(*text) +
+        book.problems.push_back(shown + ": " + key + " \"" + shownText(*text) +
                                 "\" is not \"busy|noanswer|badpassword|connect <ms>\" or "
                                 "\"error <code> <ms>\"");
         ok = false;
@@ -125,6 +153,11 @@ Phonebook ReadPhonebook(const ProfileFile& file) {
     if (ok) book.entries.push_back(std::move(entry));
   }
   return book;
+}
+
+Phonebook ReadPhonebookFile(const std::string& path) {
+  IniFile file(path);
+  return ReadPhonebook(file, PhonebookEncodingOf(file.Load()));
 }
 
 }  // namespace norvax

@@ -13,10 +13,12 @@
 //
 // Attempts after the last scripted one repeat the last one. Outcomes: "busy",
 // "noanswer", "badpassword", "error <code>", "connect", each followed by a delay in ms.
+// The file is saved in CP932 or, as today's editors save it, in UTF-8.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norvax {
@@ -58,6 +60,18 @@ struct Phonebook {
 // Parses one step such as "busy 800" or "error 678 1000"; nothing when malformed.
 std::optional<DialStepScript> ParseDialStep(const std::string& text);
 
-Phonebook ReadPhonebook(const ProfileFile& file);
+// How the phonebook file stores its text.
+enum class PhonebookEncoding { kCp932, kUtf8 };
+
+// UTF-8 when the whole file is valid UTF-8 and holds more than ASCII; CP932 otherwise.
+PhonebookEncoding PhonebookEncodingOf(std::string_view contents);
+
+// The connections of the file; names, numbers, users and passwords come out as CP932. A
+// connection whose UTF-8 text has no CP932 form is a fault.
+Phonebook ReadPhonebook(const ProfileFile& file, PhonebookEncoding encoding);
+
+// The phonebook file at path in whichever encoding it is saved; an empty book when the
+// file is missing. Throws ReadError when it cannot be read.
+Phonebook ReadPhonebookFile(const std::string& path);
 
 }  // namespace norvax

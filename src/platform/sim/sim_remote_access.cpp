@@ -7,7 +7,6 @@
 
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
-#include "platform/store/ini_file.h"
 
 namespace norvax {
 
@@ -60,9 +59,8 @@ SimRemoteAccess::~SimRemoteAccess() {
 }
 
 Phonebook SimRemoteAccess::Load() const {
-  IniFile file(path_);
   try {
-    return ReadPhonebook(file);
+    return ReadPhonebookFile(path_);
   } catch (const ReadError& e) {
     Phonebook book;
     book.problems.push_back(e.what());

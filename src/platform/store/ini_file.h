@@ -20,6 +20,9 @@ class IniFile : public ProfileFile {
   void WriteValue(std::string_view section, std::string_view key, std::string_view value) override;
   void SaveCopy(std::string_view suffix) const override;
 
+  // The whole file as stored; empty when it does not exist. Throws ReadError.
+  std::string Load() const;
+
   // Called after the new contents are on disk in the temporary file and before the rename
   // that puts them in place; tests use it to interrupt a write.
   void SetBeforeReplaceHook(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
@@ -28,7 +31,6 @@ class IniFile : public ProfileFile {
   struct Snapshot;
   // The file's contents, read again only when the file on disk changed.
   std::shared_ptr<const Snapshot> Current() const;
-  std::string Load() const;
   void Replace(const std::string& path, const std::string& contents) const;
 
   std::string path_;
