@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/desktop_ports.h"
+#include "app/qt_japanese.h"
 #include "platform/cp932.h"
 #include "platform/program_directory.h"
 #include "platform/qt/fonts.h"
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
   QApplication::setWindowIcon(norvax::ProgramIcon());
   norvax::InstallProgramFonts();
+  // Qt would follow the user's locale (LANG), but the program is Japanese in every locale.
+  QTranslator qtJapanese;
+  norvax::InstallQtJapanese(qtJapanese);
 
   norvax::DesktopPorts desktop(norvax::ProgramDirectory(), norvax::SettingsFilePath());
   norvax::ProgramState state;

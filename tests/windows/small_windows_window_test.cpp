@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 
+#include "app/qt_japanese.h"
 #include "core/main_window_rules.h"
 #include "core/program_state.h"
 #include "platform/qt/fonts.h"
@@ -37,6 +39,14 @@ TEST(ProgramFonts, JapaneseFacesHaveTheGlyphsTheWindowsShow) {
     for (QChar c : text)
       EXPECT_TRUE(metrics.inFont(c)) << font.family().toStdString() << int{c.unicode()};
   }
+}
+
+TEST(QtJapanese, StandardButtonsSpeakJapanese) {
+  QTranslator translator;
+  ASSERT_TRUE(InstallQtJapanese(translator));
+  QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+  QCoreApplication::removeTranslator(&translator);
 }
 
 TEST(VersionWindow, EnterPressesOk) {
