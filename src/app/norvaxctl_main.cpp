@@ -1,7 +1,8 @@
 // norvaxctl: the headless companion of NORVAX. Arguments and output are UTF-8.
+#include <unistd.h>
+
 #include <algorithm>
-#include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -27,50 +28,130 @@
 
 namespace {
 
+constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
 const char kUsage[] =
     "usage: norvaxctl COMMAND [ARGUMENTS]\n"
     "\n"
+    "Arguments and output are UTF-8. Exit status: 0 done; 1 failed, with a message that\n"
+    "says why; 2 a command, option or value that is not understood.\n"
+    "\n"
     "commands:\n"
-    "  check-settings INIFILE   check a settings file without changing it:\n"
-    "                           prints \"ok entries=<n>\" (exit 0) or \"damaged\" (exit 1)\n"
+    "  check-settings INIFILE   check a settings file without changing it: prints\n"
+    "                           \"ok entries=<n>\" (exit 0) or \"damaged\" (exit 1); a\n"
+    "                           missing file or a directory fails (exit 1)\n"
     "  scramble TEXT            print the stored (scrambled) form of TEXT\n"
     "  unscramble STORED        print the text of a stored form (exit 1 when its check fails)\n"
-    "  day YYYY/MM/DD           print \"jdn=<n> weekday=<1..7> flags=<day type flags>\"\n"
-    "  equinox YYYY             print \"vernal=YYYY/MM/DD autumnal=YYYY/MM/DD\"\n"
+    "  day YYYY/MM/DD           print \"jdn=<n> weekday=<1..7> flags=<day type flags>\":\n"
+    "                           weekday 1 is Sunday; flags add up 1 Sunday, 2 Saturday,\n"
+    "                           4 holiday, 16 substitute holiday, 32 equinox day\n"
+    "  equinox YYYY             print \"vernal=YYYY/MM/DD autumnal=YYYY/MM/DD\" (1..9999)\n"
     "  logline --profile P --entry NAME --start \"YYYY/MM/DD hh:nn:ss\"\n"
     "          --end \"YYYY/MM/DD hh:nn:ss\" [--attempts N]\n"
     "          [--state-date YYYY/MM/DD] [--state-seconds N]\n"
     "                           print the connection-log line of a call and, on line 2,\n"
     "                           \"Date=<yyyy/mm/dd> RuikeiTime=<n>\", the state it leaves;\n"
     "                           writes no file\n"
+    "      --profile P          the entry's dial profile: 19 fields, each followed by\n"
+    "                           \";\", as in the settings file; a new entry's is\n"
+    "                           \"0;20;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;\"\n"
+    "      --entry NAME         the connection's name\n"
+    "      --start, --end       when the call began and ended (the end not before the start)\n"
+    "      --attempts N         dial attempts, 1 or more (default 1: no redial)\n"
+    "      --state-date D       the date of the connection's last logged call (default none)\n"
+    "      --state-seconds N    its connection seconds in the billing month, 0 or more\n"
+    "                           (default 0)\n"
     "  totals LOGFILE           print \"<period>,<name>,<hh:mm:ss>,<provider>,<fixed>,<phone>,\n"
     "                           <flat>\" per billing period and connection, then\n"
     "                           \"lines=<n> groups=<m>\"\n"
-    "  log show [DIR]           list the connection log of a program directory\n"
+    "  log show [DIR]           list the connection log NORVA.LOG, one line per call with\n"
+    "                           tab-separated date, name, start, duration, provider charge,\n"
+    "                           telephone charge, flat-rate part, phone number and redials,\n"
+    "                           then \"lines=<n>\" (\"lines=0\" when there is no log)\n"
     "  log move --before YYYY/MM/DD [--yes] [DIR]\n"
     "                           move the log lines dated on or before the day to the\n"
-    "                           archive (asks first unless --yes)\n"
-    "  --help                   show this help\n";
+    "                           archive NORVALOG.OLD, then print \"moved=<n> kept=<m>\";\n"
+    "                           asks on standard input first unless --yes\n"
+    "      DIR                  the program directory that holds the log (default: this\n"
+    "                           program's folder when writable, else $XDG_CONFIG_HOME/norvax)\n"
+    "  --help, -h, help         show this help\n";
 
-int Usage() {
+// A command line that is not understood: what is wrong, then the usage.
+int Usage(const std::string& problem = {}) {
+  if (!problem.empty()) std::cerr << "norvaxctl: " << problem << "\n";
   std::cerr << kUsage;
   return kUsageError;
 }
 
+void Fail(const std::string& cp932Message) {
+  std::cerr << "norvaxctl: " << norvax::Cp932ToUtf8(cp932Message) << "\n";
+}
+
+int NoCp932Form(const char* argument) {
+  std::cerr << "norvaxctl: " << argument << " has a character without a Shift-JIS (CP932) form\n";
+  return kFailed;
+}
+
+// Every value is checked the same way in every command: one that is not what its argument
+// takes is refused with "not a <what> (<form>): <text>" (the caller then exits with 2).
+template <typename T>
+std::optional<T> CheckedValue(std::optional<T> value, const std::string& what,
+                              const std::string& form, const std::string& text) {
+  if (!value) std::cerr << "norvaxctl: not a " << what << " (" << form << "): " << text << "\n";
+  return value;
+}
+
+std::optional<norvax::Date> DateValue(const std::string& text) {
+  norvax::Date date;
+  bool ok = norvax::ParseDateText(text, date);
+  return CheckedValue(ok ? std::optional(date) : std::nullopt, "date", "YYYY/MM/DD", text);
+}
+
+std::optional<norvax::DateTime> TimeValue(const std::string& text) {
+  norvax::DateTime time;
+  bool ok = norvax::ParseDateTimeText(text, time);
+  return CheckedValue(ok ? std::optional(time) : std::nullopt, "time", "YYYY/MM/DD hh:nn:ss", text);
+}
+
+std::optional<int32_t> NumberValue(const std::string& text, const std::string& what, int32_t min,
+                                   int32_t max = INT32_MAX) {
+  auto value = norvax::ParseDecimal(text);
+  if (value && (*value < min || *value > max)) value.reset();
+  return CheckedValue(value, what, std::to_string(min) + ".." + std::to_string(max), text);
+}
+
+// A file or directory that a command reads must be there and be of that kind; false, after
+// saying what is wrong, when it is not.
+bool Present(const std::filesystem::path& path, bool directory) {
+  const char* kind = directory ? "directory" : "file";
+  std::error_code ec;
+  auto status = std::filesystem::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    std::cerr << "norvaxctl: " << path.string() << ": " << ec.message() << "\n";
+  } else if (!std::filesystem::exists(status)) {
+    std::cerr << "norvaxctl: no such " << kind << ": " << path.string() << "\n";
+  } else if (std::filesystem::is_directory(status) != directory) {
+    std::cerr << "norvaxctl: not a " << kind << ": " << path.string() << "\n";
+  } else {
+    return true;
+  }
+  return false;
+}
+
 int CheckSettingsCommand(const std::string& path) {
+  if (!Present(path, false)) return kFailed;
   norvax::IniFile file(path);
   norvax::EntryTable table;
   norvax::PreferenceList prefs;
   try {
     if (!norvax::ReadSettings(file, table, prefs)) {
       std::cout << "damaged\n";
-      return 1;
+      return kFailed;
     }
   } catch (const norvax::ReadError& e) {
     std::cerr << "norvaxctl: " << e.what() << "\n";
-    return 1;
+    return kFailed;
   }
   std::cout << "ok entries=" << table.Count() << "\n";
   return 0;
@@ -78,10 +159,7 @@ int CheckSettingsCommand(const std::string& path) {
 
 int ScrambleCommand(const std::string& text) {
   auto cp932 = norvax::Utf8ToCp932(text);
-  if (!cp932) {
-    std::cerr << "norvaxctl: " << norvax::EncodingError("TEXT").what() << "\n";
-    return 1;
-  }
+  if (!cp932) return NoCp932Form("TEXT");
   std::cout << norvax::ScrambleText(*cp932, true) << "\n";
   return 0;
 }
@@ -90,41 +168,23 @@ int UnscrambleCommand(const std::string& stored) {
   auto result = norvax::UnscrambleText(stored);
   if (!result.checkOk) {
     std::cerr << "norvaxctl: the stored form fails its check\n";
-    return 1;
+    return kFailed;
   }
   std::cout << norvax::Cp932ToUtf8(result.text) << "\n";
   return 0;
 }
 
-void Fail(const std::string& cp932Message) {
-  std::cerr << "norvaxctl: " << norvax::Cp932ToUtf8(cp932Message) << "\n";
-}
-
-// "YYYY/MM/DD" with the digits in place and month 1..12, day 1..31 (not checked against
-// the calendar, as the log's cut-off is not).
-bool DateShape(const std::string& text, norvax::Date& date) {
-  if (text.size() != 10 || text[4] != '/' || text[7] != '/') return false;
-  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  date = {std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2))};
-  return date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31;
-}
-
 int DayCommand(const std::string& text) {
-  norvax::Date date;
-  if (!DateShape(text, date) || date.day > norvax::DaysInMonth(date.year, date.month)) {
-    std::cerr << "norvaxctl: not a date (YYYY/MM/DD): " << text << "\n";
-    return kUsageError;
-  }
+  auto date = DateValue(text);
+  if (!date) return kUsageError;
   try {
-    int32_t n = norvax::DayNumber(date.year, date.month, date.day);
-    int flags = norvax::ClassifyDay(norvax::LoadHolidays(), date.year, date.month, date.day);
+    int32_t n = norvax::DayNumber(date->year, date->month, date->day);
+    int flags = norvax::ClassifyDay(norvax::LoadHolidays(), date->year, date->month, date->day);
     std::cout << "jdn=" << n << " weekday=" << norvax::WeekdayOf(n) << " flags=" << flags << "\n";
     return 0;
   } catch (const norvax::EJuliusError& e) {
     std::cerr << norvax::Cp932ToUtf8(e.what()) << "\n";
-    return 1;
+    return kFailed;
   }
 }
 
@@ -141,42 +201,41 @@ std::string DateOfDayInYear(int year, int32_t dayNumber) {
 }
 
 int EquinoxCommand(const std::string& text) {
-  auto year = norvax::ParseDecimal(text);
-  if (!year || *year < 1 || *year > 9999) {
-    std::cerr << "norvaxctl: not a year (1..9999): " << text << "\n";
-    return kUsageError;
-  }
+  auto year = NumberValue(text, "year", 1, 9999);
+  if (!year) return kUsageError;
   std::cout << "vernal=" << DateOfDayInYear(*year, norvax::VernalEquinoxDay(*year))
             << " autumnal=" << DateOfDayInYear(*year, norvax::AutumnalEquinoxDay(*year)) << "\n";
   return 0;
 }
 
-// Options "--name value" and flags "--name"; anything else is positional.
+// Options "--name value" and flags "--name"; anything else is positional. problem says
+// what is wrong when the arguments do not fit.
 struct Options {
   std::map<std::string, std::string> values;
   std::vector<std::string> flags;
   std::vector<std::string> positional;
+  std::string problem;
 };
 
-std::optional<Options> ReadOptions(const std::vector<std::string>& args, std::size_t from,
-                                   const std::vector<std::string>& valueNames,
-                                   const std::vector<std::string>& flagNames) {
+Options ReadOptions(const std::vector<std::string>& args, std::size_t from,
+                    const std::vector<std::string>& valueNames,
+                    const std::vector<std::string>& flagNames) {
   Options options;
-  for (std::size_t i = from; i < args.size(); ++i) {
+  for (std::size_t i = from; i < args.size() && options.problem.empty(); ++i) {
     const std::string& a = args[i];
     if (a.rfind("--", 0) != 0) {
       options.positional.push_back(a);
-      continue;
-    }
-    if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
+    } else if (std::find(flagNames.begin(), flagNames.end(), a) != flagNames.end()) {
       options.flags.push_back(a);
-      continue;
+    } else if (std::find(valueNames.begin(), valueNames.end(), a) == valueNames.end()) {
+      options.problem = "unknown option: " + a;
+    } else if (i + 1 >= args.size()) {
+      options.problem = a + " needs a value";
+    } else if (options.values.count(a)) {
+      options.problem = a + " is given twice";
+    } else {
+      options.values[a] = args[++i];
     }
-    if (std::find(valueNames.begin(), valueNames.end(), a) == valueNames.end() ||
-        i + 1 >= args.size() || options.values.count(a)) {
-      return std::nullopt;
-    }
-    options.values[a] = args[++i];
   }
   return options;
 }
@@ -186,43 +245,49 @@ int LoglineCommand(const std::vector<std::string>& args) {
       args, 1,
       {"--profile", "--entry", "--start", "--end", "--attempts", "--state-date", "--state-seconds"},
       {});
-  if (!options || !options->positional.empty()) return Usage();
-  auto& v = options->values;
+  if (!options.problem.empty()) return Usage(options.problem);
+  if (!options.positional.empty())
+    return Usage("logline takes no argument " + options.positional[0]);
+  auto& v = options.values;
   for (const char* required : {"--profile", "--entry", "--start", "--end"}) {
-    if (!v.count(required)) return Usage();
-  }
-  auto profileText = norvax::Utf8ToCp932(v["--profile"]);
-  auto entry = norvax::Utf8ToCp932(v["--entry"]);
-  if (!profileText || !entry) {
-    std::cerr << "norvaxctl: " << norvax::EncodingError(!entry ? "NAME" : "P").what() << "\n";
-    return 1;
+    if (!v.count(required)) return Usage(std::string("logline needs ") + required);
   }
   norvax::LoggedConnection connection;
-  connection.entryName = *entry;
-  if (!norvax::ParseDateTimeText(v["--start"], connection.start) ||
-      !norvax::ParseDateTimeText(v["--end"], connection.end)) {
-    std::cerr << "norvaxctl: times are \"YYYY/MM/DD hh:nn:ss\"\n";
-    return kUsageError;
-  }
-  int64_t duration = norvax::SecondsBetween(connection.start, connection.end);
-  if (duration < 0 || duration > INT32_MAX) {
-    std::cerr << "norvaxctl: the end lies before the start\n";
-    return kUsageError;
-  }
-  connection.duration = static_cast<int32_t>(duration);
+  auto start = TimeValue(v["--start"]);
+  auto end = start ? TimeValue(v["--end"]) : std::nullopt;
+  if (!end) return kUsageError;
+  connection.start = *start;
+  connection.end = *end;
   if (v.count("--attempts")) {
-    auto attempts = norvax::ParseDecimal(v["--attempts"]);
-    if (!attempts || *attempts < 1) return Usage();
+    auto attempts = NumberValue(v["--attempts"], "number of attempts", 1);
+    if (!attempts) return kUsageError;
     connection.attempts = *attempts;
   }
   norvax::LogState state;
-  if (v.count("--state-date")) state.lastDate = v["--state-date"];
+  if (v.count("--state-date")) {
+    if (!DateValue(v["--state-date"])) return kUsageError;
+    state.lastDate = v["--state-date"];
+  }
   if (v.count("--state-seconds")) {
-    auto seconds = norvax::ParseDecimal(v["--state-seconds"]);
-    if (!seconds) return Usage();
+    auto seconds = NumberValue(v["--state-seconds"], "number of seconds", 0);
+    if (!seconds) return kUsageError;
     state.cumulative = *seconds;
   }
+  auto profileText = norvax::Utf8ToCp932(v["--profile"]);
+  if (!profileText) return NoCp932Form("P");
+  auto entry = norvax::Utf8ToCp932(v["--entry"]);
+  if (!entry) return NoCp932Form("NAME");
+  connection.entryName = *entry;
   try {
+    int64_t duration = norvax::SecondsBetween(connection.start, connection.end);
+    if (duration < 0 || duration > INT32_MAX) {
+      std::cerr << "norvaxctl: "
+                << (duration < 0 ? "the end lies before the start"
+                                 : "the call lasts more than 2147483647 seconds")
+                << "\n";
+      return kUsageError;
+    }
+    connection.duration = static_cast<int32_t>(duration);
     auto profile = norvax::ParseProfile(*profileText);
     auto composed = norvax::ComposeLogLine(connection, profile, state, norvax::LoadHolidays());
     std::cout << norvax::Cp932ToUtf8(composed.line) << "\n"
@@ -234,22 +299,23 @@ int LoglineCommand(const std::vector<std::string>& args) {
   } catch (const norvax::EJuliusError& e) {
     Fail(e.what());
   }
-  return 1;
+  return kFailed;
 }
 
 int TotalsCommand(const std::string& logPath) {
+  if (!Present(logPath, false)) return kFailed;
   std::filesystem::path path(logPath);
   norvax::PosixFileStore files(path.has_parent_path() ? path.parent_path() : ".");
   try {
     auto reader = files.OpenLines(path.filename().string());
-    if (!reader) {
-      std::cerr << "norvaxctl: no such file: " << logPath << "\n";
-      return 1;
+    if (!reader) {  // gone since it was looked at
+      Present(logPath, false);
+      return kFailed;
     }
     auto result = norvax::TotalsOfLines(*reader);
     if (result.overflow) {
       Fail(norvax::TotalsOverflowMessage());
-      return 1;
+      return kFailed;
     }
     for (const auto& g : result.groups) {
       std::cout << norvax::Cp932ToUtf8(g.period) << "," << norvax::Cp932ToUtf8(g.name) << ","
@@ -263,7 +329,7 @@ int TotalsCommand(const std::string& logPath) {
   } catch (const norvax::FileError& e) {
     std::cerr << "norvaxctl: " << e.what() << "\n";
   }
-  return 1;
+  return kFailed;
 }
 
 // Messages on the terminal; questions are answered on standard input.
@@ -276,15 +342,16 @@ class TerminalDialogs : public norvax::UserDialogs {
   }
   bool ConfirmOkCancel(const std::string& text) override {
     std::string question = norvax::Cp932ToUtf8(text);
-    for (auto at = question.find('\r'); at != std::string::npos; at = question.find('\r')) {
-      question.erase(at, 1);
-    }
+    std::erase(question, '\r');
     std::cerr << question << "\n";
     if (yes_) return true;
     std::cerr << "OK? [y/N] " << std::flush;
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes";
+    bool answered = static_cast<bool>(std::getline(std::cin, answer));
+    // A terminal shows what is typed, line end included; any other answer, or none, is
+    // shown here so that the line ends all the same.
+    if (!answered || !isatty(STDIN_FILENO)) std::cerr << answer << "\n";
+    return answered && (answer == "y" || answer == "Y" || answer == "yes");
   }
 
  private:
@@ -292,17 +359,28 @@ class TerminalDialogs : public norvax::UserDialogs {
 };
 
 int LogCommand(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage();
+  if (args.size() < 2) return Usage("log needs show or move");
   const std::string& sub = args[1];
-  auto options = ReadOptions(args, 2, {"--before"}, {"--yes"});
-  if (!options || options->positional.size() > 1) return Usage();
-  std::filesystem::path dir = options->positional.empty()
+  if (sub != "show" && sub != "move") return Usage("unknown log command: " + sub);
+  const bool move = sub == "move";
+  auto options =
+      ReadOptions(args, 2, move ? std::vector<std::string>{"--before"} : std::vector<std::string>{},
+                  move ? std::vector<std::string>{"--yes"} : std::vector<std::string>{});
+  if (!options.problem.empty()) return Usage(options.problem);
+  if (options.positional.size() > 1) return Usage("log " + sub + " takes one DIR at most");
+  std::optional<norvax::Date> cutoff;
+  if (move) {
+    if (!options.values.count("--before")) return Usage("log move needs --before");
+    cutoff = DateValue(options.values["--before"]);
+    if (!cutoff) return kUsageError;
+  }
+  std::filesystem::path dir = options.positional.empty()
                                   ? norvax::ProgramDirectory()
-                                  : std::filesystem::path(options->positional[0]);
+                                  : std::filesystem::path(options.positional[0]);
+  if (!Present(dir, true)) return kFailed;
   norvax::PosixFileStore files(dir);
   try {
-    if (sub == "show") {
-      if (!options->values.empty() || !options->flags.empty()) return Usage();
+    if (!move) {
       auto lines = norvax::ReadLogLines(files);
       std::size_t count = lines ? lines->size() : 0;
       for (std::size_t i = 0; i < count; ++i) {
@@ -319,29 +397,38 @@ int LogCommand(const std::vector<std::string>& args) {
       std::cout << "lines=" << count << "\n";
       return 0;
     }
-    if (sub == "move") {
-      norvax::Date cutoff;
-      if (!options->values.count("--before") || !DateShape(options->values["--before"], cutoff)) {
-        return Usage();
-      }
-      auto now = norvax::SystemClock().Now();
-      TerminalDialogs dialogs(!options->flags.empty());
-      auto outcome =
-          norvax::MoveLog(files, dialogs, norvax::CutoffText(cutoff.year, cutoff.month, cutoff.day),
-                          norvax::DateText(now.year, now.month, now.day));
-      if (outcome.result != norvax::LogMoveResult::kMoved) return 1;
-      std::cout << "moved=" << outcome.moved << " kept=" << outcome.kept << "\n";
-      return 0;
+    auto now = norvax::SystemClock().Now();
+    TerminalDialogs dialogs(!options.flags.empty());
+    auto outcome = norvax::MoveLog(files, dialogs,
+                                   norvax::CutoffText(cutoff->year, cutoff->month, cutoff->day),
+                                   norvax::DateText(now.year, now.month, now.day));
+    if (outcome.result == norvax::LogMoveResult::kCancelled) {
+      std::cerr << "norvaxctl: not confirmed, nothing moved\n";
     }
+    if (outcome.result != norvax::LogMoveResult::kMoved) return kFailed;
+    std::cout << "moved=" << outcome.moved << " kept=" << outcome.kept << "\n";
+    return 0;
   } catch (const norvax::LogFormatError& e) {
     Fail(e.what());
-    return 1;
   } catch (const norvax::FileError& e) {
     std::cerr << "norvaxctl: " << e.what() << "\n";
-    return 1;
   }
-  return Usage();
+  return kFailed;
 }
+
+// The commands that take exactly one argument, with its name.
+struct SimpleCommand {
+  const char* name;
+  const char* argument;
+  int (*run)(const std::string&);
+};
+
+constexpr SimpleCommand kSimpleCommands[] = {
+    {"day", "YYYY/MM/DD", DayCommand},     {"equinox", "YYYY", EquinoxCommand},
+    {"totals", "LOGFILE", TotalsCommand},  {"check-settings", "INIFILE", CheckSettingsCommand},
+    {"scramble", "TEXT", ScrambleCommand}, {"unscramble", "STORED", UnscrambleCommand},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -349,18 +436,16 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
-    if (args.size() != 1) return Usage();
+    if (args.size() != 1) return Usage(command + " takes no argument");
     std::cout << kUsage;
     return 0;
   }
   if (command == "logline") return LoglineCommand(args);
   if (command == "log") return LogCommand(args);
-  if (args.size() != 2) return Usage();
-  if (command == "day") return DayCommand(args[1]);
-  if (command == "equinox") return EquinoxCommand(args[1]);
-  if (command == "totals") return TotalsCommand(args[1]);
-  if (command == "check-settings") return CheckSettingsCommand(args[1]);
-  if (command == "scramble") return ScrambleCommand(args[1]);
-  if (command == "unscramble") return UnscrambleCommand(args[1]);
-  return Usage();
+  for (const auto& simple : kSimpleCommands) {
+    if (command != simple.name) continue;
+    if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);
+    return simple.run(args[1]);
+  }
+  return Usage("unknown command: " + command);
 }

@@ -48,15 +48,34 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
   auto emoji = Ctl("scramble '😀'");
   EXPECT_EQ(emoji.status, 1);
   EXPECT_TRUE(emoji.out.empty());
+  EXPECT_EQ(emoji.err, "norvaxctl: TEXT has a character without a Shift-JIS (CP932) form\n");
 
-  for (const char* args : {"", "frobnicate", "scramble", "scramble a b", "check-settings"}) {
-    auto usage = Ctl(args);
-    EXPECT_EQ(usage.status, 2) << args;
-    EXPECT_NE(usage.err.find("usage:"), std::string::npos) << args;
+  // A command line that is not understood: what is wrong, then the usage.
+  struct Case {
+    const char *args, *problem;
+  } cases[] = {
+      {"", ""},
+      {"frobnicate", "norvaxctl: unknown command: frobnicate\n"},
+      {"scramble", "norvaxctl: scramble takes one argument, TEXT\n"},
+      {"check-settings a b", "norvaxctl: check-settings takes one argument, INIFILE\n"},
+      {"logline --entry A", "norvaxctl: logline needs --profile\n"},
+      {"log show --yes", "norvaxctl: unknown option: --yes\n"},
+  };
+  for (const auto& c : cases) {
+    auto usage = Ctl(c.args);
+    EXPECT_EQ(usage.status, 2) << c.args;
+    EXPECT_EQ(usage.err.rfind(std::string(c.problem) + "usage:", 0), 0u) << c.args;
   }
+
   auto help = Ctl("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("check-settings"), std::string::npos);
+  for (const char* word :
+       {"check-settings", "scramble",        "unscramble", "day",      "equinox",
+        "logline",        "totals",          "log show",   "log move", "--profile",
+        "19 fields",      "--entry",         "--start",    "--end",    "--attempts",
+        "--state-date",   "--state-seconds", "--before",   "--yes",    "DIR"}) {
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  }
 }
 
 TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {
@@ -83,7 +102,12 @@ TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {
   EXPECT_EQ(testing::ReadFile(good), original);
 
   auto missing = Ctl("check-settings " + (dir / "none.ini").string());
-  EXPECT_EQ(missing.out, "ok entries=0\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "norvaxctl: no such file: " + (dir / "none.ini").string() + "\n");
+  auto folder = Ctl("check-settings " + dir.Path().string());
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "norvaxctl: not a file: " + dir.Path().string() + "\n");
 }
 
 TEST(Norvaxctl, DayAndEquinox) {
@@ -111,6 +135,33 @@ TEST(Norvaxctl, DayAndEquinox) {
   EXPECT_EQ(Ctl("day 1582/10/10").err, "1582/10/5-10/14は存在しません。\n");
 }
 
+TEST(Norvaxctl, DatesAndNumbersAreCheckedAlikeInEveryCommand) {
+  testing::TempDir dir;
+  const std::string call =
+      "logline --profile '0;20;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;' --entry A "
+      "--start '1999/06/10 04:19:00' --end '1999/06/10 04:20:00' ";
+  struct Case {
+    std::string args, err;
+  } cases[] = {
+      {"day 1999/02/30", "not a date (YYYY/MM/DD): 1999/02/30"},
+      {"log move --yes --before 1999/02/30 " + dir.Path().string(),
+       "not a date (YYYY/MM/DD): 1999/02/30"},
+      {"log move --before 1999/4/30 " + dir.Path().string(), "not a date (YYYY/MM/DD): 1999/4/30"},
+      {call + "--state-date 2026/13/01", "not a date (YYYY/MM/DD): 2026/13/01"},
+      {call + "--state-seconds -1", "not a number of seconds (0..2147483647): -1"},
+      {call + "--attempts 0", "not a number of attempts (1..2147483647): 0"},
+      {"equinox 0", "not a year (1..9999): 0"},
+      {"logline --profile 1 --entry A --start 1999/06/10 --end '1999/06/10 04:20:00'",
+       "not a time (YYYY/MM/DD hh:nn:ss): 1999/06/10"},
+  };
+  for (const auto& c : cases) {
+    auto result = Ctl(c.args);
+    EXPECT_EQ(result.status, 2) << c.args;
+    EXPECT_EQ(result.out, "") << c.args;
+    EXPECT_EQ(result.err, "norvaxctl: " + c.err + "\n") << c.args;
+  }
+}
+
 TEST(Norvaxctl, Logline) {
   const std::string profile =
       "--profile '1;10;30;0311223344;0;1;600;2000;60;10;3000;20;10;180;10;180;10;240;1;'";
@@ -127,13 +178,10 @@ TEST(Norvaxctl, Logline) {
   EXPECT_EQ(fresh.out,
             "1999/06/10,\"A       \",04:19:00,0060,0000,0000,0010,\"0311223344\",00,2000,1999/05, "
             ",00060,0000\nDate=1999/06/10 RuikeiTime=60\n");
-  for (const char* bad :
-       {"logline --entry A --start '1999/06/10 04:19:00' --end '1999/06/10 04:20:00'",
-        "logline --profile 1 --entry A --start '1999/06/10 04:19:00' --end "
-        "'1999/06/10 04:18:00'",
-        "logline --profile 1 --entry A --start 1999/06/10 --end 1999/06/10"}) {
-    EXPECT_EQ(Ctl(bad).status, 2) << bad;
-  }
+  auto backwards = Ctl(
+      "logline --profile 1 --entry A --start '1999/06/10 04:19:00' --end '1999/06/10 04:18:00'");
+  EXPECT_EQ(backwards.status, 2);
+  EXPECT_EQ(backwards.err, "norvaxctl: the end lies before the start\n");
   auto badProfile =
       Ctl("logline --profile '0;20;' --entry A --start '1999/06/10 04:19:00' --end "
           "'1999/06/10 04:20:00'");
@@ -173,10 +221,16 @@ TEST(Norvaxctl, LogShowAndMove) {
             "1999/03/25\tProviderA\t22:32:00\t1:04:49\t0\t90\t100\t0311223344\t1");
   EXPECT_NE(show.out.find("\nlines=76\n"), std::string::npos);
 
+  // Answered from a file or not at all: the answer line still ends.
   testing::WriteFile(dir / "no", "n\n");
   auto refused = Ctl("log move --before 1999/04/30" + d + " < " + (dir / "no").string());
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("1999/04/30以前のログを移動します。"), std::string::npos);
+  EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), "1999/04/30以前のログを移動します。");
+  const std::string nothing = "\nnorvaxctl: not confirmed, nothing moved\n";
+  EXPECT_EQ(refused.err.substr(refused.err.size() - nothing.size() - 11), "OK? [y/N] n" + nothing);
+  auto closed = Ctl("log move --before 1999/04/30" + d + " <&-");
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_EQ(closed.err.substr(closed.err.size() - nothing.size() - 10), "OK? [y/N] " + nothing);
   EXPECT_EQ(testing::ReadFile(dir / "NORVA.LOG"), sample);
 
   auto future = Ctl("log move --before 2999/01/01 --yes" + d);
@@ -194,7 +248,14 @@ TEST(Norvaxctl, LogShowAndMove) {
   auto none = Ctl("log move --before 1999/04/30 --yes " + empty.Path().string());
   EXPECT_EQ(none.err, "norvaxctl: ログファイルがありません。\n");
   EXPECT_EQ(Ctl("log show " + empty.Path().string()).out, "lines=0\n");
-  EXPECT_EQ(Ctl("log move --before 1999/4/30" + d).status, 2);
+  for (const char* sub : {"show ", "move --yes --before 1999/04/30 "}) {
+    auto missing = Ctl(std::string("log ") + sub + (empty / "none").string());
+    EXPECT_EQ(missing.status, 1) << sub;
+    EXPECT_EQ(missing.out, "") << sub;
+    EXPECT_EQ(missing.err, "norvaxctl: no such directory: " + (empty / "none").string() + "\n");
+  }
+  auto file = Ctl("log show " + (dir / "NORVA.LOG").string());
+  EXPECT_EQ(file.err, "norvaxctl: not a directory: " + (dir / "NORVA.LOG").string() + "\n");
 }
 
 }  // namespace
