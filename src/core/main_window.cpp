@@ -18,7 +18,9 @@
 #include "controls/separater.h"
 #include "core/password_lock.h"
 #include "dialup/dial_status_dialog.h"
+#include "launch/hand_over_dialog.h"
 #include "launch/main_timer.h"
+#include "launch/start_process.h"
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -187,6 +189,9 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
   Timer1 = new QTimer(this);
   Timer1->setInterval(500);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(state_, ports_); });
+  ReadyTimer = new QTimer(this);
+  ReadyTimer->setInterval(static_cast<int>(kReadyTimerMs));
+  connect(ReadyTimer, &QTimer::timeout, this, [this] { BrowserReadyTimer(state_, ports_); });
 
   connect(Nonscrlbox1, &QListWidget::clicked, this, &TForm1::Nonscrlbox1Click);
   connect(Nonscrlbox1, &QListWidget::doubleClicked, this, &TForm1::Nonscrlbox1DblClick);
@@ -407,6 +412,10 @@ void MainWindowControl::StartTimer() { form_->Timer1->start(); }
 
 void MainWindowControl::StopTimer() { form_->Timer1->stop(); }
 
+void MainWindowControl::StartReadyTimer() { form_->ReadyTimer->start(); }
+
+void MainWindowControl::StopReadyTimer() { form_->ReadyTimer->stop(); }
+
 void MainWindowControl::ShowWaitWindow() { wait_ = std::make_unique<TForm5>(form_->state_.main); }
 
 void MainWindowControl::SetWaitWindowText(const std::string& text, unsigned colour) {
@@ -440,6 +449,16 @@ void MainWindowControl::ShowDialError(const std::string& caption, const std::str
   TOKRightDlg1 dialog(caption, text);
   dialog.exec();
 }
+
+void MainWindowControl::ShowHandOverPrompt(const std::string& caption, const std::string& text,
+                                           std::function<void()> onHangUp) {
+  handOver_ = std::make_unique<HandOverDialog>(caption, text, std::move(onHangUp));
+  handOver_->show();
+  handOver_->raise();
+  handOver_->activateWindow();
+}
+
+void MainWindowControl::CloseHandOverPrompt() { handOver_.reset(); }
 
 void MainWindowControl::RequestRelaunch() { PostRelaunch(form_); }
 

@@ -25,6 +25,7 @@ class PasswordPrompt;
 class TForm1;
 class TForm5;
 class TOKRightDlg;
+class HandOverDialog;
 class TNonscrlbox;
 class TScrlbox;
 class TSeparater;
@@ -44,6 +45,8 @@ class MainWindowControl : public ProgramControl {
   void EndProgram() override;
   void StartTimer() override;
   void StopTimer() override;
+  void StartReadyTimer() override;
+  void StopReadyTimer() override;
   void ShowWaitWindow() override;
   void SetWaitWindowText(const std::string& text, unsigned colour) override;
   void CloseWaitWindow() override;
@@ -53,6 +56,9 @@ class MainWindowControl : public ProgramControl {
   void SetDialStatusLabelColour(unsigned colour) override;
   void CloseDialStatus() override;
   void ShowDialError(const std::string& caption, const std::string& text) override;
+  void ShowHandOverPrompt(const std::string& caption, const std::string& text,
+                          std::function<void()> onHangUp) override;
+  void CloseHandOverPrompt() override;
   void RequestRelaunch() override;
   void RunOnMainThread(const std::function<void()>& work) override;
   void PostToMainThread(std::function<void()> work) override;
@@ -61,6 +67,7 @@ class MainWindowControl : public ProgramControl {
   TForm1* form_ = nullptr;
   std::unique_ptr<TForm5> wait_;
   std::unique_ptr<TOKRightDlg> status_;
+  std::unique_ptr<HandOverDialog> handOver_;
 };
 
 // Asks the main window to launch the current entry again once the worker has ended; posted
@@ -123,6 +130,8 @@ class TForm1 : public QMainWindow {
   QAction* SearchforHelpOn1;
   QAction* N2;
   QTimer* Timer1;
+  // Watches for the first window of a started browser.
+  QTimer* ReadyTimer;
 
  public slots:
   void Nonscrlbox1Click();

@@ -8,6 +8,7 @@
 #include "core/program_state.h"
 #include "core/settings.h"
 #include "launch/launch.h"
+#include "launch/start_process.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
@@ -130,6 +131,7 @@ void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
   } catch (const WriteError& e) {
     ports.dialogs.ShowError(e.Message());
   }
+  StopBrowserWatch(state, ports);
   if (state.session.browserProcess != 0) {
     // The browser keeps running.
     ports.processes.Close(state.session.browserProcess);

@@ -130,10 +130,7 @@ void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int
     session.startTime = DateTime::From(ports.clock.Now());
     if (session.state != kSessionIdle && session.state != kSessionCancelled) {
       if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
-      const LaunchState& launch = state.launch;
-      session.browserProcess =
-          StartProcess(ports, true, launch.browserProgram, launch.workDirectory,
-                       launch.maximise ? kShowMaximised : kShowNormal);
+      session.browserProcess = StartBrowser(state, ports);
       session.state = kSessionConnected;
     }
   }

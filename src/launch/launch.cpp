@@ -40,8 +40,6 @@ void HideMainWindow(ProgramState& state, Ports& ports) {
   state.main.mainWindowHidden = true;
 }
 
-int ShowModeOf(const LaunchState& launch) { return launch.maximise ? kShowMaximised : kShowNormal; }
-
 }  // namespace
 
 std::string LaunchBusyMessage() { return Sjis("NORVAX 起動（関連）処理中のため起動出来ません。"); }
@@ -77,6 +75,7 @@ void LaunchEntry(ProgramState& state, Ports& ports, int entry) {
   LaunchState& launch = state.launch;
   launch.registryResult = RegistryResult::NothingDone;
   launch.startAttempted = false;
+  StopBrowserWatch(state, ports);
   if (state.session.browserProcess != 0) {
     ports.processes.Close(state.session.browserProcess);
     state.session.browserProcess = 0;
@@ -154,8 +153,7 @@ void LaunchBrowserOnly(ProgramState& state, Ports& ports, std::size_t entry) {
     launch.browserIsNetscape = BrowserIsNetscape(launch.browserProgram);
     PrepareRegistry(state, ports, entry);
     if (launch.registryResult != RegistryResult::Failed) {
-      session.browserProcess = StartProcess(ports, true, launch.browserProgram,
-                                            launch.workDirectory, ShowModeOf(launch));
+      session.browserProcess = StartBrowser(state, ports);
     }
     launch.startAttempted = true;
   }

@@ -1,35 +1,61 @@
 #include "launch/start_process.h"
 
+#include <algorithm>
+
 #include "core/program_state.h"
 #include "platform/clock.h"
+#include "platform/program_control.h"
 #include "platform/window_system.h"
 
 namespace norvax {
 namespace {
 
-WindowId FirstWindowOf(WindowSystem& windows, std::uint32_t pid) {
+WindowId FirstWindowOf(WindowSystem& windows, const std::vector<std::uint32_t>& processes) {
   for (WindowId w : windows.TopLevelWindows()) {
-    if (windows.ProcessId(w) == pid) return w;
+    if (std::ranges::find(processes, windows.ProcessId(w)) != processes.end()) return w;
   }
   return 0;
 }
 
 }  // namespace
 
-ProcessHandle StartProcess(Ports& ports, bool waitUntilIdle, const std::string& commandLine,
-                           const std::string& directory, int showMode) {
-  ProcessHandle process = ports.processes.Start(commandLine, directory);
-  if (process == 0 || !waitUntilIdle) return process;
-  const std::uint32_t pid = ports.processes.ProcessId(process);
-  for (uint32_t waited = 0; waited < kWaitUntilIdleMs; waited += kWaitUntilIdlePollMs) {
-    if (WindowId w = FirstWindowOf(ports.windows, pid)) {
-      if (showMode == kShowMaximised) ports.windows.Maximise(w);
-      break;
-    }
-    if (ports.processes.WaitForExit(process, 0)) break;
-    ports.clock.Sleep(kWaitUntilIdlePollMs);
+ProcessHandle StartBrowser(ProgramState& state, Ports& ports) {
+  StopBrowserWatch(state, ports);
+  LaunchState& launch = state.launch;
+  BrowserWatch& watch = launch.browser;
+  watch = BrowserWatch{};
+  watch.process = ports.processes.Start(launch.browserProgram, launch.workDirectory);
+  if (watch.process == 0) return 0;
+  watch.startTick = ports.clock.Ticks();
+  watch.watching = true;
+  ports.program.StartReadyTimer();
+  return watch.process;
+}
+
+void BrowserReadyTimer(ProgramState& state, Ports& ports) {
+  BrowserWatch& watch = state.launch.browser;
+  if (!watch.watching) return;
+  const auto processes = ports.processes.ProcessTree(watch.process);
+  const WindowId window = processes.empty() ? 0 : FirstWindowOf(ports.windows, processes);
+  if (window != 0) {
+    watch.windowSeen = true;
+    if (state.launch.maximise) ports.windows.Maximise(window);
   }
-  return process;
+  if (window != 0 || processes.empty() || ports.clock.Ticks() - watch.startTick >= kReadyWatchMs) {
+    StopBrowserWatch(state, ports);
+  }
+}
+
+void StopBrowserWatch(ProgramState& state, Ports& ports) {
+  BrowserWatch& watch = state.launch.browser;
+  if (!watch.watching) return;
+  watch.watching = false;
+  ports.program.StopReadyTimer();
+}
+
+bool BrowserHandedOver(const ProgramState& state, Ports& ports) {
+  const BrowserWatch& watch = state.launch.browser;
+  return !watch.windowSeen && ports.clock.Ticks() - watch.startTick < kHandOverMs;
 }
 
 }  // namespace norvax

@@ -4,9 +4,12 @@
 #include "dialup/dial_session.h"
 #include "dialup/dial_steps.h"
 #include "launch/main_timer.h"
+#include "launch/start_process.h"
 #include "platform/clock.h"
+#include "platform/cp932.h"
 #include "platform/processes.h"
 #include "platform/program_control.h"
+#include "platform/remote_access.h"
 
 namespace norvax {
 namespace {
@@ -20,7 +23,19 @@ constexpr uint32_t kDialLookMs = 500;
 constexpr unsigned kLabelGrey = 0x808080;
 constexpr unsigned kLabelBlack = 0x000000;
 
+bool ConnectionUp(const DialSession& session, RemoteAccess& remote) {
+  int connectState = 0;
+  return session.connection != 0 && remote.GetConnectState(session.connection, connectState) == 0 &&
+         connectState == kConnectedState;
+}
+
 }  // namespace
+
+std::string HandOverText() {
+  return Sjis(
+      "ﾌﾞﾗｳｻﾞは既に起動しているﾌﾞﾗｳｻﾞに引き継がれました。"
+      "ﾌﾞﾗｳｻﾞを使い終わったら、[切断]を押してください。");
+}
 
 WatchThread::~WatchThread() {
   stop_ = true;
@@ -101,8 +116,28 @@ void WatchThread::BrowserPhase(ProgramState& state, Ports& ports) {
   if (!wanted) return;
   while (!stop_ && browser != 0 && !ports.processes.WaitForExit(browser, kBrowserWaitSliceMs)) {
   }
+  bool handedOver = false;
+  if (!stop_ && browser != 0) {
+    ports.program.RunOnMainThread([&] { handedOver = BrowserHandedOver(state, ports); });
+  }
+  if (handedOver) WaitForHangUpRequest(state, ports);
   ports.program.RunOnMainThread([&] { HangUpStep(state, ports); });
   if (log) ports.program.RunOnMainThread([&] { LogStep(state, ports); });
+}
+
+void WatchThread::WaitForHangUpRequest(ProgramState& state, Ports& ports) {
+  ProgramControl& program = ports.program;
+  bool asked = false;  // read and written on the main thread only
+  program.RunOnMainThread([&] {
+    program.ShowHandOverPrompt(Sjis("NORVAX  ") + state.session.entryName + Sjis("に接続中"),
+                               HandOverText(), [&asked] { asked = true; });
+  });
+  bool over = false;
+  while (!stop_ && !over) {
+    ports.clock.Sleep(kBrowserWaitSliceMs);
+    program.RunOnMainThread([&] { over = asked || !ConnectionUp(state.session, ports.remote); });
+  }
+  program.RunOnMainThread([&] { program.CloseHandOverPrompt(); });
 }
 
 }  // namespace norvax

@@ -5,12 +5,17 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 namespace norvax {
 
 struct ProgramState;
 struct Ports;
+
+// The text of the prompt shown while a connection stays up after the browser handed the
+// address to a browser that was already running.
+std::string HandOverText();
 
 class WatchThread {
  public:
@@ -35,7 +40,11 @@ class WatchThread {
   // The dial phases of a launch through the program's own dialler; false when the worker
   // ends with them (no connection, or a relaunch handed over).
   bool DialPhase(ProgramState& state, Ports& ports);
+  // Waits for the browser to end, then hangs up and logs the connection. A browser that
+  // handed over to one already running leaves the end to the user (the hand-over prompt) or
+  // to the connection itself.
   void BrowserPhase(ProgramState& state, Ports& ports);
+  void WaitForHangUpRequest(ProgramState& state, Ports& ports);
 
   std::thread thread_;
   std::atomic<bool> stop_{false};

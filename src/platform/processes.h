@@ -20,10 +20,13 @@ class Processes {
   // not empty. 0 when the program could not be started.
   virtual ProcessHandle Start(const std::string& commandLine, const std::string& directory) = 0;
 
-  // Process id of a started program, for finding its windows.
-  virtual std::uint32_t ProcessId(ProcessHandle process) = 0;
+  // Ids of the started program and of every program it started, directly or through
+  // others, that still run, for finding their windows. A launcher script that starts the
+  // real program and ends leaves the real program here; empty once all have ended.
+  virtual std::vector<std::uint32_t> ProcessTree(ProcessHandle process) = 0;
 
-  // Waits at most timeoutMs for the program to end; true when it has ended.
+  // Waits at most timeoutMs for the started program and every program it started to end;
+  // true when none is left.
   virtual bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) = 0;
 
   // Lets go of a started program; it keeps running.

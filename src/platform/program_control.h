@@ -23,6 +23,10 @@ class ProgramControl {
   virtual void StartTimer() = 0;
   virtual void StopTimer() = 0;
 
+  // The ready timer: ticks of BrowserReadyTimer while the browser's first window is awaited.
+  virtual void StartReadyTimer() = 0;
+  virtual void StopReadyTimer() = 0;
+
   // The password-set wait window: shown on top, its text and colour (0xRRGGBB) set per tick.
   virtual void ShowWaitWindow() = 0;
   virtual void SetWaitWindowText(const std::string& text, unsigned colour) = 0;
@@ -37,6 +41,13 @@ class ProgramControl {
   virtual void CloseDialStatus() = 0;
   // The dial error dialog, shown modally with its caption and the error text.
   virtual void ShowDialError(const std::string& caption, const std::string& text) = 0;
+
+  // The hand-over prompt: shown modeless while a connection stays up after the browser
+  // handed the address to a browser that was already running, with its caption and text
+  // (CP932); its hang-up button calls onHangUp.
+  virtual void ShowHandOverPrompt(const std::string& caption, const std::string& text,
+                                  std::function<void()> onHangUp) = 0;
+  virtual void CloseHandOverPrompt() = 0;
 
   // Asks the main window to launch the current entry again once the worker has ended.
   virtual void RequestRelaunch() = 0;

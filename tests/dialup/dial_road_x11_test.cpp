@@ -71,8 +71,8 @@ struct DialRoadDesktop {
     state.table.Append(e);
   }
   ~DialRoadDesktop() {
-    if (state.session.browserProcess != 0) {
-      kill(static_cast<pid_t>(state.session.browserProcess), SIGTERM);
+    for (std::uint32_t pid : processes.ProcessTree(state.session.browserProcess)) {
+      kill(static_cast<pid_t>(pid), SIGTERM);
     }
     state.worker->RequestStop();
     program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
@@ -105,6 +105,7 @@ TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   EXPECT_NE(up, 0u) << "the connection is up while the browser runs";
   EXPECT_TRUE(d.state.main.watchThreadRunning) << "the worker watches the browser";
 
+  d.clock.ticks += 60'000;  // a minute of browsing
   kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
   ASSERT_TRUE(d.UntilWorkerEnds());
   ConnectionHandle after = 0;
@@ -116,6 +117,25 @@ TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
   EXPECT_TRUE(d.dialogs.errors.empty());
   EXPECT_TRUE(d.program.dialErrors.empty());
+}
+
+TEST(DialRoadEndToEnd, ALauncherThatHandsOverKeepsTheConnectionUntilTheUserHangsUp) {
+  DialRoadDesktop d({"connect 20"}, "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  testing::ChildProcess running({NORVAX_TYPE_TARGET, "browser"}, d.server.Env());
+  // The launcher finds the browser already running, hands the address over and ends.
+  d.state.table.List(Column::Browser)[0] = "sh -c 'kill -0 " + std::to_string(running.Pid()) + "'";
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil([&] { return d.program.handOverShown; }, 20s));
+  ConnectionHandle up = 0;
+  d.remote->FindConnection("Provider", up);
+  EXPECT_NE(up, 0u) << "the launcher's end leaves the connection up";
+  EXPECT_TRUE(d.LogLines().empty());
+
+  d.program.hangUp();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  d.remote->FindConnection("Provider", up = 0);
+  EXPECT_EQ(up, 0u);
+  EXPECT_EQ(d.LogLines().size(), 1u);
 }
 
 TEST(DialRoadEndToEnd, MaximumThreeAlwaysBusyRelaunchesThenReportsWithoutANewDial) {

@@ -8,6 +8,7 @@
 #include "dialup/ras_messages.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
+#include "launch/watch_thread.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -103,6 +104,40 @@ TEST(DialRoad, BusyTwiceThenConnectStartsTheBrowserAndLogsOnceAfterIt) {
   EXPECT_NE(log.find("\"0311112222\",02,"), std::string::npos) << "two redials: " << log;
   EXPECT_TRUE(w.fake.dialogs.errors.empty());
   EXPECT_TRUE(w.fake.program.ended) << "preference 25";
+}
+
+TEST(DialRoad, ABrowserThatHandsOverLeavesTheHangUpToTheUserOrTheLine) {
+  for (bool userHangsUp : {true, false}) {
+    DialRoadWorld w(Profile("0", 1, 1, "1", "0311112222"));
+    w.fake.clock.now = {1999, 6, 10, 12, 0, 0, 0};
+    w.Launch();
+    w.UntilDial(1);
+    w.fake.remote.open["Provider"] = w.fake.remote.lastHandle;
+    w.fake.remote.Notify(kConnectedState, 0);
+    ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
+    // The launcher passes the address to a browser already running and ends at once.
+    w.fake.clock.ticks += 1000;
+    w.fake.processes.End(w.state.session.browserProcess);
+    ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.handOverShown; }));
+    EXPECT_EQ(w.fake.program.handOverTexts,
+              std::make_pair(Sjis("NORVAX  Providerに接続中"), HandOverText()));
+    EXPECT_TRUE(w.fake.remote.hungUp.empty());
+    EXPECT_TRUE(w.fake.logFiles.files[kLogFileName].empty());
+
+    w.fake.clock.ticks += 600'000;
+    w.fake.clock.now = {1999, 6, 10, 12, 10, 0, 0};
+    if (userHangsUp) {
+      w.fake.program.hangUp();
+    } else {
+      w.fake.remote.open.clear();
+    }
+    w.UntilWorkerEnds();
+    EXPECT_FALSE(w.fake.program.handOverShown);
+    EXPECT_EQ(w.fake.remote.hungUp, std::vector<ConnectionHandle>{w.fake.remote.lastHandle});
+    const std::string& log = w.fake.logFiles.files[kLogFileName];
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find(",0601,"), std::string::npos) << log;
+  }
 }
 
 TEST(DialRoad, RedialOffReportsTheBusyLineAfterOneAttempt) {

@@ -23,14 +23,23 @@ class FakeProcesses : public Processes {
     running_.insert(handle);
     return handle;
   }
-  std::uint32_t ProcessId(ProcessHandle process) override {
-    return static_cast<std::uint32_t>(process);
+  // Lets a started program start another one, as a launcher starts the real browser.
+  ProcessHandle StartChild(ProcessHandle parent) {
+    std::lock_guard lock(mutex_);
+    ProcessHandle child = next++;
+    running_.insert(child);
+    parents_[child] = parent;
+    return child;
   }
-  // Waits (from any thread) until End(process) or the timeout.
+  std::vector<std::uint32_t> ProcessTree(ProcessHandle process) override {
+    std::lock_guard lock(mutex_);
+    return TreeLocked(process);
+  }
+  // Waits (from any thread) until the program and its children have ended, or the timeout.
   bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) override {
     std::unique_lock lock(mutex_);
     return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return !running_.count(process); });
+                           [&] { return TreeLocked(process).empty(); });
   }
   void End(ProcessHandle process) {
     std::lock_guard lock(mutex_);
@@ -58,6 +67,17 @@ class FakeProcesses : public Processes {
   std::mutex mutex_;
   std::condition_variable ended_;
   std::set<ProcessHandle> running_;
+  std::map<ProcessHandle, ProcessHandle> parents_;  // child, the program that started it
+
+  std::vector<std::uint32_t> TreeLocked(ProcessHandle process) {
+    std::vector<std::uint32_t> out;
+    for (ProcessHandle p : running_) {
+      if (p == process || (parents_.count(p) && parents_[p] == process)) {
+        out.push_back(static_cast<std::uint32_t>(p));
+      }
+    }
+    return out;
+  }
 };
 
 }  // namespace norvax::fakes

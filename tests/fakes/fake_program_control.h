@@ -45,6 +45,8 @@ class FakeProgramControl : public ProgramControl {
     Log("timer off");
     timerRunning = false;
   }
+  void StartReadyTimer() override { readyTimerRunning = true; }
+  void StopReadyTimer() override { readyTimerRunning = false; }
   void ShowWaitWindow() override {
     Log("wait window");
     waitWindowVisible = true;
@@ -73,6 +75,18 @@ class FakeProgramControl : public ProgramControl {
   void ShowDialError(const std::string& caption, const std::string& text) override {
     Log("dial error");
     dialErrors.push_back({caption, text});
+  }
+  void ShowHandOverPrompt(const std::string& caption, const std::string& text,
+                          std::function<void()> onHangUp) override {
+    Log("hand-over prompt");
+    handOverShown = true;
+    handOverTexts = {caption, text};
+    hangUp = std::move(onHangUp);
+  }
+  void CloseHandOverPrompt() override {
+    Log("hand-over prompt closed");
+    handOverShown = false;
+    hangUp = nullptr;
   }
   void RequestRelaunch() override { ++relaunches; }
 
@@ -123,13 +137,15 @@ class FakeProgramControl : public ProgramControl {
   std::string clipboard;
   std::string statusCaption;
   bool statusShown = false;
-  std::function<void()> cancel;  // the status dialog's Cancel button
+  std::function<void()> cancel;                       // the status dialog's Cancel button
+  std::function<void()> hangUp;                       // the hand-over prompt's button
+  std::pair<std::string, std::string> handOverTexts;  // caption, text
   std::vector<std::string> statusTexts;
   std::vector<unsigned> labelColours;
   std::vector<std::pair<std::string, std::string>> dialErrors;  // caption, text
   int relaunches = 0;
   bool mainWindowVisible = true, minimised = false, ended = false, timerRunning = false,
-       waitWindowVisible = false;
+       waitWindowVisible = false, readyTimerRunning = false, handOverShown = false;
 
  private:
   void Log(const char* call) { calls.emplace_back(call); }

@@ -1,7 +1,7 @@
-// The browser-only road end to end on a private X server: the browser (a test program)
-// starts, the simulated connect dialog appears a moment later, the main timer types the
-// password and ENTER into it, sees the connection, and the worker hangs up once the browser
-// has ended.
+// The browser-only road end to end on a private X server: a launcher starts the browser (a
+// test program) and ends, the simulated connect dialog appears a moment later, the main timer types
+// the password and ENTER into it, sees the connection, and the worker hangs up once the browser has
+// ended.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -12,6 +12,7 @@
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
 #include "launch/main_timer.h"
+#include "launch/start_process.h"
 #include "platform/cp932.h"
 #include "platform/help.h"
 #include "platform/posix/posix_file_store.h"
@@ -63,7 +64,8 @@ TEST(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowser)
   Entry e = Entry::New();
   e[Column::Title] = "Provider";
   e[Column::Pass] = "secret";
-  e[Column::Browser] = std::string("'") + NORVAX_TYPE_TARGET + "' browser";
+  // A launcher that starts the real browser and ends at once.
+  e[Column::Browser] = std::string("sh -c \"'") + NORVAX_TYPE_TARGET + "' browser & exit 0\"";
   e[Column::Connection] = "Provider";
   e[Column::SetPass] = "1";
   state.table.Append(e);
@@ -79,6 +81,7 @@ TEST(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowser)
 
   for (int tick = 0; state.main.timerEnabled && tick < 120; ++tick) {
     Timer1Timer(state, ports);
+    BrowserReadyTimer(state, ports);
     if (state.main.timerEnabled) clock.Sleep(500);
   }
   EXPECT_FALSE(program.waitTexts.empty()) << "the countdown showed while the dialog was missing";
@@ -87,7 +90,15 @@ TEST(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowser)
   ASSERT_TRUE(state.main.watchThreadRunning) << "the connection was seen";
   EXPECT_TRUE(dialogs.errors.empty());
 
-  kill(static_cast<pid_t>(state.session.browserProcess), SIGTERM);
+  while (state.launch.browser.watching) {
+    BrowserReadyTimer(state, ports);
+    clock.Sleep(kReadyTimerMs);
+  }
+  EXPECT_TRUE(state.launch.browser.windowSeen) << "the window of the browser the launcher started";
+  const auto browser = processes.ProcessTree(state.session.browserProcess);
+  ASSERT_EQ(browser.size(), 1u);
+  ASSERT_NE(browser[0], static_cast<std::uint32_t>(state.session.browserProcess));
+  kill(static_cast<pid_t>(browser[0]), SIGTERM);
   ASSERT_TRUE(program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s));
   SimConnections connections((dir / kSimConnectionsFileName).string());
   EXPECT_FALSE(connections.Find("Provider")) << "hung up after the browser ended";

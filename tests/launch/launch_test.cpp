@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_ports.h"
+#include "launch/start_process.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -79,6 +80,43 @@ TEST_F(BrowserOnly, StartsTheBrowserAndWaitsForTheConnectDialog) {
   EXPECT_EQ(state.launch.dialupCaption, Sjis("接続"));
   EXPECT_EQ(state.launch.registryResult, RegistryResult::Written);
   EXPECT_NE(state.session.browserProcess, 0);
+}
+
+TEST_F(BrowserOnly, TheFirstWindowIsAwaitedWithoutHoldingTheLaunchUp) {
+  Set(Column::Maximise, "1");
+  fake.clock.ticks = 5000;
+  Launch();
+  // The launch has returned, the timer fills the connect dialog meanwhile.
+  EXPECT_TRUE(state.main.timerEnabled);
+  EXPECT_TRUE(fake.program.readyTimerRunning);
+  const ProcessHandle launcher = state.session.browserProcess;
+  fake.windows.Add("Other program", "", 4242);
+  BrowserReadyTimer(state, fake.ports);
+  EXPECT_TRUE(fake.program.readyTimerRunning) << "no window of the browser yet";
+  // The launcher starts the real browser and ends; the browser's window shows.
+  const ProcessHandle browser = fake.processes.StartChild(launcher);
+  fake.processes.End(launcher);
+  const WindowId window = fake.windows.Add("Browser", "", static_cast<std::uint32_t>(browser));
+  BrowserReadyTimer(state, fake.ports);
+  EXPECT_EQ(fake.windows.maximised, std::vector<WindowId>{window});
+  EXPECT_FALSE(fake.program.readyTimerRunning);
+  EXPECT_TRUE(state.launch.browser.windowSeen);
+
+  // Without a window the watch ends when every process has ended, or after 30 s.
+  BrowserOnlyWorld gone;
+  gone.Launch();
+  gone.fake.processes.End(gone.state.session.browserProcess);
+  BrowserReadyTimer(gone.state, gone.fake.ports);
+  EXPECT_FALSE(gone.fake.program.readyTimerRunning);
+  BrowserOnlyWorld slow;
+  slow.Launch();
+  slow.fake.clock.ticks += kReadyWatchMs - 1;
+  BrowserReadyTimer(slow.state, slow.fake.ports);
+  EXPECT_TRUE(slow.fake.program.readyTimerRunning);
+  slow.fake.clock.ticks += 1;
+  BrowserReadyTimer(slow.state, slow.fake.ports);
+  EXPECT_FALSE(slow.fake.program.readyTimerRunning);
+  EXPECT_FALSE(slow.state.launch.browser.windowSeen);
 }
 
 TEST_F(BrowserOnly, WhatTheEntryAsksDecidesTheFill) {

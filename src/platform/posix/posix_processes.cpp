@@ -1,11 +1,17 @@
 #include "platform/posix/posix_processes.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "platform/cp932.h"
@@ -15,9 +21,14 @@ extern char** environ;
 namespace norvax {
 namespace {
 
-// Starts argv in directory; the child changes directory itself before exec, so the
-// program's own working directory never changes. A program that cannot be executed, or a
-// directory that cannot be entered, fails here.
+// How often a wait for the end of a program looks at its processes.
+constexpr std::chrono::milliseconds kTreePoll{250};
+
+// Starts argv in directory, in a process group of its own (so that what the program starts
+// can be told from the rest of the desktop even after the program itself has ended). The
+// child changes directory itself before exec, so the program's own working directory never
+// changes. A program that cannot be executed, or a directory that cannot be entered, fails
+// here.
 pid_t Spawn(std::vector<std::string> argv, const std::string& directory) {
   if (argv.empty()) return 0;
   std::vector<char*> raw;
@@ -27,10 +38,87 @@ pid_t Spawn(std::vector<std::string> argv, const std::string& directory) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), environ);
+  int rc = posix_spawnp(&pid, raw[0], &actions, &attributes, raw.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? pid : 0;
+}
+
+struct ProcessInfo {
+  pid_t pid = 0;
+  pid_t parent = 0;
+  pid_t group = 0;
+  unsigned long long startTime = 0;
+  bool alive = false;  // neither a zombie nor dead
+};
+
+// One process from /proc/<pid>/stat; nothing when it is gone.
+std::optional<ProcessInfo> ReadProcess(pid_t pid) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char buffer[1024];
+  ssize_t n = read(fd, buffer, sizeof buffer - 1);
+  close(fd);
+  if (n <= 0) return std::nullopt;
+  buffer[n] = '\0';
+  // "pid (name) state parent group session tty tpgid flags minflt cminflt majflt cmajflt
+  //  utime stime cutime cstime priority nice threads itrealvalue starttime ..."; the name
+  // may hold any character, so the fields are read from its last ')'.
+  const char* p = std::strrchr(buffer, ')');
+  if (!p || p[1] != ' ' || !p[2]) return std::nullopt;
+  ProcessInfo info;
+  info.pid = pid;
+  const char state = p[2];
+  info.alive = state != 'Z' && state != 'X' && state != 'x';
+  char* cursor = const_cast<char*>(p + 3);
+  info.parent = static_cast<pid_t>(std::strtol(cursor, &cursor, 10));
+  info.group = static_cast<pid_t>(std::strtol(cursor, &cursor, 10));
+  for (int field = 0; field < 16; ++field) std::strtoll(cursor, &cursor, 10);
+  info.startTime = std::strtoull(cursor, &cursor, 10);
+  return info;
+}
+
+std::vector<ProcessInfo> LiveProcesses() {
+  std::vector<ProcessInfo> out;
+  DIR* proc = opendir("/proc");
+  if (!proc) return out;
+  while (dirent* entry = readdir(proc)) {
+    char* end = nullptr;
+    long pid = std::strtol(entry->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    auto info = ReadProcess(static_cast<pid_t>(pid));
+    if (info && info->alive) out.push_back(*info);
+  }
+  closedir(proc);
+  return out;
+}
+
+// The live processes of a started program: those seen before (same start time), those of
+// its process group, and the children of members (also those that have left the group),
+// until nothing more joins.
+std::map<pid_t, unsigned long long> Members(const std::map<pid_t, unsigned long long>& seen,
+                                            pid_t root, const std::vector<ProcessInfo>& live) {
+  std::map<pid_t, unsigned long long> members;
+  for (const ProcessInfo& p : live) {
+    auto known = seen.find(p.pid);
+    if ((known != seen.end() && known->second == p.startTime) || p.group == root) {
+      members[p.pid] = p.startTime;
+    }
+  }
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const ProcessInfo& p : live) {
+      if (members.count(p.parent) && members.emplace(p.pid, p.startTime).second) grew = true;
+    }
+  }
+  return members;
 }
 
 }  // namespace
@@ -42,35 +130,70 @@ ProcessHandle PosixProcesses::Start(const std::string& commandLine, const std::s
   auto words = SplitCommandLine(Cp932ToUtf8(commandLine));
   if (!words || words->empty()) return 0;
   pid_t pid = Spawn(*words, Cp932ToUtf8(directory));
-  return pid > 0 ? pid : 0;
+  if (pid <= 0) return 0;
+  // Not collected yet, so /proc still knows the program even when it has already ended.
+  auto info = ReadProcess(pid);
+  std::lock_guard lock(mutex_);
+  trees_[pid].seen[pid] = info ? info->startTime : 0;
+  return pid;
 }
 
-std::uint32_t PosixProcesses::ProcessId(ProcessHandle process) {
-  return static_cast<std::uint32_t>(process);
+bool PosixProcesses::Collect(Tree& tree, pid_t root) {
+  if (tree.seen.count(root) == 0) return false;
+  pid_t rc = waitpid(root, nullptr, WNOHANG);
+  if (rc != root && rc >= 0) return false;
+  tree.seen.erase(root);
+  return true;
+}
+
+std::vector<std::uint32_t> PosixProcesses::TreeLocked(ProcessHandle process) {
+  auto it = trees_.find(process);
+  if (it == trees_.end() || it->second.gone) return {};
+  Tree& tree = it->second;
+  const pid_t root = static_cast<pid_t>(process);
+  const bool rootEnded = Collect(tree, root);
+  auto members = Members(tree.seen, root, LiveProcesses());
+  // A process that ended since the last look may have started another just before, after
+  // the list of processes was taken; that one was there before it ended, so a second look
+  // finds it.
+  if (rootEnded ||
+      std::ranges::any_of(tree.seen, [&](const auto& p) { return members.count(p.first) == 0; })) {
+    members = Members(tree.seen, root, LiveProcesses());
+  }
+  std::vector<std::uint32_t> out;
+  for (const auto& [pid, start] : members) out.push_back(static_cast<std::uint32_t>(pid));
+  // The started program stays known until it is collected.
+  if (auto r = tree.seen.find(root); r != tree.seen.end()) members.emplace(root, r->second);
+  tree.seen = std::move(members);
+  tree.gone = tree.seen.empty();
+  return out;
+}
+
+std::vector<std::uint32_t> PosixProcesses::ProcessTree(ProcessHandle process) {
+  std::lock_guard lock(mutex_);
+  return TreeLocked(process);
 }
 
 bool PosixProcesses::WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) {
-  {
-    std::lock_guard lock(mutex_);
-    if (ended_.count(process)) return true;
-  }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (true) {
-    int status = 0;
-    pid_t rc = waitpid(static_cast<pid_t>(process), &status, WNOHANG);
-    if (rc == static_cast<pid_t>(process) || rc < 0) {
+    {
       std::lock_guard lock(mutex_);
-      ended_.insert(process);
-      return true;
+      if (TreeLocked(process).empty()) return true;
     }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(kTreePoll, deadline - now));
   }
 }
 
 void PosixProcesses::Close(ProcessHandle process) {
   std::lock_guard lock(mutex_);
-  if (!ended_.erase(process)) closed_.insert(process);
+  auto it = trees_.find(process);
+  if (it == trees_.end()) return;
+  if (it->second.seen.count(static_cast<pid_t>(process))) closed_.insert(process);
+  trees_.erase(it);
 }
 
 void PosixProcesses::ReapClosed() {

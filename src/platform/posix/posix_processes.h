@@ -1,6 +1,10 @@
-// Adapter: programs started with posix_spawn; the desktop's opener is xdg-open.
+// Adapter: programs started with posix_spawn, each in a process group of its own, and
+// followed through /proc; the desktop's opener is xdg-open.
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -13,18 +17,29 @@ class PosixProcesses : public Processes {
   ~PosixProcesses() override;
 
   ProcessHandle Start(const std::string& commandLine, const std::string& directory) override;
-  std::uint32_t ProcessId(ProcessHandle process) override;
+  std::vector<std::uint32_t> ProcessTree(ProcessHandle process) override;
   bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) override;
   void Close(ProcessHandle process) override;
   bool ShellOpen(const std::string& target) override;
 
  private:
-  // Collects programs let go of that have ended, so that none stays a zombie.
+  // The processes of a started program seen so far, by id, with their start times (so that
+  // an id the system has given to another program since never counts).
+  struct Tree {
+    std::map<pid_t, unsigned long long> seen;
+    bool gone = false;
+  };
+
+  // Collects the started program itself once it has ended, so that it is no zombie; true
+  // when it has ended now.
+  static bool Collect(Tree& tree, pid_t root);
+  std::vector<std::uint32_t> TreeLocked(ProcessHandle process);
+  // Collects programs let go of that have ended.
   void ReapClosed();
 
   std::mutex mutex_;
+  std::map<ProcessHandle, Tree> trees_;
   std::set<ProcessHandle> closed_;
-  std::set<ProcessHandle> ended_;
 };
 
 }  // namespace norvax
