@@ -1,11 +1,17 @@
 #include "platform/x11/x11_window_system.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "platform/cp932.h"
 #include "x11_env.h"
+
+// After the test framework: Xlib's macros clash with its names.
+#include <X11/Xlib.h>
+#undef Bool
+#undef None
 
 namespace norvax {
 namespace {
@@ -58,6 +64,13 @@ TEST_P(X11WindowSystemTest, FindsWindowsByCaptionClassAndProcess) {
   ASSERT_NE(w, 0u);
   EXPECT_EQ(windows_->Caption(w), Sjis(kCaption));
   EXPECT_EQ(windows_->ProcessId(w), static_cast<std::uint32_t>(target->Pid()));
+  // A window whose program sets no process id (this test's own) is known by its client.
+  Display* display = XOpenDisplay(server_->Display().c_str());
+  ASSERT_NE(display, nullptr);
+  Window bare = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+  XSync(display, False);
+  EXPECT_EQ(windows_->ProcessId(bare), static_cast<std::uint32_t>(getpid()));
+  XCloseDisplay(display);
   EXPECT_FALSE(windows_->ClassName(w).empty());
   EXPECT_TRUE(windows_->Exists(w));
   target->Kill();

@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -285,7 +286,23 @@ std::uint32_t X11WindowSystem::ProcessId(WindowId window) {
   if (!Available()) return 0;
   auto pid =
       impl_->Property<unsigned long>(static_cast<Window>(window), impl_->netWmPid, XA_CARDINAL);
-  return pid.empty() ? 0 : static_cast<std::uint32_t>(pid[0]);
+  if (!pid.empty()) return static_cast<std::uint32_t>(pid[0]);
+  // A toolkit that sets no process id: the server knows the process of a local client.
+  XResClientIdSpec spec{static_cast<XID>(window), XRES_CLIENT_ID_PID_MASK};
+  long count = 0;
+  XResClientIdValue* values = nullptr;
+  lastXError = 0;
+  if (XResQueryClientIds(impl_->display, 1, &spec, &count, &values) != Success || lastXError != 0) {
+    return 0;
+  }
+  std::uint32_t out = 0;
+  for (long i = 0; i < count; ++i) {
+    if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID) {
+      out = static_cast<std::uint32_t>(std::max<pid_t>(0, XResGetClientPid(&values[i])));
+    }
+  }
+  XResClientIdsDestroy(count, values);
+  return out;
 }
 
 bool X11WindowSystem::Exists(WindowId window) {
