@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 run: deps
 	cmake --preset default >/dev/null
-	cmake --build --preset default --target norvax -j $(JOBS)
+	cmake --build --preset default --target norvax norvaxctl norvax-connect -j $(JOBS)
 	scripts/run-norvax build/default/norvax
 
 test: deps
