@@ -13,6 +13,7 @@
 #include "platform/cp932.h"
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/remote_access.h"
 #include "platform/user_dialogs.h"
@@ -206,7 +207,7 @@ void TForm3::Button3Click() {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(
       {QStringLiteral("実行ファイル(*.EXE) (*.EXE *.exe)"), QStringLiteral("すべて(*.*) (*)")});
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+  if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     Edit4->setText(dialog.selectedFiles().first());
   }
 }
@@ -216,7 +217,7 @@ void TForm3::Button4Click() { help_.ShowTopic(help_topic::kEntryEditor); }
 void TForm3::Button5Click() {
   TForm6 proxy(working_.proxyFlags, working_.proxyServers, working_.proxyExceptions, dialogs_,
                help_, this);
-  proxy.exec();
+  ExecModal(proxy);
 }
 
 void TForm3::Button6Click() {
@@ -230,7 +231,7 @@ void TForm3::Button7Click() {
   const std::string connection =
       Utf8ToCp932(ComboBox1->currentText().toStdString()).value_or(std::string());
   TForm7 settings(working_.dialProfile, connection, remote_, dialogs_, help_, this);
-  settings.exec();
+  ExecModal(settings);
 }
 
 void TForm3::CheckBox2Click() {

@@ -20,6 +20,7 @@
 #include "platform/help.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/user_dialogs.h"
 #include "windows/monthly_totals_window.h"
@@ -219,7 +220,7 @@ void TForm8::Button1Click() {
 
 void TForm8::Button2Click() {
   TForm9 totals(files_, dialogs_, this);
-  totals.exec();
+  ExecModal(totals);
 }
 
 void TForm8::Button3Click() { close(); }
@@ -235,7 +236,7 @@ void TForm8::CsvButtonClick() {
 void ShowLogViewer(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& clock,
                    QWidget* parent) {
   TForm8 form(files, dialogs, help, clock, parent);
-  form.exec();
+  ExecModal(form);
 }
 
 void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "platform/cp932.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/qt/qt_user_dialogs.h"
 
 namespace norvax {
@@ -99,7 +100,7 @@ QtPasswordPrompt::~QtPasswordPrompt() { delete dialog_; }
 
 void QtPasswordPrompt::Setup(const PasswordPromptSetup& setup) { dialog_->Apply(setup); }
 
-bool QtPasswordPrompt::Show() { return dialog_->exec() == QDialog::Accepted; }
+bool QtPasswordPrompt::Show() { return ExecModal(*dialog_) == QDialog::Accepted; }
 
 std::string QtPasswordPrompt::First() const { return dialog_->FirstText(); }
 

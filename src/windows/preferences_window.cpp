@@ -10,6 +10,7 @@
 #include "platform/help.h"
 #include "platform/profile_file.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/user_dialogs.h"
 #include "windows/password_dialog.h"
 
@@ -227,7 +228,7 @@ bool PreferencesCommand(ProgramState& state, Ports& ports, QWidget* parent) {
   {
     TForm4 window(prefs, nullptr, ports.dialogs, ports.help, parent);
     window.SetPromptFactory([&window] { return std::make_unique<QtPasswordPrompt>(&window); });
-    window.exec();
+    ExecModal(window);
     saved = window.PreferencesSaved();
   }
   if (!saved) return false;

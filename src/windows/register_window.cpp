@@ -11,6 +11,7 @@
 #include "platform/help.h"
 #include "platform/profile_file.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/user_dialogs.h"
 #include "windows/password_dialog.h"
@@ -108,7 +109,7 @@ TForm2::TForm2(ProgramState& state, Ports& ports, QWidget* parent)
     TForm3 editor(context, table, state_.prefs, ports_.remote, ports_.dialogs, ports_.help, this);
     editor.setWindowTitle(context.mode == EditorMode::Add ? QStringLiteral("追加")
                                                           : QStringLiteral("編集"));
-    editor.exec();
+    ExecModal(editor);
   };
 
   FormCreate();
@@ -267,7 +268,7 @@ bool RegisterCommand(ProgramState& state, Ports& ports, QWidget* parent) {
   QtPasswordPrompt prompt(parent);
   if (!PassLock(prompt, ports.dialogs, state.prefs, RegisterCaptionForVerify())) return false;
   TForm2 window(state, ports, parent);
-  window.exec();
+  ExecModal(window);
   return window.EntriesSaved();
 }
 

@@ -54,18 +54,22 @@ TEST(HelpWindow, UsableFromAModalDialog) {
   QDialog owner;
   Qt::WindowModality overDialog = Qt::NonModal;
   QWidget* modalAfter = nullptr;
+  QWidget* helpOwner = nullptr;
   QTimer::singleShot(0, &owner, [&] {
     help.ShowTopic("NV013");  // the Help button of a modal window
     overDialog = help.Window()->windowModality();
     modalAfter = QApplication::activeModalWidget();
+    helpOwner = help.Window()->parentWidget();
     help.Window()->close();
     owner.reject();
   });
   owner.exec();
   EXPECT_EQ(overDialog, Qt::ApplicationModal) << "otherwise the modal dialog blocks its input";
   EXPECT_EQ(modalAfter, help.Window());
-  help.ShowFinder();  // from the main window again: not modal
+  EXPECT_EQ(helpOwner, &owner) << "a window manager places it over the dialog";
+  help.ShowFinder();  // from the main window again: not modal, a window of its own
   EXPECT_EQ(help.Window()->windowModality(), Qt::NonModal);
+  EXPECT_EQ(help.Window()->parentWidget(), nullptr);
 }
 
 TEST(HelpWindow, MissingFileIsSaidInTheWindow) {

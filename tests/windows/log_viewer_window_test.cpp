@@ -246,17 +246,38 @@ TEST_F(LogViewer, ExportsTheShownLinesAsCsv) {
   EXPECT_EQ(dialogs.errors.size(), 1u);
 }
 
-TEST_F(LogViewer, OpensTheMonthlyTotals) {
+// The main window hides while the viewer shows: a window manager shows no dialog of it. The
+// viewer is a window of its own, and every window opened over it is a dialog of the window
+// on top.
+TEST_F(LogViewer, OverTheHiddenMainWindowOpensAsAWindowWithTheTotalsAsItsDialog) {
   files.files[kLogFileName] = Line("1999/04/14", "a") + Line("1999/04/15", "a");
-  auto form = Open();
+  QWidget mainWindow;
+  QtUserDialogs boxes(&mainWindow);
+  bool viewerOwnWindow = false, totalsOverViewer = false, boxOverTotals = false;
   int seenRows = -1;
   QTimer::singleShot(0, [&] {
-    auto* totals = qobject_cast<TForm9*>(QApplication::activeModalWidget());
-    ASSERT_NE(totals, nullptr);
-    seenRows = totals->Model()->rowCount();
-    totals->Button3->click();
+    auto* viewer = qobject_cast<TForm8*>(QApplication::activeModalWidget());
+    if (!viewer) return;
+    viewerOwnWindow = viewer->windowType() == Qt::Window && viewer->parentWidget() == nullptr;
+    QTimer::singleShot(0, [&] {
+      auto* totals = qobject_cast<TForm9*>(QApplication::activeModalWidget());
+      if (!totals) return;
+      totalsOverViewer = totals->windowType() == Qt::Dialog && totals->parentWidget() == viewer;
+      seenRows = totals->Model()->rowCount();
+      QTimer::singleShot(0, [&] {
+        boxOverTotals = QApplication::activeModalWidget()->parentWidget() == totals;
+        QApplication::activeModalWidget()->close();
+      });
+      boxes.ShowError("x");
+      totals->Button3->click();
+    });
+    viewer->Button2->click();
+    viewer->Button3->click();
   });
-  form->Button2->click();
+  ShowLogViewer(files, dialogs, help, clock, &mainWindow);
+  EXPECT_TRUE(viewerOwnWindow);
+  EXPECT_TRUE(totalsOverViewer);
+  EXPECT_TRUE(boxOverTotals);
   EXPECT_EQ(seenRows, 1);
 }
 

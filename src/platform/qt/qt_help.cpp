@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/fonts.h"
+#include "platform/qt/modal_owner.h"
 #include "platform/qt/program_icon.h"
 
 namespace norvax {
@@ -141,7 +142,7 @@ void HelpWindow::Search(const QString& query) {
 
 QtHelp::QtHelp(std::filesystem::path helpFile) : helpFile_(std::move(helpFile)) {}
 
-QtHelp::~QtHelp() { delete window_; }
+QtHelp::~QtHelp() { delete window_.data(); }
 
 HelpWindow& QtHelp::Present() {
   if (window_ == nullptr) window_ = new HelpWindow;
@@ -152,14 +153,12 @@ HelpWindow& QtHelp::Present() {
     window_->SetTopics({}, QStringLiteral("ヘルプファイル %1 を開けません。")
                                .arg(QString::fromStdString(helpFile_.string())));
   }
-  // Over a modal dialog the help window must be modal itself to take input.
+  // Over a modal window the help window is a modal dialog of that window, to take input
+  // there; otherwise a window of its own.
   QWidget* modal = QApplication::activeModalWidget();
-  Qt::WindowModality wanted = modal == window_ ? window_->windowModality()
-                              : modal          ? Qt::ApplicationModal
-                                               : Qt::NonModal;
-  if (window_->windowModality() != wanted) {
-    window_->hide();
-    window_->setWindowModality(wanted);
+  if (modal != window_) {
+    PlaceOver(*window_, modal);
+    window_->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
   }
   window_->show();
   window_->raise();

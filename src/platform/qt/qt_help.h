@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <filesystem>
 #include <vector>
 
@@ -60,12 +61,13 @@ class QtHelp : public Help {
   HelpWindow* Window() const { return window_; }
 
  private:
-  // Reads the help file afresh and brings the window up (modal over a modal dialog, so
-  // that it can be used from there).
+  // Reads the help file afresh and brings the window up (a modal dialog of the modal window
+  // on top, so that it can be used from there).
   HelpWindow& Present();
 
   std::filesystem::path helpFile_;
-  HelpWindow* window_ = nullptr;
+  // Gone with the modal window it was a dialog of.
+  QPointer<HelpWindow> window_;
 };
 
 }  // namespace norvax

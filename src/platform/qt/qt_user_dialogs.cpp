@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "platform/cp932.h"
+#include "platform/qt/modal_owner.h"
 
 namespace norvax {
 
@@ -12,19 +13,19 @@ QString ToQString(const std::string& cp932) { return QString::fromStdString(Cp93
 
 void QtUserDialogs::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("ｴﾗｰ"), ToQString(text), QMessageBox::Ok,
-                  parent_);
+                  ModalOwner(parent_));
   box.exec();
 }
 
 void QtUserDialogs::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
-                  QMessageBox::Ok, parent_);
+                  QMessageBox::Ok, ModalOwner(parent_));
   box.exec();
 }
 
 bool QtUserDialogs::ConfirmOkCancel(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
-                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+                  QMessageBox::Ok | QMessageBox::Cancel, ModalOwner(parent_));
   return box.exec() == QMessageBox::Ok;
 }
 

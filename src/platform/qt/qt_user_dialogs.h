@@ -10,6 +10,7 @@ namespace norvax {
 
 class QtUserDialogs : public UserDialogs {
  public:
+  // A box belongs to the modal window on top, else to parent's window when it is shown.
   explicit QtUserDialogs(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
