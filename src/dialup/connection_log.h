@@ -56,8 +56,11 @@ struct ComposedLogLine {
 ComposedLogLine ComposeLogLine(const LoggedConnection& connection, const ParsedProfile& profile,
                                const LogState& before, const HolidayList& holidays);
 
-// Whole seconds between two tick counts of the millisecond clock (which wraps at 2^32).
-int32_t DurationSeconds(uint32_t startTick, uint32_t endTick);
+// Whole seconds of a call from the tick counts of the millisecond clock at its start and
+// end. The clock wraps at 2^32 ms (about 49.7 days); the wall-clock times of the start and
+// end tell how often it wrapped during a longer call.
+int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& start,
+                        const DateTime& end);
 
 // Appends the line of a connection to the log and updates the state file: the state first
 // (a failed state write throws WriteError and writes no line), then the line, flushed. A

@@ -19,9 +19,10 @@ void HangUpStep(ProgramState& state, Ports& ports) {
 void LogStep(ProgramState& state, Ports& ports) {
   const DialSession& session = state.session;
   if (!session.profileParsed || session.profile.log != '1') return;
-  LoggedConnection connection{session.entryName, session.startTime, session.endTime,
-                              DurationSeconds(session.startTick, session.endTick),
-                              session.attempts};
+  LoggedConnection connection{
+      session.entryName, session.startTime, session.endTime,
+      DurationSeconds(session.startTick, session.endTick, session.startTime, session.endTime),
+      session.attempts};
   try {
     WriteLogLine(ports.logState, ports.logFiles, state.holidays, connection, session.profile);
   } catch (const WriteError& e) {

@@ -181,8 +181,12 @@ TEST(ConnectionLog, FailedStateWriteWritesNoLine) {
 }
 
 TEST(ConnectionLog, DurationFromWrappingTicks) {
-  EXPECT_EQ(DurationSeconds(1000, 60999), 59);
-  EXPECT_EQ(DurationSeconds(0xFFFFFC18u, 59000), 60);
+  const DateTime noon{2026, 1, 10, 12, 0, 0};
+  EXPECT_EQ(DurationSeconds(1000, 60999, noon, {2026, 1, 10, 12, 0, 59}), 59);
+  EXPECT_EQ(DurationSeconds(0xFFFFFC18u, 59000, noon, {2026, 1, 10, 12, 1, 0}), 60);
+  // Sixty days: the ticks wrapped once; a clock set a little off does not add a wrap.
+  EXPECT_EQ(DurationSeconds(0, 5184000000u - 4294967296u, noon, {2026, 3, 11, 12, 0, 0}), 5184000);
+  EXPECT_EQ(DurationSeconds(0, 60000, noon, {2026, 1, 10, 13, 1, 0}), 60);
 }
 
 TEST(ConnectionLog, SplitLogLine) {
