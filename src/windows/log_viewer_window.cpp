@@ -139,24 +139,22 @@ TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& 
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(644, 380);
-
   ListView1 = new QTreeView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setGeometry(0, 5, 641, 328);
   SetUpReportView(ListView1, model_);
-
-  SpinEdit1 = SpinEdit(this, "SpinEdit1", 1998, 2100, {6, 344, 58, 24});
-  Label1 = Label(this, "Label1", QStringLiteral("年"), {67, 344, 16, 24});
-  SpinEdit2 = SpinEdit(this, "SpinEdit2", 1, 12, {84, 344, 42, 24});
-  Label2 = Label(this, "Label2", QStringLiteral("月"), {129, 344, 16, 24});
-  SpinEdit3 = SpinEdit(this, "SpinEdit3", 1, 31, {146, 344, 42, 24});
-  Label3 = Label(this, "Label3", QStringLiteral("日以前を"), {191, 344, 52, 24});
-  Button1 = Button(this, "Button1", QStringLiteral("移動"), {246, 344, 66, 25});
-  Button2 = Button(this, "Button2", QStringLiteral("月間合計"), {318, 344, 66, 25});
-  Button3 = Button(this, "Button3", QStringLiteral("終了"), {390, 344, 66, 25});
-  CsvButton = Button(this, "CsvButton", QStringLiteral("CSV出力"), {484, 344, 72, 25});
-  Button4 = Button(this, "Button4", QStringLiteral("ﾍﾙﾌﾟ"), {570, 344, 66, 25});
+  // The row of controls starts at the list's bottom (333 at design time).
+  QWidget* row = LayOutReportWindow(this, {644, 380}, ListView1, {0, 5, 641, 328});
+  SpinEdit1 = SpinEdit(row, "SpinEdit1", 1998, 2100, {6, 11, 58, 24});
+  Label1 = Label(row, "Label1", QStringLiteral("年"), {67, 11, 16, 24});
+  SpinEdit2 = SpinEdit(row, "SpinEdit2", 1, 12, {84, 11, 42, 24});
+  Label2 = Label(row, "Label2", QStringLiteral("月"), {129, 11, 16, 24});
+  SpinEdit3 = SpinEdit(row, "SpinEdit3", 1, 31, {146, 11, 42, 24});
+  Label3 = Label(row, "Label3", QStringLiteral("日以前を"), {191, 11, 52, 24});
+  Button1 = Button(row, "Button1", QStringLiteral("移動"), {246, 11, 66, 25});
+  Button2 = Button(row, "Button2", QStringLiteral("月間合計"), {318, 11, 66, 25});
+  Button3 = Button(row, "Button3", QStringLiteral("終了"), {390, 11, 66, 25});
+  CsvButton = Button(row, "CsvButton", QStringLiteral("CSV出力"), {484, 11, 72, 25});
+  Button4 = Button(row, "Button4", QStringLiteral("ﾍﾙﾌﾟ"), {570, 11, 66, 25});
   CsvButton->setToolTip(QStringLiteral("表示中のログをCSVファイルに書き出します"));
 
   setTabOrder(ListView1, Button1);

@@ -90,23 +90,21 @@ TForm9::TForm9(FileStore& files, UserDialogs& dialogs, QWidget* parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(555, 359);
-
   ListView1 = new QTreeView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setGeometry(0, 5, 553, 321);
   SetUpReportView(ListView1, model_);
-
-  Label1 = Label(this, "Label1", QStringLiteral("ﾛｸﾞ件数"), {8, 337, 50, 16});
-  Label2 = CountLabel(this, "Label2", {60, 337, 41, 16});
-  Label3 = Label(this, "Label3", QStringLiteral("月間合計件数"), {150, 337, 78, 16});
-  Label4 = CountLabel(this, "Label4", {230, 337, 41, 16});
-  Button3 = new QPushButton(QStringLiteral("終了"), this);
+  // The row of labels and buttons starts at the list's bottom (326 at design time).
+  QWidget* row = LayOutReportWindow(this, {555, 359}, ListView1, {0, 5, 553, 321});
+  Label1 = Label(row, "Label1", QStringLiteral("ﾛｸﾞ件数"), {8, 11, 50, 16});
+  Label2 = CountLabel(row, "Label2", {60, 11, 41, 16});
+  Label3 = Label(row, "Label3", QStringLiteral("月間合計件数"), {150, 11, 78, 16});
+  Label4 = CountLabel(row, "Label4", {230, 11, 41, 16});
+  Button3 = new QPushButton(QStringLiteral("終了"), row);
   Button3->setObjectName(QStringLiteral("Button3"));
-  Button3->setGeometry(368, 331, 75, 25);
-  CsvButton = new QPushButton(QStringLiteral("CSV出力"), this);
+  Button3->setGeometry(368, 5, 75, 25);
+  CsvButton = new QPushButton(QStringLiteral("CSV出力"), row);
   CsvButton->setObjectName(QStringLiteral("CsvButton"));
-  CsvButton->setGeometry(452, 331, 75, 25);
+  CsvButton->setGeometry(452, 5, 75, 25);
   CsvButton->setAutoDefault(false);
   CsvButton->setToolTip(QStringLiteral("月間合計をCSVファイルに書き出します"));
 

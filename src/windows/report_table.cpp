@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QStyle>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "platform/qt/fonts.h"
@@ -63,6 +64,23 @@ void SetUpReportView(QTreeView* view, ReportTableModel* model) {
   palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                    palette.color(QPalette::Active, QPalette::HighlightedText));
   view->setPalette(palette);
+}
+
+QWidget* LayOutReportWindow(QWidget* window, QSize size, QTreeView* list, QRect listGeometry) {
+  // Enough of the list for its header and a few rows.
+  constexpr int kMinimumListHeight = 100;
+  auto* row = new QWidget(window);
+  row->setFixedHeight(size.height() - listGeometry.bottom() - 1);
+  row->setMinimumWidth(listGeometry.width());
+  list->setMinimumHeight(kMinimumListHeight);
+  auto* layout = new QVBoxLayout(window);
+  layout->setContentsMargins(listGeometry.left(), listGeometry.top(),
+                             size.width() - listGeometry.right() - 1, 0);
+  layout->setSpacing(0);
+  layout->addWidget(list, 1);
+  layout->addWidget(row);
+  window->resize(size);
+  return row;
 }
 
 }  // namespace norvax

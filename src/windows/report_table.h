@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QRect>
 #include <string>
 #include <vector>
 
 class QTreeView;
+class QWidget;
 
 namespace norvax {
 
@@ -44,5 +46,12 @@ class ReportTableModel : public QAbstractTableModel {
 // A report list over model: one selected row at a time, not editable, the columns at their
 // widths, widened where the font needs it for the column's fit text.
 void SetUpReportView(QTreeView* view, ReportTableModel* model);
+
+// Lays out a report window of the design-time size with its list at listGeometry and a row
+// of controls below the list, and returns that row: its controls go at their design-time
+// places, with y counted from the list's bottom. The list takes whatever the window grows or
+// shrinks by; the row stays along the bottom edge. The window opens at its design-time size
+// and is never narrower than that, so the row always shows in full.
+QWidget* LayOutReportWindow(QWidget* window, QSize size, QTreeView* list, QRect listGeometry);
 
 }  // namespace norvax

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "dialup/connection_log.h"
 #include "fakes/fake_clock.h"
@@ -244,6 +245,23 @@ TEST_F(LogViewer, ExportsTheShownLinesAsCsv) {
   form->chooseCsvPath = [] { return QString(); };  // the user gave up
   form->CsvButton->click();
   EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+TEST_F(LogViewer, ListTakesTheWindowsSizeAndTheButtonsStayAlongTheBottom) {
+  auto form = Open();
+  EXPECT_EQ(form->size(), QSize(644, 380)) << "the design-time size";
+  form->show();
+  for (QSize size : {QSize(900, 600), QSize(644, 380), QSize(100, 50)}) {
+    form->resize(size);
+    const QRect list = form->ListView1->geometry();
+    const QRect help(form->Button4->mapTo(form.get(), QPoint()), form->Button4->size());
+    EXPECT_EQ(form->width(), std::max(size.width(), 644)) << "only as narrow as the buttons";
+    EXPECT_TRUE(form->rect().contains(help)) << size.width() << "x" << size.height();
+    EXPECT_EQ(form->height() - help.top(), 380 - 344) << "as far from the bottom as designed";
+    EXPECT_EQ(list.top(), 5);
+    EXPECT_EQ(help.top() - list.bottom(), 344 - 332) << "the list reaches down to the row";
+  }
+  EXPECT_GE(form->ListView1->height(), 100) << "the smallest window still shows rows";
 }
 
 // The main window hides while the viewer shows: a window manager shows no dialog of it. The
