@@ -105,11 +105,7 @@ int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& st
   constexpr int64_t kWrapMs = int64_t{1} << 32;
   int64_t ms = static_cast<uint32_t>(endTick - startTick);
   if (start == DateTime{} || end == DateTime{}) return static_cast<int32_t>(ms / 1000);
-  const int64_t wallMs = ((int64_t{DayNumber(end.year, end.month, end.day)} -
-                           DayNumber(start.year, start.month, start.day)) *
-                              86400 +
-                          end.SecondOfDay() - start.SecondOfDay()) *
-                         1000;
+  const int64_t wallMs = SecondsBetween(start, end) * 1000;
   if (wallMs - ms > kWrapMs / 2) ms += (wallMs - ms + kWrapMs / 2) / kWrapMs * kWrapMs;
   return static_cast<int32_t>(std::min<int64_t>(ms / 1000, INT32_MAX));
 }
