@@ -1,7 +1,10 @@
 #include "windows/wait_window.h"
 
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -10,7 +13,9 @@ namespace norvax {
 
 namespace {
 const QColor kGreen(0, 128, 0);
-}
+// Title bar room for the window icon and the buttons, in title text heights.
+constexpr int kTitleBarRoom = 6;
+}  // namespace
 
 TForm5::TForm5(MainState& main, QWidget* parent) : QWidget(parent, Qt::Dialog), main_(main) {
   setWindowTitle(QStringLiteral("NORVAX ﾊﾟｽﾜ-ﾄﾞのｾｯﾄ待機"));
@@ -18,17 +23,22 @@ TForm5::TForm5(MainState& main, QWidget* parent) : QWidget(parent, Qt::Dialog), 
                  Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFont(PGothic(12));
-  setFixedSize(193, 58);
+  // The design-time width (193) cuts the caption short in a window manager's title bar: the
+  // window is as wide as the caption in the title font, with room for the icon and buttons.
+  const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+  const int width =
+      std::max(193, title.horizontalAdvance(windowTitle()) + kTitleBarRoom * title.height());
+  setFixedSize(width, 58);
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);
   setPalette(pal);
 
   Label1 = new QLabel(QStringLiteral("ﾊﾟｽﾜ-ﾄﾞのｾｯﾄ待機"), this);
-  Label1->setGeometry(8, 8, 185, 16);
+  Label1->setGeometry(8, 8, width - 8, 16);
   SetTextColour(kGreen);
   Button1 = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  Button1->setGeometry(64, 28, 65, 25);
+  Button1->setGeometry((width - 65) / 2, 28, 65, 25);
   connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
 
   move(0, 0);
