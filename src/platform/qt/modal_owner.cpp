@@ -17,6 +17,9 @@ void PlaceOver(QWidget& window, QWidget* owner) {
   if (window.parentWidget() != owner || window.windowFlags() != flags) {
     window.setParent(owner, flags);
   }
+  // The program ends with its main window only, not with a window opened from it (the log
+  // viewer is the last window shown while the main window is hidden).
+  window.setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 int ExecModal(QDialog& dialog) {

@@ -17,7 +17,8 @@ namespace norvax {
 // one is open, else openedFrom's window when it is shown, else none.
 QWidget* ModalOwner(QWidget* openedFrom);
 
-// Makes window a dialog of owner, or a window of its own when owner is null.
+// Makes window a dialog of owner, or a window of its own when owner is null; its closing
+// never ends the program.
 void PlaceOver(QWidget& window, QWidget* owner);
 
 // Shows dialog modally over ModalOwner(its parent) and returns its result. The owner is open
