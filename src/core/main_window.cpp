@@ -24,6 +24,7 @@
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
+#include "platform/x11/stay_on_top.h"
 #include "windows/log_viewer_window.h"
 #include "windows/preferences_window.h"
 #include "windows/register_window.h"
@@ -311,10 +312,7 @@ void TForm1::CaptionUpdate() {
 }
 
 void TForm1::SetStayOnTop(bool on) {
-  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
-  const bool visible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, on);
-  if (visible) show();
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on) SetStaysOnTop(this, on);
 }
 
 void TForm1::ApplyPanel5() { Panel5->setVisible(state_.prefs.IsOn(ShowTargetCaption)); }
