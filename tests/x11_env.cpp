@@ -11,6 +11,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 extern char** environ;
 
 namespace norvax::testing {
@@ -41,6 +44,42 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   return pid;
 }
 
+// Xvfb on a free display number, which it writes to the given descriptor once it is ready.
+pid_t StartXvfb(std::string& number) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  int childFd = dup(fds[1]);  // without O_CLOEXEC, so Xvfb inherits it
+  const pid_t pid = Spawn({"Xvfb", "-displayfd", std::to_string(childFd), "-screen", "0",
+                           "1024x768x24", "-nolisten", "tcp"},
+                          {}, -1, fds[0]);
+  close(childFd);
+  close(fds[1]);
+  pollfd p{fds[0], POLLIN, 0};
+  char c;
+  while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
+  return pid;
+}
+
+// A window manager announces itself on the root window (EWMH _NET_SUPPORTING_WM_CHECK).
+bool WindowManagerRuns(const std::string& displayName) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  if (display == nullptr) return false;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool runs =
+      XGetWindowProperty(display, DefaultRootWindow(display),
+                         XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                         XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+      count == 1;
+  if (data) XFree(data);
+  XCloseDisplay(display);
+  return runs;
+}
+
 void Stop(pid_t pid) {
   if (pid <= 0) return;
   kill(pid, SIGTERM);
@@ -66,6 +105,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 ChildProcess::~ChildProcess() {
   Kill();
   if (out_ >= 0) close(out_);
+}
+
+bool ChildProcess::Exited() {
+  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+  return pid_ <= 0;
 }
 
 void ChildProcess::Kill() {
@@ -117,25 +161,31 @@ std::map<std::string, std::string> ChildProcess::LastValuesUntil(
   return last;
 }
 
-XServer::XServer(bool windowManager) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  // Xvfb writes the display number it chose to the given descriptor once it is ready.
-  int childFd = dup(fds[1]);  // without O_CLOEXEC, so Xvfb inherits it
-  xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(childFd), "-screen", "0", "1024x768x24",
-                 "-nolisten", "tcp"},
-                {}, -1, fds[0]);
-  close(childFd);
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  char c;
-  while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-  close(fds[0]);
-  if (number.empty()) throw std::runtime_error("Xvfb did not start");
-  display_ = ":" + number;
-  if (windowManager) {
-    wm_.emplace(std::vector<std::string>{"matchbox-window-manager", "-use_titlebar", "no"}, Env());
+XServer::XServer(WindowManager windowManager) {
+  // Another X server (of another sandbox on this machine: abstract sockets are shared) can
+  // answer on the display number Xvfb chose, and a window manager started there fails. The
+  // server of such a failed attempt runs on until the next one has chosen its number.
+  for (int attempt = 1;; ++attempt) {
+    std::string number;
+    const pid_t xvfb = StartXvfb(number);
+    Stop(xvfb_);
+    xvfb_ = xvfb;
+    display_ = ":" + number;
+    if (windowManager == WindowManager::kNone) return;
+    wm_.emplace(windowManager == WindowManager::kMatchbox
+                    ? std::vector<std::string>{"matchbox-window-manager", "-use_titlebar", "no"}
+                    : std::vector<std::string>{"openbox", "--sm-disable"},
+                Env());
+    if (WaitUntil([this] { return wm_->Exited() || WindowManagerRuns(display_); },
+                  std::chrono::seconds(10)) &&
+        !wm_->Exited()) {
+      return;
+    }
+    wm_.reset();
+    if (attempt == 3) {
+      Stop(xvfb_);
+      throw std::runtime_error("the window manager did not start");
+    }
   }
 }
 

@@ -22,6 +22,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   pid_t Pid() const { return pid_; }
+  // True once the process has ended.
+  bool Exited();
   // The next line of output, or nothing when none arrives within timeout.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
   // Reads lines until one equals expected; false on timeout.
@@ -38,10 +40,16 @@ class ChildProcess {
   std::string buffer_;
 };
 
-// Xvfb on a free display number, with matchbox-window-manager when asked.
+enum class WindowManager { kNone, kMatchbox, kOpenbox };
+
+// Xvfb on a free display number, with a window manager when asked; the window manager
+// manages windows once the constructor returns.
 class XServer {
  public:
-  explicit XServer(bool windowManager);
+  explicit XServer(WindowManager windowManager);
+  // With matchbox-window-manager or none.
+  explicit XServer(bool windowManager)
+      : XServer(windowManager ? WindowManager::kMatchbox : WindowManager::kNone) {}
   ~XServer();
   const std::string& Display() const { return display_; }
   // Environment entries for children that use this display with Qt's X11 platform.
