@@ -36,12 +36,15 @@ void SplitPreferences(PreferenceList& list, std::string_view s) {
   }
 }
 
-void SavePreferences(ProfileFile& file, const PreferenceList& list) {
+KeyValues StoredPreferences(const PreferenceList& list) {
   if (list.Size() != kPreferenceCount) throw std::logic_error("preference list incomplete");
   std::string joined;
   JoinPreferences(list, kPreferenceCount - 1, joined);
-  std::vector<std::string> values{joined, list[LockPassword]};
-  TransferSection(file, TransferMode::WriteScrambled, kPreferenceSection, values);
+  return StoredValues({joined, list[LockPassword]}, true);
+}
+
+void SavePreferences(ProfileFile& file, const PreferenceList& list) {
+  file.WriteSection(kPreferenceSection, StoredPreferences(list));
 }
 
 }  // namespace norvax

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace norvax {
+#include "platform/profile_file.h"
 
-class ProfileFile;
+namespace norvax {
 
 enum Pref : std::size_t {
   KeepWindowPosition = 0,
@@ -81,8 +81,11 @@ bool JoinPreferences(const PreferenceList& list, std::size_t n, std::string& joi
 // Appends the comma-separated pieces of s to the list; empty pieces are skipped.
 void SplitPreferences(PreferenceList& list, std::string_view s);
 
-// Writes the list to its section: preferences 0–30 joined, then preference 31, both
-// scrambled. Throws WriteError when the file cannot be written.
+// The stored values of the list's section: preferences 0–30 joined, then preference 31,
+// both scrambled.
+KeyValues StoredPreferences(const PreferenceList& list);
+
+// Writes the list to its section. Throws WriteError when the file cannot be written.
 void SavePreferences(ProfileFile& file, const PreferenceList& list);
 
 }  // namespace norvax

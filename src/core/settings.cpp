@@ -59,15 +59,17 @@ bool TransferSection(ProfileFile& file, TransferMode mode, std::string_view sect
     case TransferMode::WritePlain:
       break;
   }
+  file.WriteSection(section, StoredValues(list, mode == TransferMode::WriteScrambled));
+  return true;
+}
+
+KeyValues StoredValues(const std::vector<std::string>& list, bool scrambled) {
   KeyValues values;
   values.reserve(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {
-    values.emplace_back(std::to_string(i), mode == TransferMode::WriteScrambled
-                                               ? ScrambleText(list[i], i == 0)
-                                               : list[i]);
+    values.emplace_back(std::to_string(i), scrambled ? ScrambleText(list[i], i == 0) : list[i]);
   }
-  file.WriteSection(section, values);
-  return true;
+  return values;
 }
 
 int32_t EntryChecksum(const EntryTable& table) {
@@ -125,11 +127,12 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
     dialogs.ShowError(SettingsDamagedMessage());
     try {
       file.SaveCopy(kDamagedCopySuffix);
-      std::vector<std::string> unused;
+      Sections erased;
       for (std::size_t c = 0; c < kColumnCount; ++c) {
-        TransferSection(file, TransferMode::EraseOnly, Info(ColumnAt(c)).section, unused);
+        erased.emplace_back(Info(ColumnAt(c)).section, KeyValues{});
       }
-      TransferSection(file, TransferMode::EraseOnly, kPreferenceSection, unused);
+      erased.emplace_back(kPreferenceSection, KeyValues{});
+      file.WriteSections(erased);
     } catch (...) {
       reset();
       throw;
@@ -139,15 +142,16 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
 }
 
 void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& prefs) {
+  Sections sections;
   for (std::size_t c = 0; c < kColumnCount; ++c) {
-    Column column = ColumnAt(c);
-    auto values = table.List(column);
-    TransferSection(
-        file, Info(column).scrambled ? TransferMode::WriteScrambled : TransferMode::WritePlain,
-        Info(column).section, values);
+    const auto& info = Info(ColumnAt(c));
+    sections.emplace_back(info.section, StoredValues(table.List(ColumnAt(c)), info.scrambled));
   }
-  prefs[TableChecksum] = DecimalText(EntryChecksum(table));
-  SavePreferences(file, prefs);
+  PreferenceList saved = prefs;
+  saved[TableChecksum] = DecimalText(EntryChecksum(table));
+  sections.emplace_back(kPreferenceSection, StoredPreferences(saved));
+  file.WriteSections(sections);
+  prefs = std::move(saved);
 }
 
 std::string SettingsDamagedMessage() { return Sjis("INIﾌｧｲﾙ ｴﾗ-、新規作成します。"); }

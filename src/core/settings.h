@@ -9,10 +9,10 @@
 
 #include "core/entry_table.h"
 #include "core/preferences.h"
+#include "platform/profile_file.h"
 
 namespace norvax {
 
-class ProfileFile;
 class UserDialogs;
 
 enum class TransferMode {
@@ -37,6 +37,9 @@ inline constexpr std::size_t kMaxSectionValues = 30000;
 bool TransferSection(ProfileFile& file, TransferMode mode, std::string_view section,
                      std::vector<std::string>& list);
 
+// The stored form of a list: its values under keys "0", "1", …, scrambled when asked.
+KeyValues StoredValues(const std::vector<std::string>& list, bool scrambled);
+
 // Byte sum of every value of the eleven checked columns, as a signed 32-bit integer.
 int32_t EntryChecksum(const EntryTable& table);
 
@@ -56,7 +59,7 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
                   UserDialogs& dialogs);
 
 // Writes the 15 columns of the table, stores its checksum in preference 23 and saves the
-// preferences.
+// preferences, all in one change of the file (a failed save leaves the file as it was).
 void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& prefs);
 
 inline constexpr std::string_view kDamagedCopySuffix = ".damaged";

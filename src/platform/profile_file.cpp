@@ -25,6 +25,21 @@ std::string ProfileFile::ReadString(std::string_view section, std::string_view k
   return value ? *value : std::string(fallback);
 }
 
+void ProfileFile::WriteValue(std::string_view section, std::string_view key,
+                             std::string_view value) {
+  KeyValues values = ReadSection(section);
+  bool found = false;
+  for (auto& [k, v] : values) {
+    if (SameProfileName(k, key)) {
+      v = value;
+      found = true;
+      break;
+    }
+  }
+  if (!found) values.emplace_back(key, value);
+  WriteSection(section, values);
+}
+
 bool SameProfileName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && Cp932UpperAscii(a) == Cp932UpperAscii(b);
 }

@@ -11,6 +11,8 @@
 namespace norvax {
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
+// Sections by name, each with its keys and values.
+using Sections = std::vector<std::pair<std::string, KeyValues>>;
 
 // A write or erase of a profile file failed; nothing of the file was changed.
 class WriteError : public std::runtime_error {
@@ -43,12 +45,9 @@ class ProfileFile {
   // The section's keys and values in file order; empty when the section is missing.
   virtual KeyValues ReadSection(std::string_view section) const = 0;
 
-  // Replaces the whole section with the given values; an empty list erases it.
-  virtual void WriteSection(std::string_view section, const KeyValues& values) = 0;
-
-  // Sets one value, adding the section or key when missing.
-  virtual void WriteValue(std::string_view section, std::string_view key,
-                          std::string_view value) = 0;
+  // Replaces each of the sections with its values (an empty list erases it), all in one
+  // change of the file: afterwards the file holds all of them or, on WriteError, none.
+  virtual void WriteSections(const Sections& sections) = 0;
 
   // Keeps a copy of the whole file beside it, the file name followed by suffix.
   virtual void SaveCopy(std::string_view suffix) const = 0;
@@ -60,7 +59,14 @@ class ProfileFile {
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view fallback) const;
 
+  // Replaces the whole section with the given values; an empty list erases it.
+  void WriteSection(std::string_view section, const KeyValues& values) {
+    WriteSections({{std::string(section), values}});
+  }
   void EraseSection(std::string_view section) { WriteSection(section, {}); }
+
+  // Sets one value, adding the section or key when missing.
+  void WriteValue(std::string_view section, std::string_view key, std::string_view value);
 };
 
 // Section and key names compare equal under this rule.

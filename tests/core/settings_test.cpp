@@ -304,13 +304,25 @@ TEST(LoadSettings, SampleFileSurvivesASaveUnchangedInMeaning) {
   PreferenceList prefs;
   fakes::FakeUserDialogs dialogs;
   LoadSettings(file, table, prefs, dialogs);
+  int replaces = 0;
+  file.SetBeforeReplaceHook([&] { ++replaces; });
   SaveEntryTable(file, table, prefs);
+  EXPECT_EQ(replaces, 1) << "the table and the preferences in one replace of the file";
   EntryTable again;
   PreferenceList againPrefs;
   LoadSettings(file, again, againPrefs, dialogs);
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(again, table);
   EXPECT_EQ(againPrefs, prefs);
+
+  // A save that fails leaves the file and the preferences exactly as they were.
+  const std::string before = testing::ReadFile(path);
+  const PreferenceList prefsBefore = prefs;
+  table.Append(Entry::New());
+  file.SetBeforeReplaceHook([&] { throw WriteError(path.string()); });
+  EXPECT_THROW(SaveEntryTable(file, table, prefs), WriteError);
+  EXPECT_EQ(testing::ReadFile(path), before);
+  EXPECT_EQ(prefs, prefsBefore);
 }
 
 }  // namespace

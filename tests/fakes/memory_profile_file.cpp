@@ -1,5 +1,7 @@
 #include "fakes/memory_profile_file.h"
 
+#include <algorithm>
+
 namespace norvax::fakes {
 
 KeyValues MemoryProfileFile::ReadSection(std::string_view section) const {
@@ -9,34 +11,20 @@ KeyValues MemoryProfileFile::ReadSection(std::string_view section) const {
   return {};
 }
 
-void MemoryProfileFile::WriteSection(std::string_view section, const KeyValues& values) {
+void MemoryProfileFile::WriteSections(const Sections& changes) {
   if (failWrites) throw WriteError(Path());
   ++writeCount;
-  for (auto it = sections.begin(); it != sections.end(); ++it) {
-    if (!SameProfileName(it->first, section)) continue;
-    if (values.empty()) {
+  for (const auto& [section, values] : changes) {
+    auto it = std::find_if(sections.begin(), sections.end(),
+                           [&](const auto& s) { return SameProfileName(s.first, section); });
+    if (it == sections.end()) {
+      if (!values.empty()) sections.emplace_back(section, values);
+    } else if (values.empty()) {
       sections.erase(it);
     } else {
       it->second = values;
     }
-    return;
   }
-  if (!values.empty()) sections.emplace_back(std::string(section), values);
-}
-
-void MemoryProfileFile::WriteValue(std::string_view section, std::string_view key,
-                                   std::string_view value) {
-  KeyValues values = ReadSection(section);
-  bool found = false;
-  for (auto& [k, v] : values) {
-    if (SameProfileName(k, key)) {
-      v = value;
-      found = true;
-      break;
-    }
-  }
-  if (!found) values.emplace_back(key, value);
-  WriteSection(section, values);
 }
 
 void MemoryProfileFile::SaveCopy(std::string_view suffix) const {

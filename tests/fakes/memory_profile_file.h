@@ -13,8 +13,7 @@ class MemoryProfileFile : public ProfileFile {
  public:
   std::string Path() const override { return "/memory/norvax.ini"; }
   KeyValues ReadSection(std::string_view section) const override;
-  void WriteSection(std::string_view section, const KeyValues& values) override;
-  void WriteValue(std::string_view section, std::string_view key, std::string_view value) override;
+  void WriteSections(const Sections& sections) override;
   void SaveCopy(std::string_view suffix) const override;
 
   // Every write after this throws WriteError and changes nothing.

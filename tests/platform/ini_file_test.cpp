@@ -72,6 +72,9 @@ TEST(IniFile, SectionWritesKeepOtherSectionsAndLayout) {
   EXPECT_EQ(ReadFile(path), "[A]\r\n0=a\r\n\r\n[C]\r\n0=c\r\n\r\n[D]\r\nk=v\r\n");
   file.WriteValue("a", "0", "changed");
   EXPECT_EQ(file.ReadString("A", "0", ""), "changed");
+  // Several sections in one change: replaced in place, erased, added at the end.
+  file.WriteSections({{"c", {{"0", "z"}}}, {"A", {}}, {"E", {{"1", "e"}}}, {"F", {}}});
+  EXPECT_EQ(ReadFile(path), "[c]\r\n0=z\r\n\r\n[D]\r\nk=v\r\n\r\n[E]\r\n1=e\r\n");
 }
 
 TEST(IniFile, NewFileIsPrivate) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -91,15 +92,6 @@ std::pair<size_t, size_t> FindSection(const std::vector<Line>& lines, std::strin
   return {std::string_view::npos, 0};
 }
 
-std::string Join(const std::vector<Line>& lines, size_t from, size_t to) {
-  std::string out;
-  for (size_t i = from; i < to; ++i) {
-    out.append(lines[i].text);
-    out.append(kNewline);
-  }
-  return out;
-}
-
 std::string SectionText(std::string_view section, const KeyValues& values) {
   std::string out = "[" + std::string(section) + "]";
   out.append(kNewline);
@@ -174,40 +166,47 @@ KeyValues IniFile::ReadSection(std::string_view section) const {
   return values;
 }
 
-void IniFile::WriteSection(std::string_view section, const KeyValues& values) {
+void IniFile::WriteSections(const Sections& sections) {
   auto snapshot = Current();
   const auto& lines = snapshot->lines;
-  auto [begin, end] = FindSection(lines, section);
-  std::string replacement = values.empty() ? std::string() : SectionText(section, values);
+  // Where each section is now; the new text goes there, or after the end when missing.
+  std::vector<std::pair<size_t, size_t>> ranges;
+  bool changes = false;
+  for (const auto& [section, values] : sections) {
+    ranges.push_back(FindSection(lines, section));
+    changes = changes || !values.empty() || ranges.back().first != std::string_view::npos;
+  }
+  if (!changes) return;
   std::string out;
-  if (begin == std::string_view::npos) {
-    if (values.empty()) return;
-    out = Join(lines, 0, lines.size());
-    if (!out.empty() && !Trim(lines.back().text).empty()) out.append(kNewline);
-    out.append(replacement);
-  } else {
-    // Drop the blank lines after an erased section too, so erasing leaves no gap.
-    size_t after = end;
-    if (values.empty()) {
-      while (after < lines.size() && Trim(lines[after].text).empty()) ++after;
+  out.reserve(snapshot->contents.size());
+  bool lastBlank = true;  // no blank line is needed before the first line
+  auto emitLine = [&](std::string_view text) {
+    out.append(text).append(kNewline);
+    lastBlank = Trim(text).empty();
+  };
+  for (size_t i = 0; i < lines.size();) {
+    auto k = std::find_if(ranges.begin(), ranges.end(), [i](auto& r) { return r.first == i; });
+    if (k == ranges.end()) {
+      emitLine(lines[i++].text);
+      continue;
     }
-    out = Join(lines, 0, begin) + replacement + Join(lines, after, lines.size());
+    const KeyValues& values = sections[static_cast<size_t>(k - ranges.begin())].second;
+    i = k->second;
+    if (values.empty()) {
+      // Drop the blank lines after an erased section too, so erasing leaves no gap.
+      while (i < lines.size() && Trim(lines[i].text).empty()) ++i;
+      continue;
+    }
+    out.append(SectionText(sections[static_cast<size_t>(k - ranges.begin())].first, values));
+    lastBlank = false;
+  }
+  for (size_t k = 0; k < sections.size(); ++k) {
+    if (ranges[k].first != std::string_view::npos || sections[k].second.empty()) continue;
+    if (!lastBlank) out.append(kNewline);
+    out.append(SectionText(sections[k].first, sections[k].second));
+    lastBlank = false;
   }
   Replace(path_, out);
-}
-
-void IniFile::WriteValue(std::string_view section, std::string_view key, std::string_view value) {
-  KeyValues values = ReadSection(section);
-  bool found = false;
-  for (auto& [k, v] : values) {
-    if (SameProfileName(k, key)) {
-      v = value;
-      found = true;
-      break;
-    }
-  }
-  if (!found) values.emplace_back(key, value);
-  WriteSection(section, values);
 }
 
 void IniFile::SaveCopy(std::string_view suffix) const {

@@ -16,8 +16,7 @@ class IniFile : public ProfileFile {
 
   std::string Path() const override { return path_; }
   KeyValues ReadSection(std::string_view section) const override;
-  void WriteSection(std::string_view section, const KeyValues& values) override;
-  void WriteValue(std::string_view section, std::string_view key, std::string_view value) override;
+  void WriteSections(const Sections& sections) override;
   void SaveCopy(std::string_view suffix) const override;
 
   // The whole file as stored; empty when it does not exist. Throws ReadError.
