@@ -77,6 +77,19 @@ TEST(IniFile, SectionWritesKeepOtherSectionsAndLayout) {
   EXPECT_EQ(ReadFile(path), "[c]\r\n0=z\r\n\r\n[D]\r\nk=v\r\n\r\n[E]\r\n1=e\r\n");
 }
 
+TEST(IniFile, WritesDropLaterSectionsOfTheSameName) {
+  // The reader sees only the first section of a name; erasing or replacing it must not bring
+  // a later one to light.
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(path, "[A]\r\n0=a\r\n\r\n[B]\r\n0=b\r\n\r\n[a]\r\n0=old\r\n\r\n[b]\r\n0=old\r\n");
+  IniFile file(path.string());
+  file.EraseSection("A");
+  EXPECT_EQ(ReadFile(path), "[B]\r\n0=b\r\n\r\n[b]\r\n0=old\r\n");
+  file.WriteSection("B", {{"0", "x"}});
+  EXPECT_EQ(ReadFile(path), "[B]\r\n0=x\r\n\r\n");
+}
+
 TEST(IniFile, NewFileIsPrivate) {
   TempDir dir;
   auto path = dir / "a.ini";

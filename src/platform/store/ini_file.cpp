@@ -78,16 +78,21 @@ std::vector<Line> SplitLines(std::string_view contents) {
   return lines;
 }
 
+// End of the section whose header is at begin: before the blank lines that separate it
+// from the next section.
+size_t SectionEnd(const std::vector<Line>& lines, size_t begin) {
+  size_t end = begin + 1;
+  while (end < lines.size() && !lines[end].isSection) ++end;
+  while (end > begin + 1 && Trim(lines[end - 1].text).empty()) --end;
+  return end;
+}
+
 // Index range [begin, end) of the first section of that name, header included; begin is
-// npos when the section is missing. end stops before blank lines that separate it from
-// the next section.
+// npos when the section is missing.
 std::pair<size_t, size_t> FindSection(const std::vector<Line>& lines, std::string_view section) {
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!lines[i].isSection || !SameProfileName(lines[i].name, section)) continue;
-    size_t end = i + 1;
-    while (end < lines.size() && !lines[end].isSection) ++end;
-    while (end > i + 1 && Trim(lines[end - 1].text).empty()) --end;
-    return {i, end};
+    return {i, SectionEnd(lines, i)};
   }
   return {std::string_view::npos, 0};
 }
@@ -185,19 +190,23 @@ void IniFile::WriteSections(const Sections& sections) {
     lastBlank = Trim(text).empty();
   };
   for (size_t i = 0; i < lines.size();) {
-    auto k = std::find_if(ranges.begin(), ranges.end(), [i](auto& r) { return r.first == i; });
-    if (k == ranges.end()) {
+    auto k = std::find_if(sections.begin(), sections.end(), [&](auto& s) {
+      return lines[i].isSection && SameProfileName(lines[i].name, s.first);
+    });
+    if (k == sections.end()) {
       emitLine(lines[i++].text);
       continue;
     }
-    const KeyValues& values = sections[static_cast<size_t>(k - ranges.begin())].second;
-    i = k->second;
-    if (values.empty()) {
-      // Drop the blank lines after an erased section too, so erasing leaves no gap.
+    // A later section of the same name goes as well: the reader never sees it, and erasing
+    // the first must not bring it to light.
+    const bool first = ranges[static_cast<size_t>(k - sections.begin())].first == i;
+    i = SectionEnd(lines, i);
+    if (k->second.empty() || !first) {
+      // Drop the blank lines after a dropped section too, so it leaves no gap.
       while (i < lines.size() && Trim(lines[i].text).empty()) ++i;
       continue;
     }
-    out.append(SectionText(sections[static_cast<size_t>(k - ranges.begin())].first, values));
+    out.append(SectionText(k->first, k->second));
     lastBlank = false;
   }
   for (size_t k = 0; k < sections.size(); ++k) {
