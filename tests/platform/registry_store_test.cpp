@@ -31,6 +31,7 @@ TEST(RegistryStore, ValuesOfEveryTypeReadBackExactly) {
   const RegistryValue values[] = {
       RegistryValue::String(testing::Sjis("表示\\\"接続\"")),  // 0x5C as a trail byte and alone
       RegistryValue::String(""),
+      RegistryValue::String("x\x81"),  // ends in a lead byte without its trail byte
       RegistryValue::Integer(0xDEADBEEF),
       RegistryValue::Binary(std::string("\x01\x00\xFF\x80", 4)),
       RegistryValue::Binary(""),

@@ -49,7 +49,9 @@ std::string Quote(std::string_view s) {
       out.push_back(s[++i]);
       continue;
     }
-    if (c == '\\' || c == '"') out.push_back('\\');
+    // A lead byte without its trail byte is escaped too: the reader would take the closing
+    // quote for its trail byte.
+    if (c == '\\' || c == '"' || IsCp932LeadByte(c)) out.push_back('\\');
     out.push_back(s[i]);
   }
   return out + "\"";
