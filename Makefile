@@ -1,7 +1,29 @@
 # Thin wrapper over the CMake presets.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps bench format clean
+FUZZ_TARGETS := ini_file settings scrambler connection_log dial_profile proxy registry_store \
+  help_file sim_phonebook
+FUZZ_SECONDS ?= 60
+FUZZ_TEST_SECONDS ?= 5
+FUZZ_FLAGS ?=
+# The files the targets write go to memory when there is a memory file system.
+FUZZ_TMPDIR ?= $(or $(wildcard /dev/shm),/tmp)
+
+# Runs every fuzz target for $(1) seconds, one after another, on a scratch copy of its seed
+# corpus (fuzz/corpus stays as it is); stops at the first crash and shows its report.
+define fuzz_run
+	@for t in $(FUZZ_TARGETS); do \
+	  rm -rf build/fuzz/runs/$$t && mkdir -p build/fuzz/runs/$$t build/fuzz/crashes && \
+	  cp fuzz/corpus/$$t/* build/fuzz/runs/$$t/ && \
+	  TMPDIR=$(FUZZ_TMPDIR) build/fuzz/fuzz/$${t}_fuzz -max_total_time=$(1) -max_len=4096 \
+	    -timeout=10 -print_final_stats=1 -artifact_prefix=build/fuzz/crashes/$$t- $(FUZZ_FLAGS) \
+	    build/fuzz/runs/$$t >build/fuzz/runs/$$t.log 2>&1 || \
+	    { tail -n 60 build/fuzz/runs/$$t.log; echo "fuzz: $$t crashed, see build/fuzz/crashes"; exit 1; }; \
+	  echo "fuzz: $$t $$(grep -h -m1 '^Done' build/fuzz/runs/$$t.log)"; \
+	done
+endef
+
+.PHONY: run test build deps bench fuzz format clean
 
 run: deps
 	cmake --preset default >/dev/null
@@ -18,6 +40,9 @@ test: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	$(call fuzz_run,$(FUZZ_TEST_SECONDS))
 
 build: deps
 	cmake --preset default >/dev/null
@@ -27,6 +52,11 @@ bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	for b in build/release/bench/*_bench; do $$b; done
+
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	$(call fuzz_run,$(FUZZ_SECONDS))
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
