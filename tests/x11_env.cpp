@@ -117,6 +117,15 @@ void ChildProcess::Kill() {
   pid_ = -1;
 }
 
+std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
+  int status = 0;
+  if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+    return std::nullopt;
+  }
+  pid_ = -1;
+  return status;
+}
+
 std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (true) {
@@ -182,7 +191,7 @@ XServer::XServer(WindowManager windowManager) {
       return;
     }
     wm_.reset();
-    if (attempt == 3) {
+    if (attempt == 8) {
       Stop(xvfb_);
       throw std::runtime_error("the window manager did not start");
     }

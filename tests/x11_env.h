@@ -33,6 +33,8 @@ class ChildProcess {
   std::map<std::string, std::string> LastValuesUntil(const std::string& until,
                                                      std::chrono::milliseconds timeout);
   void Kill();
+  // Waits for the program to end by itself: its wait status, or nothing on timeout.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
 
  private:
   pid_t pid_ = -1;

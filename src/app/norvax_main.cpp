@@ -1,5 +1,6 @@
 // norvax: the desktop program.
 #include <QApplication>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,30 +10,66 @@
 #include "platform/program_directory.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/program_icon.h"
+#include "platform/qt/quit_signals.h"
+#include "platform/qt/single_instance.h"
 #include "windows/password_dialog.h"
+
+namespace {
+
+// The main window while the program runs. Qt ends the program with exit() when the
+// connection to the display breaks; the program then still saves what it saves at its end.
+// The signals that ask the program to end close it.
+norvax::TForm1* running = nullptr;
+
+void EndWithoutDisplay() {
+  if (running) running->EndWithoutDisplay();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
+  // The program ends with its main window (which says so itself), never because the last
+  // window shown closed: a quit asked for while the program ends would cut its waits short.
+  QApplication::setQuitOnLastWindowClosed(false);
+  // Signals that ask the program to end close the main window; one that arrives before the
+  // window exists waits in the event loop, which first runs once it does.
+  norvax::OnQuitSignals([] {
+    if (running) running->close();
+  });
+
+  // One copy per program directory: a later start hands its command line to the first.
+  const auto directory = norvax::ProgramDirectory();
+  norvax::SingleInstance instance(directory);
+  const QStringList arguments = QApplication::arguments().mid(1);
+  if (!instance.First()) return instance.HandOver(arguments) ? 0 : 1;
+
   QApplication::setWindowIcon(norvax::ProgramIcon());
   norvax::InstallProgramFonts();
   // Qt would follow the user's locale (LANG), but the program is Japanese in every locale.
   QTranslator qtJapanese;
   norvax::InstallQtJapanese(qtJapanese);
 
-  norvax::DesktopPorts desktop(norvax::ProgramDirectory(), norvax::SettingsFilePath());
+  norvax::DesktopPorts desktop(directory, norvax::SettingsFilePath());
   norvax::ProgramState state;
 
   // The command line arrives in the locale's encoding (UTF-8); the program works in CP932.
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(norvax::Cp932ForDisplay(argv[i]));
+  for (const QString& arg : arguments) args.push_back(norvax::Cp932ForDisplay(arg.toStdString()));
 
   norvax::TForm1 form(state, desktop.ports);
   desktop.program.Attach(&form);
   desktop.dialogs.SetParent(&form);
+  running = &form;
+  std::atexit(EndWithoutDisplay);
   norvax::QtPasswordPrompt prompt(nullptr);
   int rc = 0;
-  if (form.Start(args, prompt)) rc = QApplication::exec();
+  if (form.Start(args, prompt)) {
+    instance.Receive([&form](const QStringList& later) { form.AnotherStart(later); });
+    rc = QApplication::exec();
+  }
   form.FormDestroy();
+  running = nullptr;
   return rc;
 }

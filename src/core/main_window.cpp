@@ -21,6 +21,7 @@
 #include "launch/hand_over_dialog.h"
 #include "launch/main_timer.h"
 #include "launch/start_process.h"
+#include "platform/cp932.h"
 #include "platform/help.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -221,8 +222,9 @@ bool TForm1::Start(const std::vector<std::string>& args, PasswordPrompt& prompt)
   Panel5->setVisible(plan.showTargetCaption);
   SetStayOnTop(plan.alwaysOnTop);
   if (plan.bounds) {
-    move(plan.bounds->left, plan.bounds->top);
-    resize(plan.bounds->width, plan.bounds->height);
+    // The place of the window's inside, as saved: a move() would place the frame on some
+    // window managers and the inside on others, and the window would creep at each start.
+    setGeometry(plan.bounds->left, plan.bounds->top, plan.bounds->width, plan.bounds->height);
     Panel2->setFixedWidth(std::max(0, plan.bounds->leftPanelWidth));
     Panel3->setFixedWidth(std::max(0, plan.bounds->titleColumnWidth));
   }
@@ -243,8 +245,23 @@ void TForm1::FormDestroy() {
   ShutDown(state_, ports_, CurrentBounds(), processEvents);
 }
 
+void TForm1::EndWithoutDisplay() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  ShutDownWithoutDisplay(state_, ports_, CurrentBounds());
+}
+
+void TForm1::AnotherStart(const QStringList& args) {
+  std::vector<std::string> converted;
+  for (const QString& arg : args) converted.push_back(Cp932ForDisplay(arg.toStdString()));
+  norvax::AnotherStart(state_, ports_, converted);
+  CaptionUpdate();
+}
+
 WindowBounds TForm1::CurrentBounds() const {
-  return WindowBounds{pos().x(), pos().y(), width(), height(), Panel2->width(), Panel3->width()};
+  const QRect inside = geometry();
+  return WindowBounds{inside.x(),      inside.y(),      inside.width(),
+                      inside.height(), Panel2->width(), Panel3->width()};
 }
 
 void TForm1::FillEntryLists(int top, int selected) {
@@ -368,8 +385,10 @@ void TForm1::changeEvent(QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
-  // The program ends with its main window, whatever other windows (help) are open.
-  QCoreApplication::quit();
+  // The program ends with its main window, whatever other windows (help) are open. Not
+  // quit(), which closes every window first: the dial status dialog would take that for a
+  // cancel and show its error while the program ends. The shut-down deals with them.
+  QCoreApplication::exit(0);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -403,7 +422,8 @@ void MainWindowControl::RestoreApplication() {
 
 void MainWindowControl::EndProgram() {
   // Queued, so that an end asked for during start-up takes effect once the program runs.
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void MainWindowControl::StartTimer() { form_->Timer1->start(); }

@@ -84,8 +84,13 @@ class TForm1 : public QMainWindow {
   // the window is then never shown and the caller ends the program.
   bool Start(const std::vector<std::string>& args, PasswordPrompt& prompt);
 
-  // The shut-down rules; runs once, however often it is called.
+  // The shut-down rules; runs once, however often it is called (also after
+  // EndWithoutDisplay).
   void FormDestroy();
+  // The end when the display is gone; runs once, and not after FormDestroy.
+  void EndWithoutDisplay();
+  // Another start of the program handed over its command line (UTF-8).
+  void AnotherStart(const QStringList& args);
 
   // Refills the three columns from the entry table and sets the top and selected row of
   // all three (-1: no selection).

@@ -3,10 +3,13 @@
 #include "platform/processes.h"
 #include "platform/program_control.h"
 
+#include <iostream>
+
 #include "core/decimal.h"
 #include "core/password_lock.h"
 #include "core/program_state.h"
 #include "core/settings.h"
+#include "dialup/dial_steps.h"
 #include "launch/launch.h"
 #include "launch/start_process.h"
 #include "platform/clock.h"
@@ -118,6 +121,40 @@ bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void
     clock.Sleep(intervalMs);
   }
   return !main.watchThreadRunning;
+}
+
+void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::string>& args) {
+  CommandLineResult command = ReadCommandLine(args, state.prefs, state.table);
+  if (command.error) {
+    ports.dialogs.ShowError(CommandLineErrorMessage());
+    return;
+  }
+  if (command.entry == kNoCommandLineEntry) {
+    ports.program.RestoreApplication();
+    return;
+  }
+  state.main.currentEntry = command.entry;
+  LaunchEntry(state, ports, command.entry);
+}
+
+void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds) {
+  DialSession& session = state.session;
+  if (state.main.watchThreadRunning) {
+    state.worker->RequestStop();
+    const bool connected = session.state == kSessionIdle || session.state == kSessionConnected;
+    if (!connected) {
+      ports.remote.HangUp(session.connection);
+    } else if (state.prefs.IsOn(HangUpOnBrowserExit) ||
+               (session.profileParsed && session.profile.log == '1')) {
+      HangUpStep(state, ports);
+      LogStep(state, ports);
+    }
+  }
+  try {
+    SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);
+  } catch (const WriteError& e) {
+    std::cerr << Cp932ToUtf8(e.Message()) << "\n";
+  }
 }
 
 void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,

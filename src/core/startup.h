@@ -82,6 +82,17 @@ void LaunchAtStart(ProgramState& state, Ports& ports);
 bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void()>& processEvents,
                    int rounds, uint32_t intervalMs);
 
+// Another start of the program on this program directory handed over its command line:
+// an entry number launches that entry as at start (a wrong one is reported as at start);
+// without one the program's windows come to the front.
+void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::string>& args);
+
+// The end when the display is gone (the program's windows can no longer be used): the save
+// at exit, and what the worker would still do when asked to stop - hang up a dial under way,
+// or hang up and log the connection it watches - done here, since the worker waits for the
+// main thread. A failed save goes to the error stream.
+void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds);
+
 // The shut-down rules: asks a running worker to stop and waits for it at most 60 seconds
 // while processing events, then the save at exit (a failed save is reported to the user);
 // lets go of the browser, closes the wait window and stops the main timer.

@@ -39,13 +39,24 @@ std::string HandOverText() {
 
 WatchThread::~WatchThread() {
   stop_ = true;
-  Join();
+  if (!thread_.joinable()) return;
+  // A worker that has not ended by now waits for a main thread that no longer runs its
+  // hand-overs (the program ends after its wait for the worker ran out): let it go.
+  if (ended_) {
+    Join();
+  } else {
+    thread_.detach();
+  }
 }
 
 void WatchThread::Start(ProgramState& state, Ports& ports) {
   Join();
   stop_ = false;
-  thread_ = std::thread([this, &state, &ports] { Body(state, ports); });
+  ended_ = false;
+  thread_ = std::thread([this, &state, &ports] {
+    Body(state, ports);
+    ended_ = true;
+  });
 }
 
 void WatchThread::Join() {

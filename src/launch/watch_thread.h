@@ -48,6 +48,7 @@ class WatchThread {
 
   std::thread thread_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> ended_{true};
 };
 
 }  // namespace norvax

@@ -4,6 +4,7 @@
 
 #include "core/settings.h"
 #include "core/startup.h"
+#include "dialup/connection_log.h"
 #include "fakes/fake_password_prompt.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
@@ -203,6 +204,29 @@ TEST(ShutDownWait, NoWaitWithoutAWorkerAndAFailedSaveIsReported) {
   EXPECT_EQ(fake.clock.slept, 0u);
   EXPECT_EQ(fake.dialogs.errors,
             std::vector<std::string>{WriteError(fake.settings.Path()).Message()});
+}
+
+TEST(ShutDownWait, WithoutTheDisplayTheWorkersLastStepsRunAtOnce) {
+  // Connected: browsing, or just up and not yet handed to the browser watch.
+  for (int session : {kSessionIdle, kSessionConnected, kSessionDialling}) {
+    const bool connected = session != kSessionDialling;
+    fakes::FakePorts fake;
+    ProgramState state;
+    state.prefs.ResetToDefaults();
+    state.main.watchThreadRunning = true;
+    state.session.connection = 7;
+    state.session.state = session;
+    state.session.profile = ParseProfile("0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+    state.session.profileParsed = true;
+    state.session.entryName = "Provider";
+    state.session.startTime = {2026, 1, 10, 12, 0, 0};
+    fake.clock.now = {2026, 1, 10, 12, 1, 0, 0};
+    ShutDownWithoutDisplay(state, fake.ports, WindowBounds{1, 2, 3, 4, 5, 6});
+    EXPECT_TRUE(state.worker->StopRequested());
+    EXPECT_EQ(fake.remote.hungUp, std::vector<ConnectionHandle>{7});
+    EXPECT_EQ(fake.logFiles.files[kLogFileName].empty(), !connected) << "only a call is logged";
+    EXPECT_EQ(fake.settings.writeCount, 1);
+  }
 }
 
 }  // namespace

@@ -12,9 +12,12 @@ void QtClock::Sleep(uint32_t milliseconds) {
     SystemClock::Sleep(milliseconds);
     return;
   }
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(milliseconds), &loop, &QEventLoop::quit);
-  loop.exec();
+  // Not an event loop of its own: once the program has been asked to end, a new event loop
+  // returns at once, and the waits of the end (for the worker) must still pass.
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.start(static_cast<int>(milliseconds));
+  while (timer.isActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 }  // namespace norvax
