@@ -12,8 +12,10 @@ namespace norvax {
 
 HandOverDialog::HandOverDialog(const std::string& caption, const std::string& text,
                                std::function<void()> onHangUp, QWidget* parent)
+    // Above other windows: it appears while the user works in the browser, and a window
+    // manager that guards the focus would otherwise map it under the browser, unseen.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowMinimizeButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint),
       onHangUp_(std::move(onHangUp)) {
   setObjectName(QStringLiteral("HandOverDialog"));
   setWindowTitle(ToQString(caption));
