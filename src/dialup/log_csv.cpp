@@ -24,6 +24,10 @@ std::string NumberText(const std::string& field) {
 }  // namespace
 
 std::string CsvField(std::string_view utf8) {
+  if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos &&
+      !ParseDecimal(utf8)) {
+    return CsvField("'" + std::string(utf8));
+  }
   bool quote = utf8.find_first_of(",\"\r\n") != std::string_view::npos ||
                (!utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' ' ||
                                   utf8.front() == '\t' || utf8.back() == '\t'));

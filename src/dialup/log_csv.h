@@ -12,7 +12,9 @@
 namespace norvax {
 
 // One field: in double quotes (doubled inside) when it holds a comma, a double quote, a line
-// break or a blank at either end; as it stands otherwise.
+// break or a blank at either end; as it stands otherwise. A field that a spreadsheet program
+// would take for a formula (one that begins with =, +, -, @, a tab or a carriage return and
+// is not a plain number) begins with an apostrophe, which keeps it text.
 std::string CsvField(std::string_view utf8);
 
 // Fields joined by commas, ended by CR LF.

@@ -21,6 +21,14 @@ TEST(LogCsv, FieldsAreQuotedOnlyWhenTheyNeedIt) {
       {"two\r\nlines", "\"two\r\nlines\""},
       {" padded ", "\" padded \""},
       {"夜間 プロバイダ", "夜間 プロバイダ"},
+      // A spreadsheet reads these as formulas: an apostrophe keeps them text. Numbers stay.
+      {"=1+2", "'=1+2"},
+      {"+81-3-1234", "'+81-3-1234"},
+      {"-cmd", "'-cmd"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tx", "'\tx"},
+      {"\r=x", "\"'\r=x\""},
+      {"-120", "-120"},
   };
   for (const auto& c : cases) EXPECT_EQ(CsvField(c.in), c.out) << c.in;
   EXPECT_EQ(CsvRow({"a", "b,c", ""}), "a,\"b,c\",\r\n");
