@@ -59,22 +59,23 @@ TEST(RegistryStore, KeysAreNeverCreatedAndFailuresReported) {
   EXPECT_EQ(store.Read("RemoteAccess", "InternetProfile"), RegistryValue::String("a"));
 }
 
-TEST(RegistryStore, ReadsFilesWrittenByHandOtherRootsUntouched) {
+TEST(RegistryStore, AWriteKeepsEveryOtherLineByteForByte) {
   testing::TempDir dir;
   auto path = dir / "registry.reg";
-  testing::WriteFile(
-      path,
+  const std::string before =
       "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\RemoteAccess]\n\"InternetProfile\"=\"machine\"\n"
-      "\n[hkey_current_user\\RemoteAccess\\]\n\"InternetProfile\"=\"mine\"\n"
-      "\"Bad\"=dword:123\n");
+      "; a comment\n[hkey_current_user\\RemoteAccess\\]\n\"InternetProfile\"=\"mine\"\r\n"
+      "\"Bad\"=dword:123\n\"Wide\"=hex:00,\\\n  01\n[HKEY_CURRENT_USER\\Empty]";
+  testing::WriteFile(path, before);
   RegistryStore store(path.string());
   EXPECT_EQ(store.Read("RemoteAccess", "InternetProfile"), RegistryValue::String("mine"));
   EXPECT_FALSE(store.Read("RemoteAccess", "Bad"));
   EXPECT_FALSE(store.KeyExists(kIe));
   ASSERT_TRUE(store.Write("RemoteAccess", "InternetProfile", RegistryValue::String("new")));
-  EXPECT_NE(testing::ReadFile(path).find(
-                "[HKEY_LOCAL_MACHINE\\RemoteAccess]\r\n\"InternetProfile\"=\"machine\""),
-            std::string::npos);
+  ASSERT_TRUE(store.Write("Empty", "Added", RegistryValue::Integer(1)));
+  std::string after = before;
+  after.replace(after.find("mine"), 4, "new");
+  EXPECT_EQ(testing::ReadFile(path), after + "\r\n\"Added\"=dword:00000001\r\n");
 }
 
 }  // namespace

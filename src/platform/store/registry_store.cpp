@@ -1,5 +1,6 @@
 #include "platform/store/registry_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,15 +17,30 @@ namespace {
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
 
+// The store as its lines, each kept byte for byte with its line end: a write changes or adds
+// one value line and leaves every other line (comments, lines it does not understand,
+// values of other roots) exactly as it was.
+struct Line {
+  std::string text;
+  std::string end;  // "\r\n", "\n", or nothing at the end of the file
+};
+
 struct Value {
+  std::size_t line;
   std::string name;
   RegistryValue value;
 };
 
 struct Key {
-  std::string path;  // below the root, without a leading "\"; whole name for another root
+  std::string path;        // below the root, without a leading "\"; whole name for another root
+  bool otherRoot = false;  // out of reach of the program
+  std::size_t header;      // the line of "[...]"
   std::vector<Value> values;
-  bool otherRoot = false;  // kept as it is, out of reach of the program
+};
+
+struct Store {
+  std::vector<Line> lines;
+  std::vector<Key> keys;
 };
 
 int HexDigit(char c) {
@@ -133,20 +149,30 @@ std::string FormatData(const RegistryValue& v) {
   return {};
 }
 
-std::vector<Key> Parse(const std::string& text) {
-  std::vector<Key> keys;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+Store Parse(const std::string& text) {
+  Store store;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t next = text.find('\n', pos);
+    Line line{text.substr(pos, next == std::string::npos ? std::string::npos : next - pos), ""};
+    if (next != std::string::npos) line.end = "\n";
+    if (!line.text.empty() && line.text.back() == '\r') {
+      line.text.pop_back();
+      line.end.insert(0, "\r");
+    }
+    pos = next == std::string::npos ? text.size() : next + 1;
+    store.lines.push_back(std::move(line));
+  }
+  std::vector<Key>& keys = store.keys;
+  for (std::size_t i = 0; i < store.lines.size(); ++i) {
+    const std::string& line = store.lines[i].text;
     if (line.empty() || line == kHeader || line.front() == ';') continue;
     if (line.front() == '[' && line.back() == ']') {
       std::string_view path = std::string_view(line).substr(1, line.size() - 2);
       if (Cp932UpperAscii(path.substr(0, kRoot.size())) != kRoot) {
-        keys.push_back({std::string(path), {}, true});
+        keys.push_back({std::string(path), true, i, {}});
         continue;
       }
-      keys.push_back({NormaliseKey(path.substr(kRoot.size())), {}, false});
+      keys.push_back({NormaliseKey(path.substr(kRoot.size())), false, i, {}});
       continue;
     }
     if (keys.empty()) continue;
@@ -161,22 +187,15 @@ std::vector<Key> Parse(const std::string& text) {
     }
     if (pos >= line.size() || line[pos] != '=') continue;
     if (auto value = ParseData(std::string_view(line).substr(pos + 1))) {
-      keys.back().values.push_back({name, *value});
+      keys.back().values.push_back({i, name, *value});
     }
   }
-  return keys;
+  return store;
 }
 
-std::string Format(const std::vector<Key>& keys) {
-  std::string out(kHeader);
-  out += "\r\n";
-  for (const auto& key : keys) {
-    out += "\r\n[" + (key.otherRoot ? key.path : std::string(kRoot) + key.path) + "]\r\n";
-    for (const auto& v : key.values) {
-      out +=
-          (v.name.empty() ? std::string("@") : Quote(v.name)) + "=" + FormatData(v.value) + "\r\n";
-    }
-  }
+std::string Text(const Store& store) {
+  std::string out;
+  for (const auto& line : store.lines) out += line.text + line.end;
   return out;
 }
 
@@ -201,13 +220,13 @@ Key* FindKey(std::vector<Key>& keys, const std::string& key) {
 RegistryStore::RegistryStore(std::string path) : path_(std::move(path)) {}
 
 bool RegistryStore::KeyExists(const std::string& key) {
-  auto keys = Parse(Load(path_));
-  return FindKey(keys, key) != nullptr;
+  auto store = Parse(Load(path_));
+  return FindKey(store.keys, key) != nullptr;
 }
 
 std::optional<RegistryValue> RegistryStore::Read(const std::string& key, const std::string& name) {
-  auto keys = Parse(Load(path_));
-  Key* k = FindKey(keys, key);
+  auto store = Parse(Load(path_));
+  Key* k = FindKey(store.keys, key);
   if (!k) return std::nullopt;
   for (const auto& v : k->values) {
     if (SameProfileName(v.name, name)) return v.value;
@@ -217,20 +236,24 @@ std::optional<RegistryValue> RegistryStore::Read(const std::string& key, const s
 
 bool RegistryStore::Write(const std::string& key, const std::string& name,
                           const RegistryValue& value) {
-  auto keys = Parse(Load(path_));
-  Key* k = FindKey(keys, key);
+  auto store = Parse(Load(path_));
+  Key* k = FindKey(store.keys, key);
   if (!k) return false;
-  bool found = false;
-  for (auto& v : k->values) {
-    if (SameProfileName(v.name, name)) {
-      v.value = value;
-      found = true;
-      break;
-    }
+  const std::string text =
+      (name.empty() ? std::string("@") : Quote(name)) + "=" + FormatData(value);
+  auto same = [&](const Value& v) { return SameProfileName(v.name, name); };
+  if (auto v = std::find_if(k->values.begin(), k->values.end(), same); v != k->values.end()) {
+    store.lines[v->line].text = text;
+  } else {
+    // After the key's last value, or its header when it has none.
+    const std::size_t after = k->values.empty() ? k->header : k->values.back().line;
+    if (store.lines[after].end.empty()) store.lines[after].end = "\r\n";
+    const std::string end = store.lines[after].end;
+    store.lines.insert(store.lines.begin() + static_cast<std::ptrdiff_t>(after) + 1,
+                       Line{text, end});
   }
-  if (!found) k->values.push_back({name, value});
   try {
-    ReplaceFileAtomically(path_, Format(keys));
+    ReplaceFileAtomically(path_, Text(store));
   } catch (const WriteError&) {
     return false;
   }
