@@ -28,6 +28,12 @@ class LineReader {
   virtual bool ReadLine(std::string& line) = 0;
 };
 
+// An advisory lock taken through FileStore::Lock; released when destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileStore {
  public:
   virtual ~FileStore() = default;
@@ -56,6 +62,12 @@ class FileStore {
 
   // Removes the file; a missing file is fine.
   virtual void Remove(std::string_view name) = 0;
+
+  // Takes the exclusive lock named by the lock file `name`, shared with every process that
+  // uses the folder. While another holder has it, waits a few seconds at most and then
+  // throws FileError. A second Lock of the same name in the same program waits like any
+  // other, so a holder must never wait for work that takes the lock itself.
+  virtual std::unique_ptr<FileLock> Lock(std::string_view name) = 0;
 };
 
 // Every line of a file; none when it does not exist. Throws FileError.

@@ -23,6 +23,17 @@ class StringLineReader : public LineReader {
   std::size_t pos_ = 0;
 };
 
+class HeldLock : public FileLock {
+ public:
+  HeldLock(std::set<std::string, std::less<>>& locks, std::string name)
+      : locks_(locks), name_(std::move(name)) {}
+  ~HeldLock() override { locks_.erase(name_); }
+
+ private:
+  std::set<std::string, std::less<>>& locks_;
+  std::string name_;
+};
+
 }  // namespace
 
 std::string MemoryFileStore::PathOf(std::string_view name) const {
@@ -48,6 +59,7 @@ std::unique_ptr<LineReader> MemoryFileStore::OpenLines(std::string_view name) co
 void MemoryFileStore::Step(std::string_view name) {
   long number = operations++;
   if (failAt >= 0 && number >= failAt) throw FileError(PathOf(name), "injected failure");
+  if (readOnly.count(name)) throw FileError(PathOf(name), "Read-only file system");
 }
 
 void MemoryFileStore::Append(std::string_view name, std::string_view data) {
@@ -75,6 +87,11 @@ void MemoryFileStore::Remove(std::string_view name) {
   Step(name);
   auto it = files.find(name);
   if (it != files.end()) files.erase(it);
+}
+
+std::unique_ptr<FileLock> MemoryFileStore::Lock(std::string_view name) {
+  if (!locks.emplace(name).second) throw FileError(PathOf(name), "in use by another program");
+  return std::make_unique<HeldLock>(locks, std::string(name));
 }
 
 }  // namespace norvax::fakes

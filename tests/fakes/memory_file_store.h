@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/file_store.h"
@@ -18,13 +19,19 @@ class MemoryFileStore : public FileStore {
   void Replace(std::string_view name, std::string_view data) override;
   void Truncate(std::string_view name, uint64_t size) override;
   void Remove(std::string_view name) override;
+  // Throws FileError at once when the lock is held, as a wait that runs out does.
+  std::unique_ptr<FileLock> Lock(std::string_view name) override;
 
   // The changing operation with this number (counted from 0 over the store's life) throws
   // FileError, and every later one too until failAt is set again. A failing Append first
   // writes the first half of its data, as a write cut off by a crash would.
   long failAt = -1;
+  // Files whose every change throws FileError, as a read-only file or a full disk does.
+  std::set<std::string, std::less<>> readOnly;
   long operations = 0;
   std::map<std::string, std::string, std::less<>> files;
+  // The locks held now, by the program or (put here by a test) by another one.
+  std::set<std::string, std::less<>> locks;
 
  private:
   void Step(std::string_view name);

@@ -70,5 +70,24 @@ TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {
   EXPECT_THROW(files.Append("busy", "x"), FileError);
 }
 
+// Two stores of one folder stand for two programs: flock excludes open files, not processes.
+TEST(PosixFileStore, LockExcludesOtherHoldersAndGivesUpAfterItsWait) {
+  testing::TempDir dir;
+  PosixFileStore first(dir.Path());
+  PosixFileStore second(dir.Path(), std::chrono::milliseconds(0));
+  auto held = first.Lock("L.LCK");
+  try {
+    second.Lock("L.LCK");
+    FAIL();
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()), (dir / "L.LCK").string() +
+                                         ": in use by another program; gave up after waiting 0 "
+                                         "seconds");
+  }
+  held.reset();
+  EXPECT_NE(second.Lock("L.LCK"), nullptr);
+  EXPECT_THROW(PosixFileStore(dir / "no-such-folder").Lock("L.LCK"), FileError);
+}
+
 }  // namespace
 }  // namespace norvax

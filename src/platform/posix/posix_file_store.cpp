@@ -1,12 +1,14 @@
 #include "platform/posix/posix_file_store.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace norvax {
@@ -82,6 +84,16 @@ class FileLineReader : public LineReader {
   std::size_t end_ = 0;
   bool eof_ = false;
   bool pendingLine_ = false;
+};
+
+// flock: the kernel lets go of it when the holder ends in any way, SIGKILL included.
+class FlockLock : public FileLock {
+ public:
+  explicit FlockLock(int fd) : fd_(fd) {}
+  ~FlockLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
 };
 
 }  // namespace
@@ -166,6 +178,31 @@ void PosixFileStore::Remove(std::string_view name) {
   std::string path = PathOf(name);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(path);
   SyncFolder(folder_);
+}
+
+std::unique_ptr<FileLock> PosixFileStore::Lock(std::string_view name) {
+  using Clock = std::chrono::steady_clock;
+  std::string path = PathOf(name);
+  // Not inherited by programs started while it is held.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) Fail(path);
+  const auto deadline = Clock::now() + lockWait_;
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || Clock::now() >= deadline) {
+      int saved = errno;
+      ::close(fd);
+      if (saved != EWOULDBLOCK) {
+        errno = saved;
+        Fail(path);
+      }
+      auto seconds = std::chrono::duration_cast<std::chrono::seconds>(lockWait_).count();
+      throw FileError(path, "in use by another program; gave up after waiting " +
+                                std::to_string(seconds) + " seconds");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::make_unique<FlockLock>(fd);
 }
 
 }  // namespace norvax

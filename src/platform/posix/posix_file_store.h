@@ -1,6 +1,7 @@
 // Adapter: the files of one folder on a POSIX file system.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 
 #include "platform/file_store.h"
@@ -9,7 +10,10 @@ namespace norvax {
 
 class PosixFileStore : public FileStore {
  public:
-  explicit PosixFileStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  // A lock held elsewhere is waited for at most lockWait.
+  explicit PosixFileStore(std::filesystem::path folder,
+                          std::chrono::milliseconds lockWait = std::chrono::seconds(5))
+      : folder_(std::move(folder)), lockWait_(lockWait) {}
 
   std::string PathOf(std::string_view name) const override;
   bool Exists(std::string_view name) const override;
@@ -19,9 +23,11 @@ class PosixFileStore : public FileStore {
   void Replace(std::string_view name, std::string_view data) override;
   void Truncate(std::string_view name, uint64_t size) override;
   void Remove(std::string_view name) override;
+  std::unique_ptr<FileLock> Lock(std::string_view name) override;
 
  private:
   std::filesystem::path folder_;
+  std::chrono::milliseconds lockWait_;
 };
 
 }  // namespace norvax
