@@ -110,16 +110,28 @@ int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& st
   return static_cast<int32_t>(std::min<int64_t>(ms / 1000, INT32_MAX));
 }
 
-void WriteLogLine(ProfileFile& stateFile, FileStore& files, const HolidayList& holidays,
-                  const LoggedConnection& connection, const ParsedProfile& profile) {
-  if (connection.start == DateTime{}) return;  // no connection came up
+std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
+                                      const HolidayList& holidays,
+                                      const LoggedConnection& connection,
+                                      const ParsedProfile& profile) {
+  if (connection.start == DateTime{}) return std::nullopt;  // no connection came up
+  auto lock = files.Lock(kLogLockName);
+  // A move that cannot be finished now does not cost the call its line: the line goes to
+  // the end of the log, where the move's recovery keeps it, and the move is tried again
+  // at the next write, move or start.
+  std::optional<FileError> pending;
+  try {
+    RecoverLogMove(files, *lock);
+  } catch (const FileError& e) {
+    pending = e;
+  }
   LogState before = ReadLogState(stateFile, connection.entryName);
   auto composed = ComposeLogLine(connection, profile, before, holidays);
-  RecoverLogMove(files);
   WriteLogState(stateFile, connection.entryName, composed.state);
   LogFile log(files);
   log.WriteLine(composed.line);
   log.Close();
+  return pending;
 }
 
 bool LogFile::OpenForReading() {

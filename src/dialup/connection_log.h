@@ -22,6 +22,8 @@ inline constexpr const char* kLogFileName = "NORVA.LOG";
 inline constexpr const char* kLogStateFileName = "NORVALOG.INI";
 inline constexpr const char* kLogArchiveName = "NORVALOG.OLD";
 inline constexpr const char* kLogTempName = "NORVALOG.TMP";
+// Log writes and log moves of every process take turns through this lock file.
+inline constexpr const char* kLogLockName = "NORVALOG.LCK";
 
 // The value a missing key of the state file reads as.
 inline constexpr const char* kMissingStateValue = "ERROR@@";
@@ -62,11 +64,15 @@ ComposedLogLine ComposeLogLine(const LoggedConnection& connection, const ParsedP
 int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& start,
                         const DateTime& end);
 
-// Appends the line of a connection to the log and updates the state file: the state first
-// (a failed state write throws WriteError and writes no line), then the line, flushed. A
-// log move left unfinished is completed before the line is appended.
-void WriteLogLine(ProfileFile& stateFile, FileStore& files, const HolidayList& holidays,
-                  const LoggedConnection& connection, const ParsedProfile& profile);
+// Appends the line of a connection to the log and updates the state file, holding the
+// log's lock: the state first (a failed state write throws WriteError and writes no line),
+// then the line, flushed. A lock held elsewhere for too long throws FileError and changes
+// nothing. A log move left unfinished is completed first; when that fails, the line is
+// appended all the same and the move's error is returned, for the user to be told.
+[[nodiscard]] std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
+                                                    const HolidayList& holidays,
+                                                    const LoggedConnection& connection,
+                                                    const ParsedProfile& profile);
 
 // Sequential access to the log, one open file at a time.
 class LogFile {

@@ -24,7 +24,9 @@ void LogStep(ProgramState& state, Ports& ports) {
       DurationSeconds(session.startTick, session.endTick, session.startTime, session.endTime),
       session.attempts};
   try {
-    WriteLogLine(ports.logState, ports.logFiles, state.holidays, connection, session.profile);
+    auto pending =
+        WriteLogLine(ports.logState, ports.logFiles, state.holidays, connection, session.profile);
+    if (pending) ports.dialogs.ShowError(pending->Message());
   } catch (const WriteError& e) {
     ports.dialogs.ShowError(e.Message());
   } catch (const FileError& e) {

@@ -4,7 +4,9 @@
 // NORVALOG.TMP (a header with the cut-off and the archive's size, then every line of the
 // log) in one step, then appends the old lines to the archive, replaces the log by the
 // remaining lines in one step, and removes NORVALOG.TMP. A NORVALOG.TMP found later is
-// finished from its own contents before anything else touches the log.
+// finished from its own contents before anything else touches the log. Moves, their
+// recovery and log writes hold the log's lock (kLogLockName), so that in every process
+// they take turns.
 #pragma once
 
 #include <cstddef>
@@ -36,15 +38,21 @@ struct LogMoveOutcome {
 
 // The log viewer's move of the lines dated on or before cutoff ("yyyy/mm/dd"; compared as
 // text). Errors are shown through dialogs with the system's messages; the user confirms
-// before anything changes. Empty lines are dropped; the lines after them are moved or kept
-// like any other. A file error throws FileError; NORVALOG.TMP then lets the next move or
+// before anything changes. The lock is not held while the user is asked (a call that ends
+// meanwhile is logged from the question's event loop); the log is read again under it
+// after the OK, and the lines logged meanwhile move or stay like the others. Empty lines
+// are dropped; the lines after them are moved or kept like any other. A file error, or the
+// lock held elsewhere too long, throws FileError; NORVALOG.TMP then lets the next move or
 // the next start finish the work.
 LogMoveOutcome MoveLog(FileStore& files, UserDialogs& dialogs, const std::string& cutoff,
                        const std::string& today);
 
-// Finishes a move that was cut off, when NORVALOG.TMP is there. A NORVALOG.TMP without the
-// header (from an older version, which renamed the log to it) is put back in front of the
-// log, leaving out log lines it already holds. True when something was recovered.
+// Finishes a move that was cut off, when NORVALOG.TMP is there, keeping the lines logged
+// since at the end of the log. A NORVALOG.TMP without the header (from an older version,
+// which renamed the log to it) is put back in front of the log, leaving out the log lines
+// it already holds. True when something was recovered. The first form takes the log's
+// lock for the time it works; the second is for a caller that holds it.
 bool RecoverLogMove(FileStore& files);
+bool RecoverLogMove(FileStore& files, const FileLock& held);
 
 }  // namespace norvax

@@ -153,7 +153,7 @@ TEST(ConnectionLog, WriteLogLineAppendsToTheSampleFiles) {
   auto profile =
       ParseProfile("1;10;30;0311223344;1;1;600;2000;60;10;3000;20;10;180;10;180;10;240;1;");
   LoggedConnection c{"ProviderA", {1999, 6, 21, 10, 0, 0}, {1999, 6, 21, 10, 1, 0}, 60, 1};
-  WriteLogLine(state, files, LoadHolidays(), c, profile);
+  EXPECT_FALSE(WriteLogLine(state, files, LoadHolidays(), c, profile));
   auto log = testing::ReadFile(dir / "NORVA.LOG");
   // 21 June follows the billing start day 20, so the month starts afresh.
   std::string expected =
@@ -166,18 +166,27 @@ TEST(ConnectionLog, WriteLogLineAppendsToTheSampleFiles) {
 
   // No connection came up: nothing is written.
   auto size = log.size();
-  WriteLogLine(state, files, LoadHolidays(), LoggedConnection{}, profile);
+  EXPECT_FALSE(WriteLogLine(state, files, LoadHolidays(), LoggedConnection{}, profile));
   EXPECT_EQ(testing::ReadFile(dir / "NORVA.LOG").size(), size);
 }
 
-TEST(ConnectionLog, FailedStateWriteWritesNoLine) {
+TEST(ConnectionLog, FailedStateWriteOrLockWritesNoLine) {
   fakes::MemoryProfileFile state;
   state.failWrites = true;
   fakes::MemoryFileStore files;
   LoggedConnection c{"x", {1999, 6, 21, 10, 0, 0}, {1999, 6, 21, 10, 1, 0}, 60, 1};
-  EXPECT_THROW(WriteLogLine(state, files, LoadHolidays(), c, ParseProfile(kLoggingProfile)),
+  EXPECT_THROW((void)WriteLogLine(state, files, LoadHolidays(), c, ParseProfile(kLoggingProfile)),
                WriteError);
   EXPECT_FALSE(files.Exists(kLogFileName));
+  EXPECT_TRUE(files.locks.empty());
+
+  // Another program holds the log for longer than the write waits.
+  state.failWrites = false;
+  files.locks.insert(kLogLockName);
+  EXPECT_THROW((void)WriteLogLine(state, files, LoadHolidays(), c, ParseProfile(kLoggingProfile)),
+               FileError);
+  EXPECT_FALSE(files.Exists(kLogFileName));
+  EXPECT_EQ(state.writeCount, 0);
 }
 
 TEST(ConnectionLog, DurationFromWrappingTicks) {

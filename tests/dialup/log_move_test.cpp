@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/program_state.h"
 #include "dialup/connection_log.h"
-#include "fakes/fake_user_dialogs.h"
-#include "fakes/memory_file_store.h"
-#include "fakes/memory_profile_file.h"
+#include "dialup/dial_steps.h"
+#include "fakes/fake_ports.h"
 #include "platform/posix/posix_file_store.h"
 #include "test_files.h"
 
@@ -29,6 +29,16 @@ struct Files {
 const std::string kLog = Line("1999/04/14", "a") + Line("1999/04/15", "b") +
                          Line("1999/04/16", "c") + Line("1999/03/01", "d") +
                          Line("1999/05/01", "e");
+// Logs a 10-second call named name on 1999/06/10 and returns the line it should write.
+std::string LogCall(FileStore& files, const std::string& name) {
+  fakes::MemoryProfileFile state;
+  LoggedConnection c{name, {1999, 6, 10, 10, 0, 0}, {1999, 6, 10, 10, 0, 10}, 10, 1};
+  EXPECT_FALSE(WriteLogLine(state, files, LoadHolidays(), c,
+                            ParseProfile("0;20;1;1;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;")));
+  return "1999/06/10,\"" + name + std::string(8 - name.size(), ' ') +
+         "\",10:00:00,0010,0000,0010,0000,\"1       \",00,0000,1999/06, ,00010,0000\r\n";
+}
+
 const std::string kMoved =
     Line("1999/04/14", "a") + Line("1999/04/15", "b") + Line("1999/03/01", "d");
 const std::string kKept = Line("1999/04/16", "c") + Line("1999/05/01", "e");
@@ -131,6 +141,10 @@ TEST(LogMove, InterruptedAtEveryStepLosesNothing) {
       const auto untouched = files.files;
       files.failAt = cut;
       EXPECT_THROW(MoveLog(files, dialogs, "1999/04/15", "1999/06/10"), FileError);
+      // A line logged while the move is pending (its recovery failing) stays in the log.
+      const std::string late = Line("1999/06/10", "late");
+      files.failAt = -1;
+      files.files[kLogFileName] += late;
       if (recoveryCut >= 0) {
         files.failAt = files.operations + recoveryCut;
         try {
@@ -140,11 +154,9 @@ TEST(LogMove, InterruptedAtEveryStepLosesNothing) {
       }
       files.failAt = -1;
       RecoverLogMove(files);
-      if (cut == 0) {
-        EXPECT_EQ(files.files, untouched) << cut << " " << recoveryCut;
-      } else {
-        EXPECT_EQ(files.files, finished) << cut << " " << recoveryCut;
-      }
+      auto expected = cut == 0 ? untouched : finished;
+      expected[kLogFileName] += late;
+      EXPECT_EQ(files.files, expected) << cut << " " << recoveryCut;
     }
   }
 }
@@ -156,13 +168,63 @@ TEST(LogMove, ALineLoggedAfterAnInterruptedMoveIsKept) {
   files.failAt = 2;  // the archive is written, the log not yet replaced
   EXPECT_THROW(MoveLog(files, dialogs, "1999/04/15", "1999/06/10"), FileError);
   files.failAt = -1;
-  fakes::MemoryProfileFile state;
-  LoggedConnection c{"f", {1999, 6, 10, 10, 0, 0}, {1999, 6, 10, 10, 0, 10}, 10, 1};
-  WriteLogLine(state, files, LoadHolidays(), c,
-               ParseProfile("0;20;1;1;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;"));
-  EXPECT_EQ(files.files[kLogFileName], kKept +
-                                           "1999/06/10,\"f       \",10:00:00,0010,0000,0010,0000,"
-                                           "\"1       \",00,0000,1999/06, ,00010,0000\r\n");
+  // Even when the log was edited by hand meanwhile (its first line taken out).
+  files.files[kLogFileName].erase(0, Line("1999/04/14", "a").size());
+  std::string line = LogCall(files, "f");
+  EXPECT_EQ(files.files[kLogFileName], kKept + line);
+}
+
+// A call that ends while the user is asked (its line is written from the message box's
+// event loop) is moved or kept with the others, never written over.
+TEST(LogMove, ALineLoggedWhileTheUserIsAskedIsKept) {
+  fakes::MemoryFileStore files;
+  files.files[kLogFileName] = kLog;
+  fakes::FakeUserDialogs dialogs;
+  std::string late;
+  dialogs.whileAsking = [&] { late = LogCall(files, "f"); };
+  auto outcome = MoveLog(files, dialogs, "1999/04/15", "1999/06/10");
+  EXPECT_EQ(outcome.kept, 3u);
+  EXPECT_EQ(files.files[kLogFileName], kKept + late);
+  EXPECT_EQ(files.files[kLogArchiveName], kMoved);
+
+  // Another program takes the log while the user is asked and keeps it too long.
+  const auto before = files.files;
+  dialogs.whileAsking = [&] { files.locks.insert(kLogLockName); };
+  EXPECT_THROW(MoveLog(files, dialogs, "1999/06/10", "1999/06/10"), FileError);
+  EXPECT_EQ(files.files, before);
+}
+
+// While a pending move cannot be finished (the archive is read-only), every call is still
+// logged and the user is told why the move is pending; the first write after the archive
+// is writable again finishes the move.
+TEST(LogMove, CallsAreLoggedWhileAPendingMoveCannotBeFinished) {
+  fakes::FakePorts fake;
+  fake.logFiles.files[kLogFileName] = kLog;
+  fake.logFiles.failAt = 1;  // the temporary file is written, nothing else
+  EXPECT_THROW(MoveLog(fake.logFiles, fake.dialogs, "1999/04/15", "1999/06/10"), FileError);
+  fake.logFiles.failAt = -1;
+  fake.logFiles.readOnly.insert(kLogArchiveName);
+  ProgramState state;
+  DialSession& s = state.session;
+  s.profileParsed = true;
+  s.profile = ParseProfile("0;20;1;1;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  s.entryName = "f";
+  s.startTime = {1999, 6, 10, 10, 0, 0};
+  s.endTime = {1999, 6, 10, 10, 0, 10};
+  s.endTick = 10000;
+  s.attempts = 1;
+  for (int i = 0; i < 2; ++i) {
+    LogStep(state, fake.ports);
+    fake.logState.sections.clear();  // the same line each time
+  }
+  EXPECT_EQ(fake.dialogs.errors,
+            std::vector<std::string>(2, "/memory/NORVALOG.OLD: Read-only file system"));
+  EXPECT_EQ(ReadAllLines(fake.logFiles, kLogFileName).size(), 7u);
+  fake.logFiles.readOnly.clear();
+  std::string line = LogCall(fake.logFiles, "f");
+  EXPECT_EQ(fake.logFiles.files[kLogArchiveName], kMoved);
+  EXPECT_EQ(fake.logFiles.files[kLogFileName], kKept + line + line + line);
+  EXPECT_FALSE(fake.logFiles.Exists(kLogTempName));
 }
 
 TEST(LogMove, OlderTemporaryFileGoesBackInFrontOfTheLog) {
@@ -174,6 +236,13 @@ TEST(LogMove, OlderTemporaryFileGoesBackInFrontOfTheLog) {
   EXPECT_EQ(files.files[kLogFileName], kLog);
   EXPECT_FALSE(files.Exists(kLogTempName));
   EXPECT_FALSE(RecoverLogMove(files));
+
+  // The log holds the first kept line written back, then a later call equal to it: two
+  // calls, both kept.
+  files.files[kLogTempName] = kLog;
+  files.files[kLogFileName] = Line("1999/04/16", "c") + Line("1999/04/16", "c");
+  RecoverLogMove(files);
+  EXPECT_EQ(files.files[kLogFileName], kLog + Line("1999/04/16", "c"));
 }
 
 TEST(LogMove, DefaultCutoffAndTexts) {

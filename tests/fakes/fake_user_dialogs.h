@@ -1,6 +1,7 @@
 // Dialogs that record what they were asked to show and answer as told.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ class FakeUserDialogs : public UserDialogs {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool ConfirmOkCancel(const std::string& text) override {
     confirmations.push_back(text);
+    if (whileAsking) whileAsking();
     return confirmAnswer;
   }
 
@@ -21,6 +23,8 @@ class FakeUserDialogs : public UserDialogs {
   std::vector<std::string> messages;
   std::vector<std::string> confirmations;
   bool confirmAnswer = true;
+  // Runs while a confirmation is open, as the event loop of a message box runs other work.
+  std::function<void()> whileAsking;
 };
 
 }  // namespace norvax::fakes
