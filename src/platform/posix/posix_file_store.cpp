@@ -200,7 +200,7 @@ std::unique_ptr<FileLock> PosixFileStore::Lock(std::string_view name) {
       throw FileError(path, "in use by another program; gave up after waiting " +
                                 std::to_string(seconds) + " seconds");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return std::make_unique<FlockLock>(fd);
 }
