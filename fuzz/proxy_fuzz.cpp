@@ -1,5 +1,6 @@
-// Any proxy server text: read into the proxy settings window and taken back; a record taken
-// back once comes back unchanged from the window a second time.
+// Any proxy server text: read into the proxy settings window and taken back; what is taken
+// back holds no line break, and comes back unchanged from the window a second time.
+#include "core/entry_table.h"
 #include "fuzz_support.h"
 #include "launch/proxy.h"
 
@@ -9,10 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string flags = "011";
   std::string servers;
   std::string exceptions;
-  StoreProxyForm(LoadProxyForm(flags, text, text), flags, servers, exceptions);
+  if (StoreProxyForm(LoadProxyForm(flags, text, text), flags, servers, exceptions)) return 0;
+  FUZZ_CHECK(!HoldsLineBreak(servers) && !HoldsLineBreak(exceptions));
   std::string serversAgain;
   std::string exceptionsAgain;
-  StoreProxyForm(LoadProxyForm(flags, servers, exceptions), flags, serversAgain, exceptionsAgain);
+  FUZZ_CHECK(!StoreProxyForm(LoadProxyForm(flags, servers, exceptions), flags, serversAgain,
+                             exceptionsAgain));
   FUZZ_CHECK(serversAgain == servers);
   FUZZ_CHECK(exceptionsAgain == exceptions);
   return 0;

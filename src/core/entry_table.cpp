@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/cp932.h"
+
 namespace norvax {
 namespace {
 
@@ -27,6 +29,14 @@ constexpr std::array<ColumnInfo, kColumnCount> kColumns{{
 const std::string kEmpty;
 
 }  // namespace
+
+bool HoldsLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string LineBreakMessage(std::string_view fieldUtf8) {
+  return Sjis("「" + std::string(fieldUtf8) + "」に改行は使えません。改行を除いて下さい。");
+}
 
 const ColumnInfo& Info(Column column) { return kColumns[static_cast<std::size_t>(column)]; }
 

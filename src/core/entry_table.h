@@ -35,6 +35,14 @@ inline constexpr std::size_t kColumnCount = 15;
 inline constexpr std::string_view kDefaultDialProfile =
     "0;20;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;";
 
+// The settings file holds one value per line, so no value of an entry may hold a line
+// break: every window and command that takes text for an entry refuses one with
+// LineBreakMessage, before the text reaches the table.
+bool HoldsLineBreak(std::string_view text);
+// "「<field>」に改行は使えません。改行を除いて下さい。", the field named as its window names it
+// (UTF-8).
+std::string LineBreakMessage(std::string_view fieldUtf8);
+
 struct ColumnInfo {
   std::string_view section;
   bool scrambled;

@@ -52,7 +52,7 @@ RegisterRow DisplayRow(const EntryTable& table, std::size_t i, const PreferenceL
 std::optional<std::string> UnstorableTableMessage(const EntryTable& table) {
   for (std::size_t i = 0; i < table.Count(); ++i) {
     for (std::size_t c = 0; c < kColumnCount; ++c) {
-      if (table.Value(i, ColumnAt(c)).find_first_of("\r\n") != std::string::npos) {
+      if (HoldsLineBreak(table.Value(i, ColumnAt(c)))) {
         return std::to_string(i + 1) + Sjis("番目の登録に改行を含む値があるため保存できません。");
       }
     }

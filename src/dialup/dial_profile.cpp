@@ -1,6 +1,7 @@
 #include "dialup/dial_profile.h"
 
 #include "core/decimal.h"
+#include "core/entry_table.h"
 #include "platform/cp932.h"
 
 namespace norvax {
@@ -164,6 +165,8 @@ std::optional<SettingsFailure> CheckBox2Changed(ConnectionSettings& settings) {
 std::optional<SettingsFailure> ApplyConnectionSettings(const ConnectionSettings& s,
                                                        std::string& profileText) {
   if (auto failure = CheckRedialSettings(s)) return failure;
+  // The number is the one free text of the profile, which is one line of the settings file.
+  if (HoldsLineBreak(s.edit[3])) return SettingsFailure{3, LineBreakMessage("電話番号")};
   if (auto failure = CheckChargeSettings(s)) return failure;
   auto f = SplitProfile(profileText);
   f.resize(std::max(f.size(), kProfileFieldCount));

@@ -94,8 +94,9 @@ std::optional<SettingsFailure> CheckChargeSettings(const ConnectionSettings& set
 std::optional<SettingsFailure> CheckBox1Changed(ConnectionSettings& settings);
 std::optional<SettingsFailure> CheckBox2Changed(ConnectionSettings& settings);
 
-// OK: both checks, then the working profile text with the 19 fields replaced. Returns the
-// failure and leaves profileText alone when a check fails.
+// OK: both checks (and, between them, a phone number with a line break is refused), then
+// the working profile text with the 19 fields replaced. Returns the failure and leaves
+// profileText alone when a check fails.
 std::optional<SettingsFailure> ApplyConnectionSettings(const ConnectionSettings& settings,
                                                        std::string& profileText);
 

@@ -82,7 +82,7 @@ std::optional<std::string> ValidateEditorForm(const EditorForm& form) {
                                                               {&form.workDirectory, "作業ﾃﾞｨﾚｸﾄﾘ"},
                                                               {&form.set2, "ｾｯﾄ2"}};
   for (const auto& [field, name] : named) {
-    if (field->find_first_of("\r\n") != std::string::npos) return LineBreakMessage(name);
+    if (HoldsLineBreak(*field)) return LineBreakMessage(name);
   }
   return std::nullopt;
 }
@@ -123,8 +123,5 @@ std::string BrowserConnectionMessage() {
   return Sjis("ﾌﾞﾗｳｻﾞと接続のどちらかを入力するか削除して下さい。");
 }
 std::string TooLongMessage() { return Sjis("文字数オ－バ－です(>255)再入力して下さい"); }
-std::string LineBreakMessage(const char* fieldUtf8) {
-  return Sjis(std::string("「") + fieldUtf8 + "」に改行は使えません。改行を除いて下さい。");
-}
 
 }  // namespace norvax

@@ -77,7 +77,5 @@ std::string TitleMissingMessage();
 std::string BrowserConnectionMessage();
 // "文字数オ－バ－です(>255)再入力して下さい"
 std::string TooLongMessage();
-// "「<field>」に改行は使えません。改行を除いて下さい。"
-std::string LineBreakMessage(const char* fieldUtf8);
 
 }  // namespace norvax

@@ -85,8 +85,14 @@ ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
   return form;
 }
 
-void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& servers,
-                    std::string& exceptions) {
+std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
+                                          std::string& servers, std::string& exceptions) {
+  for (const auto& row : kProxyServerRows) {
+    if (HoldsLineBreak(form.serverSlots[row.hostSlot]) ||
+        HoldsLineBreak(form.serverSlots[row.hostSlot + 1])) {
+      return LineBreakMessage(row.caption);
+    }
+  }
   if (flags.size() < 3) flags.resize(3, '0');
   flags[1] = form.useProxy ? '1' : '0';
   if (form.browser == ProxyForm::Browser::InternetExplorer) flags[2] = '0';
@@ -102,6 +108,7 @@ void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& serv
     if (c == '\r' && i + 1 < form.exceptions.size() && form.exceptions[i + 1] == '\n') continue;
     exceptions.push_back(c == '\r' || c == '\n' ? ';' : c);
   }
+  return std::nullopt;
 }
 
 void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace norvax {
@@ -35,12 +37,23 @@ struct ProxyForm {
 ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
                         const std::string& exceptions);
 
+// The rows of the window's server group, top to bottom: caption and host slot (the port
+// is the slot after it).
+struct ProxyServerRow {
+  const char* caption;  // UTF-8
+  std::size_t hostSlot;
+};
+inline constexpr ProxyServerRow kProxyServerRows[] = {
+    {"ＨＴＴＰ", 4}, {"Secure", 6}, {"FTP", 0}, {"Gopher", 2}, {"Socks", 8}};
+
 // Takes the window's controls back into the record: the proxy and browser flags (the
 // browser flag unchanged when neither is chosen), the server text with the port of every
 // protocol without a host dropped, and the exceptions as typed, except that a line break
 // separates entries as a semicolon does (the record is one line of the settings file).
-void StoreProxyForm(const ProxyForm& form, std::string& flags, std::string& servers,
-                    std::string& exceptions);
+// A host or port holding a line break is refused instead: the message names the first
+// such row from the top, and the record is left as it was.
+std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
+                                          std::string& servers, std::string& exceptions);
 
 // Writes the entry's proxy record into the settings of Internet Explorer or Netscape
 // Navigator, changing only values that differ. Throws RegistryError.

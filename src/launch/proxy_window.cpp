@@ -20,13 +20,8 @@
 namespace norvax {
 namespace {
 
-// The rows of the server group: caption, and the slots of its host and port.
-struct ServerRow {
-  const char* caption;
-  std::size_t hostSlot;
-};
-constexpr ServerRow kRows[] = {
-    {"ＨＴＴＰ", 4}, {"Secure", 6}, {"FTP", 0}, {"Gopher", 2}, {"Socks", 8}};
+// The rows of the server group, top to bottom.
+constexpr const auto& kRows = kProxyServerRows;
 
 }  // namespace
 
@@ -128,7 +123,10 @@ void TForm6::Button1Click() {
     dialogs_.ShowError(Cp932ForDisplay(e.what()));
     return;
   }
-  StoreProxyForm(form, flags_, servers_, exceptions_);
+  if (auto message = StoreProxyForm(form, flags_, servers_, exceptions_)) {
+    dialogs_.ShowError(*message);
+    return;
+  }
   accept();
 }
 

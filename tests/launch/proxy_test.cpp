@@ -197,6 +197,13 @@ TEST(ProxyForm, OkRuleDropsPortsWithoutHostAndKeepsUnchosenBrowser) {
   form.exceptions = "a.local\r\nb.local\nc.local";
   StoreProxyForm(form, flags, servers, exceptions);
   EXPECT_EQ(exceptions, "a.local;b.local;c.local") << "line breaks never reach the settings file";
+  // A server field with a line break is refused, naming the first such row from the top.
+  form.serverSlots[0] = "ftp\n";
+  form.serverSlots[5] = "80\r";
+  form.useProxy = false;
+  EXPECT_EQ(StoreProxyForm(form, flags, servers, exceptions), LineBreakMessage("ＨＴＴＰ"));
+  EXPECT_EQ(flags, "110");
+  EXPECT_EQ(servers, "http=a:8080");
   EXPECT_EQ(LoadProxyForm("011", "", "").browser, ProxyForm::Browser::Netscape);
 }
 

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/entry_table.h"
 #include "fakes/fake_help.h"
 #include "fakes/fake_user_dialogs.h"
 
@@ -52,11 +55,17 @@ TEST_F(ProxyWindow, OkWritesTheWorkingCopyCancelLeavesIt) {
   EXPECT_EQ(help.topics, std::vector<std::string>{"NV015"});
 }
 
-TEST_F(ProxyWindow, TextWithoutShiftJisFormIsRefused) {
+TEST_F(ProxyWindow, RefusedTextKeepsTheWindowAndTheRecord) {
   form.Edits[0]->setText(QStringLiteral("proxy😀"));
   form.Button1->click();
+  // A line break pasted into a server field would reach the settings file.
+  form.Edits[0]->setText(QStringLiteral("a"));
+  QApplication::clipboard()->setText(QStringLiteral("proxy.example.jp\n"));
+  form.Edits[3]->paste();  // Secure port
+  form.Button1->click();
   EXPECT_NE(form.result(), QDialog::Accepted);
-  EXPECT_EQ(dialogs.errors.size(), 1u);
+  ASSERT_EQ(dialogs.errors.size(), 2u);
+  EXPECT_EQ(dialogs.errors[1], LineBreakMessage("Secure"));
   EXPECT_EQ(servers, "http=a:8080;socks=s:1080");
 }
 
