@@ -1,4 +1,5 @@
 // norvaxctl: the headless companion of NORVAX. Arguments and output are UTF-8.
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "core/decimal.h"
+#include "core/register_rules.h"
 #include "core/scrambler.h"
 #include "core/settings.h"
 #include "dialup/connection_log.h"
@@ -19,7 +21,9 @@
 #include "dialup/log_move.h"
 #include "dialup/log_view.h"
 #include "dialup/monthly_totals.h"
+#include "launch/entry_editor_rules.h"
 #include "platform/cp932.h"
+#include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
 #include "platform/program_directory.h"
@@ -75,6 +79,29 @@ const char kUsage[] =
     "                           asks on standard input first unless --yes\n"
     "      DIR                  the program directory that holds the log (default: this\n"
     "                           program's folder when writable, else $XDG_CONFIG_HOME/norvax)\n"
+    "  entry list [DIR]         list the entries of the settings file norvax.ini in DIR, one\n"
+    "                           line each: number (from 1), title, ID, connection and Set1,\n"
+    "                           tab-separated; the password is never shown\n"
+    "  entry add --title T [--id I] [--password-stdin] [--browser CMD] [--connection NAME]\n"
+    "          [--set1 TEXT] [--set2 TEXT] [--workdir DIR] [--own-dialler] [--maximise]\n"
+    "          [--set-pass] [DIR]\n"
+    "                           add an entry at the end, as the register window's 追加 and OK\n"
+    "                           do, and print its number; what is not given is left empty or\n"
+    "                           off, with a new entry's dial profile and proxy settings. An\n"
+    "                           entry the entry editor would refuse (no title, a browser\n"
+    "                           without a connection or the other way round, more than 255\n"
+    "                           bytes, a line break, a character without a Shift-JIS form)\n"
+    "                           is refused with the editor's message (exit 1)\n"
+    "      --password-stdin     read the password (PASS) from standard input: one line,\n"
+    "                           without its line end; it is never taken from the command line\n"
+    "      --own-dialler        \"NORVAXで接続\": NORVAX dials the connection itself\n"
+    "      --maximise           start the browser maximised\n"
+    "      --set-pass           \"PASSをセットする\": type the password into the connect dialog\n"
+    "  entry remove N [DIR]     remove entry N (from 1), as the register window's 削除 and OK do\n"
+    "      DIR                  the program directory (default as for log). While NORVAX runs\n"
+    "                           on it, add and remove refuse (exit 1): it writes the settings\n"
+    "                           file when it ends. A damaged settings file is left as it is\n"
+    "                           (exit 1)\n"
     "  --help, -h, help         show this help\n";
 
 // A command line that is not understood: what is wrong, then the usage.
@@ -416,6 +443,204 @@ int LogCommand(const std::vector<std::string>& args) {
   return kFailed;
 }
 
+// The settings file of a program directory, named after the desktop program.
+constexpr const char* kSettingsFileName = "norvax.ini";
+
+// The entry table and preferences of a settings file as the program has them after its
+// start-up load, or nothing (after saying why) when the file cannot be read or is damaged:
+// the program's recovery is left to the program, and the file is never written over.
+struct StoredSettings {
+  norvax::EntryTable table;
+  norvax::PreferenceList prefs;
+};
+
+std::optional<StoredSettings> ReadStoredSettings(const norvax::IniFile& file) {
+  StoredSettings stored;
+  try {
+    if (!norvax::ReadSettings(file, stored.table, stored.prefs)) {
+      Fail(norvax::SettingsDamagedMessage());
+      std::cerr << "norvaxctl: " << file.Path()
+                << " is damaged and is left as it is (NORVAX keeps a copy of it and starts "
+                   "afresh at its next start)\n";
+      return std::nullopt;
+    }
+  } catch (const norvax::ReadError& e) {
+    std::cerr << "norvaxctl: " << e.what() << "\n";
+    return std::nullopt;
+  }
+  // An empty table starts with the default preferences, as at the program's start.
+  if (stored.table.Count() > 0) {
+    stored.table.NormaliseColumns();
+  } else {
+    stored.prefs.ResetToDefaults();
+  }
+  return stored;
+}
+
+// The register window's OK: the whole table and the preferences in one replace of the file.
+int SaveTable(norvax::IniFile& file, const norvax::EntryTable& table,
+              norvax::PreferenceList& prefs) {
+  if (auto message = norvax::UnstorableTableMessage(table)) {
+    Fail(*message);
+    return kFailed;
+  }
+  try {
+    norvax::SaveEntryTable(file, table, prefs);
+    return 0;
+  } catch (const norvax::WriteError& e) {
+    Fail(e.Message());
+    return kFailed;
+  }
+}
+
+// One line of standard input without its line end; not shown while typed at a terminal.
+std::string ReadPasswordLine() {
+  termios saved{};
+  const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    std::cerr << "PASS: " << std::flush;
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (terminal) {
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// The entry editor's form for a new entry with the options' texts, in the order the editor
+// reads its fields, or nothing after the editor's message when it would refuse them.
+std::optional<norvax::EditorForm> NewEntryForm(const Options& options,
+                                               const std::string& password) {
+  norvax::EditorForm form =
+      norvax::InitialEditorForm({norvax::EditorMode::Add, -1, 0, true}, norvax::EntryTable());
+  const struct {
+    std::string* field;
+    const char* option;  // none: the password
+    const char* name;    // as the editor names it
+  } fields[] = {{&form.title, "--title", "タイトル"},
+                {&form.id, "--id", "ＩＤ"},
+                {&form.pass, nullptr, "ＰＡＳＳ"},
+                {&form.browser, "--browser", "ブラウザ"},
+                {&form.workDirectory, "--workdir", "作業ディレクトリ"},
+                {&form.connection, "--connection", "接続先"},
+                {&form.set1, "--set1", "ｾｯﾄ1"},
+                {&form.set2, "--set2", "ｾｯﾄ2"}};
+  for (const auto& f : fields) {
+    auto given = f.option ? options.values.find(f.option) : options.values.end();
+    auto cp932 = norvax::Utf8ToCp932(
+        f.option ? (given == options.values.end() ? std::string() : given->second) : password);
+    if (!cp932) {
+      std::cerr << "norvaxctl: " << norvax::EncodingError(f.name).what() << "\n";
+      return std::nullopt;
+    }
+    *f.field = std::move(*cp932);
+  }
+  auto flag = [&](const char* name) {
+    return std::find(options.flags.begin(), options.flags.end(), name) != options.flags.end();
+  };
+  form.ownDialler = flag("--own-dialler");
+  form.maximise = flag("--maximise");
+  form.setPass = flag("--set-pass");
+  if (auto message = norvax::ValidateEditorForm(form)) {
+    Fail(*message);
+    return std::nullopt;
+  }
+  return form;
+}
+
+int EntryCommand(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("entry needs list, add or remove");
+  const std::string& sub = args[1];
+  std::vector<std::string> values, flags;
+  if (sub == "add") {
+    values = {"--title", "--id", "--browser", "--connection", "--set1", "--set2", "--workdir"};
+    flags = {"--password-stdin", "--own-dialler", "--maximise", "--set-pass"};
+  } else if (sub != "list" && sub != "remove") {
+    return Usage("unknown entry command: " + sub);
+  }
+  auto options = ReadOptions(args, 2, values, flags);
+  if (!options.problem.empty()) return Usage(options.problem);
+  auto& positional = options.positional;
+  std::optional<int32_t> number;
+  if (sub == "remove") {
+    if (positional.empty()) return Usage("entry remove needs N");
+    number = NumberValue(positional[0], "entry number", 1);
+    if (!number) return kUsageError;
+    positional.erase(positional.begin());
+  }
+  if (sub == "add" && !options.values.count("--title")) return Usage("entry add needs --title");
+  if (positional.size() > 1) return Usage("entry " + sub + " takes one DIR at most");
+  std::filesystem::path dir =
+      positional.empty() ? norvax::ProgramDirectory() : std::filesystem::path(positional[0]);
+  if (!Present(dir, true)) return kFailed;
+  norvax::IniFile file((dir / kSettingsFileName).string());
+
+  if (sub == "list") {
+    auto stored = ReadStoredSettings(file);
+    if (!stored) return kFailed;
+    const auto& table = stored->table;
+    for (std::size_t i = 0; i < table.Count(); ++i) {
+      std::cout << i + 1;
+      for (auto column : {norvax::Column::Title, norvax::Column::Id, norvax::Column::Connection,
+                          norvax::Column::Set1}) {
+        std::cout << "\t" << norvax::Cp932ToUtf8(table.Value(i, column));
+      }
+      std::cout << "\n";
+    }
+    return 0;
+  }
+
+  // The new entry is asked for and checked before the lock is taken, so that the lock is
+  // held only while the file changes.
+  std::optional<norvax::EditorForm> form;
+  if (sub == "add") {
+    const bool fromStdin = std::find(options.flags.begin(), options.flags.end(),
+                                     "--password-stdin") != options.flags.end();
+    form = NewEntryForm(options, fromStdin ? ReadPasswordLine() : std::string());
+    if (!form) return kFailed;
+  }
+
+  // The running program writes the file when it ends, over whatever was saved meanwhile;
+  // held until the save is done, the lock also keeps it from starting in between.
+  norvax::InstanceLock lock(dir);
+  if (!lock.Held()) {
+    if (access(dir.c_str(), W_OK) != 0) {
+      Fail(norvax::WriteError(file.Path()).Message());
+    } else {
+      std::cerr << "norvaxctl: NORVAX is running on " << dir.string()
+                << "; end it first, or its end would write over the change\n";
+    }
+    return kFailed;
+  }
+  auto stored = ReadStoredSettings(file);
+  if (!stored) return kFailed;
+  auto& table = stored->table;
+
+  if (sub == "remove") {
+    if (static_cast<std::size_t>(*number) > table.Count()) {
+      std::cerr << "norvaxctl: there is no entry " << *number << " (entries: " << table.Count()
+                << ")\n";
+      return kFailed;
+    }
+    norvax::WorkingTable working(table);
+    working.Delete(*number - 1);
+    return SaveTable(file, working.Table(), stored->prefs);
+  }
+
+  // The editor's 追加 and the register window's OK.
+  norvax::EditorContext context{norvax::EditorMode::Add, -1, table.Count(), true};
+  norvax::StoreEditorForm(*form, context, table);
+  if (int rc = SaveTable(file, table, stored->prefs)) return rc;
+  std::cout << table.Count() << "\n";
+  return 0;
+}
+
 // The commands that take exactly one argument, with its name.
 struct SimpleCommand {
   const char* name;
@@ -442,6 +667,7 @@ int main(int argc, char** argv) {
   }
   if (command == "logline") return LoglineCommand(args);
   if (command == "log") return LogCommand(args);
+  if (command == "entry") return EntryCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
     if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "core/settings.h"
+#include "platform/posix/instance_lock.h"
+#include "platform/store/ini_file.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -69,11 +72,12 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
 
   auto help = Ctl("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* word :
-       {"check-settings", "scramble",        "unscramble", "day",      "equinox",
-        "logline",        "totals",          "log show",   "log move", "--profile",
-        "19 fields",      "--entry",         "--start",    "--end",    "--attempts",
-        "--state-date",   "--state-seconds", "--before",   "--yes",    "DIR"}) {
+  for (const char* word : {"check-settings",  "scramble",  "unscramble",   "day",
+                           "equinox",         "logline",   "totals",       "log show",
+                           "log move",        "--profile", "19 fields",    "--entry",
+                           "--start",         "--end",     "--attempts",   "--state-date",
+                           "--state-seconds", "--before",  "--yes",        "DIR",
+                           "entry list",      "entry add", "entry remove", "--password-stdin"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
 }
@@ -256,6 +260,96 @@ TEST(Norvaxctl, LogShowAndMove) {
   }
   auto file = Ctl("log show " + (dir / "NORVA.LOG").string());
   EXPECT_EQ(file.err, "norvaxctl: not a directory: " + (dir / "NORVA.LOG").string() + "\n");
+}
+
+TEST(Norvaxctl, EntryAddListRemove) {
+  testing::TempDir dir;
+  const std::string d = " " + dir.Path().string();
+  const auto ini = dir / "norvax.ini";
+  testing::WriteFile(dir / "pass", "秘密 pw\r\n");
+  auto first =
+      Ctl("entry add --title 'ﾌﾟﾛﾊﾞｲﾀﾞ' --id taro --password-stdin --browser xterm "
+          "--connection 'Example Net' --set1 IE4.0 --own-dialler --set-pass" +
+          d + " < " + (dir / "pass").string());
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, "1\n");
+  EXPECT_EQ(Ctl("entry add --title second" + d).out, "2\n");
+  EXPECT_EQ(Ctl("check-settings " + ini.string()).out, "ok entries=2\n");
+  {
+    IniFile file(ini.string());
+    EntryTable table;
+    PreferenceList prefs;
+    ASSERT_TRUE(ReadSettings(file, table, prefs));
+    Entry e = table.Get(0);
+    EXPECT_EQ(e[Column::Pass], testing::Sjis("秘密 pw")) << "one line without its line end";
+    EXPECT_EQ(e[Column::OwnDialler] + e[Column::SetPass] + e[Column::Maximise], "110");
+    EXPECT_EQ(e[Column::ProxyFlags], "000");
+    EXPECT_EQ(e[Column::DialProfile], kDefaultDialProfile);
+    EXPECT_EQ(table.Get(1)[Column::Pass], "");
+  }
+  auto list = Ctl("entry list" + d);
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out, "1\tﾌﾟﾛﾊﾞｲﾀﾞ\ttaro\tExample Net\tIE4.0\n2\tsecond\t\t\t\n");
+
+  // Refused as the entry editor refuses, with its messages; the file stays as it was.
+  const std::string before = testing::ReadFile(ini);
+  testing::WriteFile(dir / "broken", "a\rb\n");
+  struct Case {
+    std::string args, err;
+  } refused[] = {
+      {"--title ''", "タイトルを入力して下さい"},
+      {"--title t --browser xterm", "ﾌﾞﾗｳｻﾞと接続のどちらかを入力するか削除して下さい。"},
+      {"--title " + std::string(256, 'x'), "文字数オ－バ－です(>255)再入力して下さい"},
+      {"--title 'a\nb'", "「タイトル」に改行は使えません。改行を除いて下さい。"},
+      {"--title t --password-stdin < " + (dir / "broken").string() + d,
+       "「ＰＡＳＳ」に改行は使えません。改行を除いて下さい。"},
+      {"--title t --set2 '😀'",
+       "「ｾｯﾄ2」にシフトJISで表せない文字が含まれています。その文字を除いてください。"},
+  };
+  for (const auto& c : refused) {
+    auto result = Ctl("entry add " + c.args + (c.args.find('<') == std::string::npos ? d : ""));
+    EXPECT_EQ(result.status, 1) << c.args;
+    EXPECT_EQ(result.err, "norvaxctl: " + c.err + "\n") << c.args;
+  }
+  EXPECT_EQ(Ctl("entry remove 3" + d).err, "norvaxctl: there is no entry 3 (entries: 2)\n");
+  EXPECT_EQ(testing::ReadFile(ini), before);
+
+  auto removed = Ctl("entry remove 1" + d);
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_EQ(Ctl("entry list" + d).out, "1\tsecond\t\t\t\n");
+
+  for (const char* usage : {"entry", "entry frob", "entry add", "entry remove 0", "entry remove x",
+                            "entry list --title t", "entry list a b"}) {
+    EXPECT_EQ(Ctl(usage).status, 2) << usage;
+  }
+}
+
+TEST(Norvaxctl, EntryChangesLeaveARunningProgramAndADamagedFileAlone) {
+  testing::TempDir dir;
+  const std::string d = " " + dir.Path().string();
+  ASSERT_EQ(Ctl("entry add --title a" + d).status, 0);
+  const std::string saved = testing::ReadFile(dir / "norvax.ini");
+  {
+    InstanceLock running(dir.Path());
+    for (const char* command : {"entry add --title b", "entry remove 1"}) {
+      auto refused = Ctl(command + d);
+      EXPECT_EQ(refused.status, 1) << command;
+      EXPECT_EQ(refused.err, "norvaxctl: NORVAX is running on " + dir.Path().string() +
+                                 "; end it first, or its end would write over the change\n");
+    }
+    EXPECT_EQ(Ctl("entry list" + d).out, "1\ta\t\t\t\n");
+  }
+  std::string damaged = saved;
+  damaged[damaged.find("[LIST01]\r\n0=") + 14] ^= 1;
+  testing::WriteFile(dir / "norvax.ini", damaged);
+  for (const char* command : {"entry add --title b", "entry remove 1", "entry list"}) {
+    auto refused = Ctl(command + d);
+    EXPECT_EQ(refused.status, 1) << command;
+    EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')),
+              "norvaxctl: INIﾌｧｲﾙ ｴﾗ-、新規作成します。")
+        << command;
+  }
+  EXPECT_EQ(testing::ReadFile(dir / "norvax.ini"), damaged);
 }
 
 }  // namespace
