@@ -135,7 +135,7 @@ void BM_LoadSettings(benchmark::State& state) {
     EntryTable table;
     PreferenceList prefs;
     fakes::FakeUserDialogs dialogs;
-    LoadSettings(file, table, prefs, dialogs);
+    LoadSettings(file, table, prefs, dialogs, {});
     if (table.Count() != static_cast<std::size_t>(entries) || !dialogs.errors.empty()) {
       state.SkipWithError("settings did not load");
     }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EntryTable table;
   PreferenceList prefs;
   fakes::FakeUserDialogs dialogs;
-  LoadSettings(file, table, prefs, dialogs);
+  LoadSettings(file, table, prefs, dialogs, {});
   FUZZ_CHECK(prefs.Size() == kPreferenceCount);
   FUZZ_CHECK(dialogs.errors.size() == (good ? 0u : 1u));
   if (good) return 0;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EntryTable again;
   PreferenceList againPrefs;
   fakes::FakeUserDialogs quiet;
-  LoadSettings(file, again, againPrefs, quiet);
+  LoadSettings(file, again, againPrefs, quiet, {});
   FUZZ_CHECK(quiet.errors.empty());
   return 0;
 }

@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
               desktop.registry, desktop.processes, desktop.program,
               desktop.logState, desktop.logFiles};
   ProgramState state;
-  LoadSettings(desktop.settings, state.table, state.prefs, dialogs);
+  LoadSettings(desktop.settings, state.table, state.prefs, dialogs, desktop.clock.Now());
   Context context{directory, state, ports, help};
 
   int failures = 0;

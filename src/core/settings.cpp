@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include <cstdio>
 #include <map>
 
 #include "core/decimal.h"
@@ -112,8 +113,8 @@ bool ReadSettings(const ProfileFile& file, EntryTable& table, PreferenceList& pr
   return allRead && CheckSettings(table, prefs);
 }
 
-void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
-                  UserDialogs& dialogs) {
+void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs, UserDialogs& dialogs,
+                  const LocalDateTime& now) {
   const bool good = ReadSettings(file, table, prefs);
   if (good && table.Count() > 0) {
     table.NormaliseColumns();
@@ -125,8 +126,9 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
   };
   if (!good) {
     dialogs.ShowError(SettingsDamagedMessage());
+    std::string copy;
     try {
-      file.SaveCopy(kDamagedCopySuffix);
+      copy = file.SaveCopy(DamagedCopySuffix(now));
       Sections erased;
       for (std::size_t c = 0; c < kColumnCount; ++c) {
         erased.emplace_back(Info(ColumnAt(c)).section, KeyValues{});
@@ -137,6 +139,7 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
       reset();
       throw;
     }
+    dialogs.ShowMessage(DamagedCopyMessage(copy));
   }
   reset();
 }
@@ -155,5 +158,16 @@ void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& 
 }
 
 std::string SettingsDamagedMessage() { return Sjis("INIﾌｧｲﾙ ｴﾗ-、新規作成します。"); }
+
+std::string DamagedCopySuffix(const LocalDateTime& now) {
+  char text[32];
+  std::snprintf(text, sizeof text, ".damaged-%04d%02d%02d-%02d%02d%02d", now.year, now.month,
+                now.day, now.hour, now.minute, now.second);
+  return text;
+}
+
+std::string DamagedCopyMessage(const std::string& copyPath) {
+  return Sjis("元のINIﾌｧｲﾙは次の名前で残してあります。\n") + Cp932ForDisplay(copyPath);
+}
 
 }  // namespace norvax

@@ -9,6 +9,7 @@
 
 #include "core/entry_table.h"
 #include "core/preferences.h"
+#include "platform/clock.h"
 #include "platform/profile_file.h"
 
 namespace norvax {
@@ -55,14 +56,19 @@ bool ReadSettings(const ProfileFile& file, EntryTable& table, PreferenceList& pr
 // its sections. An empty table gets the default preferences. Afterwards the preference
 // list always holds 32 values. A failed erase is rethrown as WriteError after the table
 // and preferences have been reset.
-void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs,
-                  UserDialogs& dialogs);
+void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs, UserDialogs& dialogs,
+                  const LocalDateTime& now);
 
 // Writes the 15 columns of the table, stores its checksum in preference 23 and saves the
 // preferences, all in one change of the file (a failed save leaves the file as it was).
 void SaveEntryTable(ProfileFile& file, const EntryTable& table, PreferenceList& prefs);
 
-inline constexpr std::string_view kDamagedCopySuffix = ".damaged";
+// The name a damaged file's copy gets after the file's own: ".damaged-YYYYMMDD-hhmmss", so
+// that a later damage keeps its own copy.
+std::string DamagedCopySuffix(const LocalDateTime& now);
+
+// Where the damaged file's copy is kept, for the message after SettingsDamagedMessage().
+std::string DamagedCopyMessage(const std::string& copyPath);
 
 // "INIﾌｧｲﾙ ｴﾗ-、新規作成します。"
 std::string SettingsDamagedMessage();

@@ -74,11 +74,19 @@ StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::st
   state.table.Clear();
   state.prefs.Clear();
   try {
-    LoadSettings(ports.settings, state.table, state.prefs, ports.dialogs);
+    LoadSettings(ports.settings, state.table, state.prefs, ports.dialogs, ports.clock.Now());
   } catch (const WriteError& e) {
     // The table and preferences are already reset; the program runs on and the next save
     // tries the file again.
     ports.dialogs.ShowError(e.Message());
+  } catch (const ReadError& e) {
+    // A file that is there but cannot be read (another user's, say) may hold every entry:
+    // the program ends without touching it, not even with the save at exit.
+    ports.dialogs.ShowError(e.Message());
+    main.startAborted = true;
+    StartupPlan plan;
+    plan.abandoned = true;
+    return plan;
   }
 
   StartupPlan plan;

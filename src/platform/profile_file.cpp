@@ -11,6 +11,13 @@ std::string WriteError::Message() const {
   return Cp932ForDisplay(path_) + Sjis(" に書き込めません");
 }
 
+ReadError::ReadError(const std::string& path, const std::string& reason)
+    : std::runtime_error(path + ": cannot read: " + reason), path_(path), reason_(reason) {}
+
+std::string ReadError::Message() const {
+  return Cp932ForDisplay(path_) + Sjis(" を読み込めません (") + Cp932ForDisplay(reason_) + ")";
+}
+
 std::optional<std::string> ProfileFile::ReadValue(std::string_view section,
                                                   std::string_view key) const {
   for (auto& [k, v] : ReadSection(section)) {

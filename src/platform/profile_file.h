@@ -26,10 +26,15 @@ class WriteError : public std::runtime_error {
   std::string path_;
 };
 
-// A profile file could not be read (it exists but is unreadable).
+// A profile file could not be read (it exists but is unreadable). what() is UTF-8.
 class ReadError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  ReadError(const std::string& path, const std::string& reason);
+  // "%s を読み込めません (reason)" with the file's path, as CP932 text.
+  std::string Message() const;
+
+ private:
+  std::string path_, reason_;
 };
 
 // Section and key names compare without regard to the case of ASCII letters. A missing
@@ -49,8 +54,10 @@ class ProfileFile {
   // change of the file: afterwards the file holds all of them or, on WriteError, none.
   virtual void WriteSections(const Sections& sections) = 0;
 
-  // Keeps a copy of the whole file beside it, the file name followed by suffix.
-  virtual void SaveCopy(std::string_view suffix) const = 0;
+  // Keeps a copy of the whole file beside it, named the file name followed by suffix, and
+  // returns the copy's path. An existing file is never replaced: when the name is taken,
+  // "-2", "-3", ... follows the suffix.
+  virtual std::string SaveCopy(std::string_view suffix) const = 0;
 
   // The value of key in section, or nothing when either is missing.
   std::optional<std::string> ReadValue(std::string_view section, std::string_view key) const;

@@ -42,13 +42,14 @@ struct SavedFile {
   struct Loaded {
     EntryTable table;
     PreferenceList prefs;
-    std::vector<std::string> errors;
+    std::vector<std::string> errors, messages;
   };
   Loaded Load() {
     Loaded out;
     fakes::FakeUserDialogs dialogs;
-    LoadSettings(file, out.table, out.prefs, dialogs);
+    LoadSettings(file, out.table, out.prefs, dialogs, {2026, 12, 8, 5, 30, 7});
     out.errors = dialogs.errors;
+    out.messages = dialogs.messages;
     return out;
   }
   void Put(const char* section, const std::string& key, const std::string& value) {
@@ -66,7 +67,11 @@ void ExpectRecovered(SavedFile& saved) {
   defaults.ResetToDefaults();
   EXPECT_EQ(loaded.prefs, defaults);
   EXPECT_TRUE(saved.file.sections.empty()) << "every section read at load is erased";
-  EXPECT_EQ(saved.file.copies, std::vector<std::string>{".damaged"});
+  // Each damage keeps its own copy, and the user is told where it is.
+  EXPECT_EQ(saved.file.copies, std::vector<std::string>{".damaged-20261208-053007"});
+  EXPECT_EQ(
+      loaded.messages,
+      std::vector<std::string>{DamagedCopyMessage(saved.file.Path() + ".damaged-20261208-053007")});
 }
 
 TEST(LoadSettings, WrittenTableReadsBackWithoutMessage) {
@@ -82,7 +87,7 @@ TEST(LoadSettings, NoFileStartsSilentlyWithDefaults) {
   EntryTable table;
   PreferenceList prefs;
   fakes::FakeUserDialogs dialogs;
-  LoadSettings(file, table, prefs, dialogs);
+  LoadSettings(file, table, prefs, dialogs, {});
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(table.Count(), 0u);
   EXPECT_EQ(prefs.Size(), kPreferenceCount);
@@ -100,7 +105,7 @@ TEST(LoadSettings, EmptyTableReplacesStoredPreferencesWithDefaults) {
     EntryTable t;
     PreferenceList p;
     fakes::FakeUserDialogs d;
-    LoadSettings(file, t, p, d);
+    LoadSettings(file, t, p, d, {});
     EXPECT_TRUE(d.errors.empty());
     return p;
   }();
@@ -210,7 +215,7 @@ TEST(LoadSettings, FailedEraseStillResetsAndReports) {
   EntryTable table;
   PreferenceList prefs;
   fakes::FakeUserDialogs dialogs;
-  EXPECT_THROW(LoadSettings(saved.file, table, prefs, dialogs), WriteError);
+  EXPECT_THROW(LoadSettings(saved.file, table, prefs, dialogs, {}), WriteError);
   EXPECT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(table.Count(), 0u);
   EXPECT_EQ(prefs.Size(), kPreferenceCount);
@@ -229,7 +234,7 @@ TEST(LoadSettings, LongValuesReadBackWhole) {
   EntryTable loaded;
   PreferenceList loadedPrefs;
   fakes::FakeUserDialogs dialogs;
-  LoadSettings(file, loaded, loadedPrefs, dialogs);
+  LoadSettings(file, loaded, loadedPrefs, dialogs, {});
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(loaded, table);
 }
@@ -284,7 +289,7 @@ TEST(LoadSettings, SampleFilesLoadWithoutMessage) {
     EntryTable table;
     PreferenceList prefs;
     fakes::FakeUserDialogs dialogs;
-    LoadSettings(file, table, prefs, dialogs);
+    LoadSettings(file, table, prefs, dialogs, {});
     EXPECT_TRUE(dialogs.errors.empty());
     ASSERT_EQ(table.Count(), 4u);
     EXPECT_EQ(table.List(Column::DialProfile).size(), 4u);
@@ -303,14 +308,14 @@ TEST(LoadSettings, SampleFileSurvivesASaveUnchangedInMeaning) {
   EntryTable table;
   PreferenceList prefs;
   fakes::FakeUserDialogs dialogs;
-  LoadSettings(file, table, prefs, dialogs);
+  LoadSettings(file, table, prefs, dialogs, {});
   int replaces = 0;
   file.SetBeforeReplaceHook([&] { ++replaces; });
   SaveEntryTable(file, table, prefs);
   EXPECT_EQ(replaces, 1) << "the table and the preferences in one replace of the file";
   EntryTable again;
   PreferenceList againPrefs;
-  LoadSettings(file, again, againPrefs, dialogs);
+  LoadSettings(file, again, againPrefs, dialogs, {});
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_EQ(again, table);
   EXPECT_EQ(againPrefs, prefs);

@@ -75,6 +75,18 @@ TEST_F(Start, FailedEraseOfDamagedFileIsReportedNotFatal) {
   EXPECT_EQ(state.prefs.Size(), kPreferenceCount);
 }
 
+TEST_F(Start, AnUnreadableFileEndsTheProgramWithoutTouchingIt) {
+  fake().settings.failReads = true;
+  auto plan = Run();
+  EXPECT_TRUE(plan.abandoned);
+  EXPECT_EQ(
+      fake().dialogs.errors,
+      std::vector<std::string>{ReadError(fake().settings.Path(), "Permission denied").Message()});
+  ShutDown(state, fake().ports, WindowBounds{1, 2, 3, 4, 5, 6}, [] {});
+  EXPECT_EQ(fake().settings.writeCount, 0);
+  EXPECT_TRUE(fake().settings.copies.empty());
+}
+
 TEST_F(Start, CommandLine) {
   struct Case {
     std::vector<std::string> args;

@@ -5,6 +5,7 @@
 namespace norvax::fakes {
 
 KeyValues MemoryProfileFile::ReadSection(std::string_view section) const {
+  if (failReads) throw ReadError(Path(), "Permission denied");
   for (auto& [name, values] : sections) {
     if (SameProfileName(name, section)) return values;
   }
@@ -27,9 +28,10 @@ void MemoryProfileFile::WriteSections(const Sections& changes) {
   }
 }
 
-void MemoryProfileFile::SaveCopy(std::string_view suffix) const {
+std::string MemoryProfileFile::SaveCopy(std::string_view suffix) const {
   if (failWrites) throw WriteError(Path() + std::string(suffix));
   const_cast<MemoryProfileFile*>(this)->copies.emplace_back(suffix);
+  return Path() + std::string(suffix);
 }
 
 }  // namespace norvax::fakes

@@ -14,10 +14,12 @@ class MemoryProfileFile : public ProfileFile {
   std::string Path() const override { return "/memory/norvax.ini"; }
   KeyValues ReadSection(std::string_view section) const override;
   void WriteSections(const Sections& sections) override;
-  void SaveCopy(std::string_view suffix) const override;
+  std::string SaveCopy(std::string_view suffix) const override;
 
   // Every write after this throws WriteError and changes nothing.
   bool failWrites = false;
+  // Every read after this throws ReadError, as for a file of another user.
+  bool failReads = false;
   int writeCount = 0;
   std::vector<std::string> copies;  // suffixes of SaveCopy calls
   std::vector<std::pair<std::string, KeyValues>> sections;

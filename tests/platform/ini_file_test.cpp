@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "test_files.h"
 
 namespace norvax {
@@ -130,12 +134,32 @@ TEST(IniFile, ReadOnlyFileRefusesWrites) {
   EXPECT_EQ(ReadFile(path), "[S]\r\n0=old\r\n");
 }
 
-TEST(IniFile, SaveCopyDuplicatesTheFile) {
+TEST(IniFile, SaveCopyDuplicatesTheFileAndNeverReplacesAnother) {
   TempDir dir;
   auto path = dir / "a.ini";
   WriteFile(path, "[S]\r\n0=x\r\n");
-  IniFile(path.string()).SaveCopy(".damaged");
+  IniFile file(path.string());
+  EXPECT_EQ(file.SaveCopy(".damaged"), (dir / "a.ini.damaged").string());
+  WriteFile(path, "[S]\r\n0=y\r\n");
+  EXPECT_EQ(file.SaveCopy(".damaged"), (dir / "a.ini.damaged-2").string());
   EXPECT_EQ(ReadFile(dir / "a.ini.damaged"), "[S]\r\n0=x\r\n");
+  EXPECT_EQ(ReadFile(dir / "a.ini.damaged-2"), "[S]\r\n0=y\r\n");
+}
+
+TEST(IniFile, AFileThatCannotBeReadIsNeverWritten) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  std::filesystem::create_symlink(path, path);  // a loop: unreadable even for root
+  IniFile file(path.string());
+  try {
+    file.ReadSection("S");
+    FAIL() << "read succeeded";
+  } catch (const ReadError& e) {
+    EXPECT_EQ(e.Message(),
+              path.string() + testing::Sjis(" を読み込めません (") + std::strerror(ELOOP) + ")");
+  }
+  EXPECT_THROW(file.WriteSections({{"S", {{"0", "x"}}}}), WriteError);
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
 }
 
 TEST(IniFile, ValueWithLineBreakIsRefused) {

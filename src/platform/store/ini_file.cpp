@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -135,12 +136,12 @@ IniFile::~IniFile() = default;
 std::shared_ptr<const IniFile::Snapshot> IniFile::Current() const {
   struct stat st {};
   if (stat(path_.c_str(), &st) != 0) {
-    if (errno != ENOENT) throw ReadError(path_ + ": cannot read");
+    if (errno != ENOENT) throw ReadError(path_, std::strerror(errno));
     return std::make_shared<Snapshot>();
   }
   if (snapshot_ && snapshot_->Matches(st)) return snapshot_;
   std::ifstream in(path_, std::ios::binary);
-  if (!in) throw ReadError(path_ + ": cannot read");
+  if (!in) throw ReadError(path_, std::strerror(errno));
   auto snapshot = std::make_shared<Snapshot>();
   std::ostringstream buffer;
   buffer << in.rdbuf();
@@ -172,7 +173,13 @@ KeyValues IniFile::ReadSection(std::string_view section) const {
 }
 
 void IniFile::WriteSections(const Sections& sections) {
-  auto snapshot = Current();
+  // A file that cannot be read cannot be changed without losing what it holds.
+  std::shared_ptr<const Snapshot> snapshot;
+  try {
+    snapshot = Current();
+  } catch (const ReadError&) {
+    throw WriteError(path_);
+  }
   const auto& lines = snapshot->lines;
   // Where each section is now; the new text goes there, or after the end when missing.
   std::vector<std::pair<size_t, size_t>> ranges;
@@ -218,8 +225,13 @@ void IniFile::WriteSections(const Sections& sections) {
   Replace(path_, out);
 }
 
-void IniFile::SaveCopy(std::string_view suffix) const {
-  Replace(path_ + std::string(suffix), Load());
+std::string IniFile::SaveCopy(std::string_view suffix) const {
+  std::string copy = path_ + std::string(suffix);
+  for (int n = 2; std::filesystem::exists(copy); ++n) {
+    copy = path_ + std::string(suffix) + "-" + std::to_string(n);
+  }
+  Replace(copy, Load());
+  return copy;
 }
 
 void IniFile::Replace(const std::string& path, const std::string& contents) const {

@@ -17,7 +17,7 @@ class IniFile : public ProfileFile {
   std::string Path() const override { return path_; }
   KeyValues ReadSection(std::string_view section) const override;
   void WriteSections(const Sections& sections) override;
-  void SaveCopy(std::string_view suffix) const override;
+  std::string SaveCopy(std::string_view suffix) const override;
 
   // The whole file as stored; empty when it does not exist. Throws ReadError.
   std::string Load() const;
