@@ -10,6 +10,7 @@
 #include "core/program_state.h"
 #include "core/settings.h"
 #include "dialup/dial_steps.h"
+#include "dialup/log_move.h"
 #include "launch/launch.h"
 #include "launch/start_process.h"
 #include "platform/clock.h"
@@ -95,6 +96,13 @@ StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::st
     main.startAborted = true;
     plan.abandoned = true;
     return plan;
+  }
+  // A log move that was cut off is finished before anything else touches the log; one
+  // that cannot be finished now is tried again at the next log write or move.
+  try {
+    RecoverLogMove(ports.logFiles);
+  } catch (const FileError& e) {
+    ports.dialogs.ShowError(e.Message());
   }
   plan.showTargetCaption = state.prefs.IsOn(ShowTargetCaption);
   plan.alwaysOnTop = state.prefs.IsOn(AlwaysOnTop);

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/startup.h"
 #include "dialup/connection_log.h"
+#include "dialup/log_move.h"
 #include "fakes/fake_password_prompt.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
@@ -85,6 +86,24 @@ TEST_F(Start, AnUnreadableFileEndsTheProgramWithoutTouchingIt) {
   ShutDown(state, fake().ports, WindowBounds{1, 2, 3, 4, 5, 6}, [] {});
   EXPECT_EQ(fake().settings.writeCount, 0);
   EXPECT_TRUE(fake().settings.copies.empty());
+}
+
+// A log move that was cut off is finished at start; one that cannot be finished now is
+// reported, and the start goes on.
+TEST_F(Start, APendingLogMoveIsFinishedOrReported) {
+  auto& files = fake().logFiles;
+  files.files[kLogFileName] = "1999/04/01,\"A\"\r\n1999/05/01,\"B\"\r\n";
+  files.failAt = 1;  // only the temporary file is written
+  EXPECT_THROW(MoveLog(files, fake().dialogs, "1999/04/15", "1999/06/10"), FileError);
+  files.failAt = -1;
+  files.readOnly.insert(kLogArchiveName);
+  EXPECT_FALSE(Run().abandoned);
+  EXPECT_EQ(fake().dialogs.errors,
+            std::vector<std::string>{"/memory/NORVALOG.OLD: Read-only file system"});
+  files.readOnly.clear();
+  Run();
+  EXPECT_FALSE(files.Exists(kLogTempName));
+  EXPECT_EQ(files.files[kLogFileName], "1999/05/01,\"B\"\r\n");
 }
 
 TEST_F(Start, CommandLine) {
