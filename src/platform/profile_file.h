@@ -51,7 +51,9 @@ class ProfileFile {
   virtual KeyValues ReadSection(std::string_view section) const = 0;
 
   // Replaces each of the sections with its values (an empty list erases it), all in one
-  // change of the file: afterwards the file holds all of them or, on WriteError, none.
+  // change of the file: afterwards the file holds all of them or, on WriteError, none. A
+  // value with a line break, or a key with one or with "=", cannot be stored and fails the
+  // whole change with WriteError.
   virtual void WriteSections(const Sections& sections) = 0;
 
   // Keeps a copy of the whole file beside it, named the file name followed by suffix, and

@@ -14,6 +14,14 @@ KeyValues MemoryProfileFile::ReadSection(std::string_view section) const {
 
 void MemoryProfileFile::WriteSections(const Sections& changes) {
   if (failWrites) throw WriteError(Path());
+  for (const auto& [section, values] : changes) {
+    for (const auto& [key, value] : values) {
+      if (key.find_first_of("\r\n=") != std::string::npos ||
+          value.find_first_of("\r\n") != std::string::npos) {
+        throw WriteError(Path());
+      }
+    }
+  }
   ++writeCount;
   for (const auto& [section, values] : changes) {
     auto it = std::find_if(sections.begin(), sections.end(),

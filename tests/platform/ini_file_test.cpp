@@ -1,11 +1,15 @@
 #include "platform/store/ini_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "test_files.h"
 
@@ -162,11 +166,28 @@ TEST(IniFile, AFileThatCannotBeReadIsNeverWritten) {
   EXPECT_TRUE(std::filesystem::is_symlink(path));
 }
 
-TEST(IniFile, ValueWithLineBreakIsRefused) {
+TEST(IniFile, ValueWithLineBreakFailsTheWholeWrite) {
   TempDir dir;
   IniFile file((dir / "a.ini").string());
-  EXPECT_THROW(file.WriteValue("S", "k", "a\r\n[T]"), std::invalid_argument);
+  EXPECT_THROW(file.WriteSections({{"S", {{"k", "v"}}}, {"T", {{"k", "a\r\n[T]"}}}}), WriteError);
   EXPECT_FALSE(std::filesystem::exists(dir / "a.ini"));
+}
+
+TEST(IniFile, WriteRemovesTheTemporariesOfKilledWrites) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  WriteFile(dir / "a.ini.tmp-Ab3dE9", "[S]\r\n0=half");  // its writer was killed
+  WriteFile(dir / "a.ini.tmp-Zz0000", "[S]\r\n");        // its writer is still writing
+  int writing = open((dir / "a.ini.tmp-Zz0000").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(writing, LOCK_EX), 0);
+  WriteFile(dir / "a.ini.before", "the user's own");
+  IniFile(path.string()).WriteValue("S", "0", "new");
+  close(writing);
+  std::set<std::string> names;
+  for (auto& f : std::filesystem::directory_iterator(dir.Path())) {
+    names.insert(f.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"a.ini", "a.ini.before", "a.ini.tmp-Zz0000"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/store/ini_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,14 +99,40 @@ std::pair<size_t, size_t> FindSection(const std::vector<Line>& lines, std::strin
   return {std::string_view::npos, 0};
 }
 
+// A key or value that would not read back as one line of its own.
+bool Unwritable(const KeyValues& values) {
+  return std::any_of(values.begin(), values.end(), [](const auto& kv) {
+    return kv.first.find_first_of("\r\n=") != std::string::npos ||
+           kv.second.find_first_of("\r\n") != std::string::npos;
+  });
+}
+
+// Temporaries of a replace are named after the file they replace, followed by this and six
+// characters. The writer keeps a lock on its temporary until the rename.
+constexpr std::string_view kTemporaryInfix = ".tmp-";
+
+// Removes the temporaries that replaces of path left when they were killed: those no writer
+// holds a lock on any more.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
+  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    int fd = open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(it->path().c_str());
+    close(fd);
+  }
+}
+
 std::string SectionText(std::string_view section, const KeyValues& values) {
   std::string out = "[" + std::string(section) + "]";
   out.append(kNewline);
   for (auto& [key, value] : values) {
-    if (key.find_first_of("\r\n=") != std::string::npos ||
-        value.find_first_of("\r\n") != std::string::npos) {
-      throw std::invalid_argument("profile key or value holds a line break");
-    }
     out.append(key).append("=").append(QuoteValue(value)).append(kNewline);
   }
   return out;
@@ -173,6 +200,9 @@ KeyValues IniFile::ReadSection(std::string_view section) const {
 }
 
 void IniFile::WriteSections(const Sections& sections) {
+  for (const auto& [section, values] : sections) {
+    if (Unwritable(values)) throw WriteError(path_);
+  }
   // A file that cannot be read cannot be changed without losing what it holds.
   std::shared_ptr<const Snapshot> snapshot;
   try {
@@ -245,7 +275,8 @@ void ReplaceFileAtomically(const std::string& path, const std::string& contents,
       (!(st.st_mode & S_IWUSR) || access(path.c_str(), W_OK) != 0)) {
     throw WriteError(path);
   }
-  std::string temp = path + ".XXXXXX";
+  RemoveStaleTemporaries(path);
+  std::string temp = path + std::string(kTemporaryInfix) + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) throw WriteError(path);
   auto fail = [&]() {
@@ -253,7 +284,8 @@ void ReplaceFileAtomically(const std::string& path, const std::string& contents,
     unlink(temp.c_str());
     throw WriteError(path);
   };
-  if (fchmod(fd, 0600) != 0) fail();
+  // Held until the rename: while it is, the temporary is not stale.
+  if (flock(fd, LOCK_EX) != 0 || fchmod(fd, 0600) != 0) fail();
   size_t written = 0;
   while (written < contents.size()) {
     ssize_t n = write(fd, contents.data() + written, contents.size() - written);
@@ -262,18 +294,15 @@ void ReplaceFileAtomically(const std::string& path, const std::string& contents,
     written += static_cast<size_t>(n);
   }
   if (fsync(fd) != 0) fail();
-  if (close(fd) != 0) {
-    fd = -1;
-    fail();
-  }
-  fd = -1;
   try {
     if (beforeReplace) beforeReplace();
   } catch (...) {
+    close(fd);
     unlink(temp.c_str());
     throw;
   }
   if (rename(temp.c_str(), path.c_str()) != 0) fail();
+  close(fd);
   auto folder = std::filesystem::path(path).parent_path();
   int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dirFd >= 0) {
