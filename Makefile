@@ -9,6 +9,15 @@ FUZZ_FLAGS ?=
 # The files the targets write go to memory when there is a memory file system.
 FUZZ_TMPDIR ?= $(or $(wildcard /dev/shm),/tmp)
 
+# Kill tests: $(1) random SIGKILLs of a settings save and of a log move each.
+CRASHTEST_KILLS ?= 1000
+CRASHTEST_TEST_KILLS ?= 100
+define crashtest_run
+	cmake --build --preset default --target crashtest_settings crashtest_log -j $(JOBS)
+	build/default/tests/crashtest_settings $(1)
+	build/default/tests/crashtest_log $(1)
+endef
+
 # Runs every fuzz target for $(1) seconds, one after another, on a scratch copy of its seed
 # corpus (fuzz/corpus stays as it is); stops at the first crash and shows its report.
 define fuzz_run
@@ -23,7 +32,7 @@ define fuzz_run
 	done
 endef
 
-.PHONY: run test build deps bench fuzz format clean
+.PHONY: run test build deps bench fuzz crashtest format clean
 
 run: deps
 	cmake --preset default >/dev/null
@@ -34,6 +43,7 @@ test: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default -j $(JOBS)
+	$(call crashtest_run,$(CRASHTEST_TEST_KILLS))
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
@@ -52,6 +62,10 @@ bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	for b in build/release/bench/*_bench; do $$b; done
+
+crashtest: deps
+	cmake --preset default >/dev/null
+	$(call crashtest_run,$(CRASHTEST_KILLS))
 
 fuzz: deps
 	cmake --preset fuzz >/dev/null
