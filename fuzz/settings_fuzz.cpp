@@ -1,5 +1,7 @@
 // The start-up load of any settings file: a damaged file is reported once, kept as a copy
 // and erased so that the next load is quiet; the preferences always end with 32 values.
+#include <filesystem>
+
 #include "core/settings.h"
 #include "fakes/fake_user_dialogs.h"
 #include "fuzz_support.h"
@@ -21,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(prefs.Size() == kPreferenceCount);
   FUZZ_CHECK(dialogs.errors.size() == (good ? 0u : 1u));
   if (good) return 0;
-  FUZZ_CHECK(testing::ReadFile(path + std::string(kDamagedCopySuffix)) == contents);
+  // The copy is removed again, so that every run's copy gets the same name.
+  const std::string copy = path + DamagedCopySuffix({});
+  FUZZ_CHECK(testing::ReadFile(copy) == contents);
+  std::filesystem::remove(copy);
   EntryTable again;
   PreferenceList againPrefs;
   fakes::FakeUserDialogs quiet;

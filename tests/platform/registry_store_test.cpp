@@ -65,7 +65,7 @@ TEST(RegistryStore, AWriteKeepsEveryOtherLineByteForByte) {
   const std::string before =
       "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\RemoteAccess]\n\"InternetProfile\"=\"machine\"\n"
       "; a comment\n[hkey_current_user\\RemoteAccess\\]\n\"InternetProfile\"=\"mine\"\r\n"
-      "\"Bad\"=dword:123\n\"Wide\"=hex:00,\\\n  01\n[HKEY_CURRENT_USER\\Empty]";
+      "\"Bad\"=dword:123\n\"Wide\"=hex:00,\\\n  01\n[HKEY_CURRENT_USER\\Empty]\r";
   testing::WriteFile(path, before);
   RegistryStore store(path.string());
   EXPECT_EQ(store.Read("RemoteAccess", "InternetProfile"), RegistryValue::String("mine"));
@@ -75,7 +75,9 @@ TEST(RegistryStore, AWriteKeepsEveryOtherLineByteForByte) {
   ASSERT_TRUE(store.Write("Empty", "Added", RegistryValue::Integer(1)));
   std::string after = before;
   after.replace(after.find("mine"), 4, "new");
-  EXPECT_EQ(testing::ReadFile(path), after + "\r\n\"Added\"=dword:00000001\r\n");
+  // The file's last line ended in a lone CR: the added line follows a whole line break.
+  EXPECT_EQ(testing::ReadFile(path), after + "\n\"Added\"=dword:00000001\r\n");
+  EXPECT_EQ(store.Read("Empty", "Added"), RegistryValue::Integer(1));
 }
 
 }  // namespace

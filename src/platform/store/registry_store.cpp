@@ -247,7 +247,9 @@ bool RegistryStore::Write(const std::string& key, const std::string& name,
   } else {
     // After the key's last value, or its header when it has none.
     const std::size_t after = k->values.empty() ? k->header : k->values.back().line;
-    if (store.lines[after].end.empty()) store.lines[after].end = "\r\n";
+    // The line before ends with a line break (a file may end without one, or in a lone CR).
+    std::string& before = store.lines[after].end;
+    if (before.empty() || before.back() != '\n') before = "\r\n";
     const std::string end = store.lines[after].end;
     store.lines.insert(store.lines.begin() + static_cast<std::ptrdiff_t>(after) + 1,
                        Line{text, end});
