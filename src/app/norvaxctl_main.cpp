@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -22,6 +23,7 @@
 #include "dialup/log_view.h"
 #include "dialup/monthly_totals.h"
 #include "launch/entry_editor_rules.h"
+#include "launch/keystrokes.h"
 #include "platform/cp932.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
@@ -29,6 +31,7 @@
 #include "platform/program_directory.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
+#include "platform/x11/x11_window_system.h"
 
 namespace {
 
@@ -102,6 +105,18 @@ const char kUsage[] =
     "                           on it, add and remove refuse (exit 1): it writes the settings\n"
     "                           file when it ends. A damaged settings file is left as it is\n"
     "                           (exit 1)\n"
+    "  type (--caption TEXT | --class NAME) [--stdin] [TEXT]\n"
+    "                           find a window as NORVAX finds a Set2 target (the caption\n"
+    "                           exactly, else the first caption that contains TEXT; or the\n"
+    "                           window class), bring it to the front and type TEXT into it\n"
+    "                           as NORVAX types an ID or password: \"{~\" stands for ENTER and\n"
+    "                           \"{]\" for TAB; Caps Lock, held keys and the keyboard layout\n"
+    "                           do not change what arrives. Typing stops as soon as the\n"
+    "                           window loses the focus. Exit 1 when no window matches, there\n"
+    "                           is no X display ($DISPLAY), the text has a character without\n"
+    "                           a Shift-JIS form or the typing stopped\n"
+    "      --stdin              read TEXT from standard input instead (for passwords): one\n"
+    "                           line, without its line end\n"
     "  --help, -h, help         show this help\n";
 
 // A command line that is not understood: what is wrong, then the usage.
@@ -494,11 +509,11 @@ int SaveTable(norvax::IniFile& file, const norvax::EntryTable& table,
 }
 
 // One line of standard input without its line end; not shown while typed at a terminal.
-std::string ReadPasswordLine() {
+std::string ReadPasswordLine(const char* prompt = "PASS") {
   termios saved{};
   const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
   if (terminal) {
-    std::cerr << "PASS: " << std::flush;
+    std::cerr << prompt << ": " << std::flush;
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
@@ -641,6 +656,53 @@ int EntryCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Types text into another program's window with the desktop program's finder and typing.
+int TypeCommand(const std::vector<std::string>& args) {
+  auto options = ReadOptions(args, 1, {"--caption", "--class"}, {"--stdin"});
+  if (!options.problem.empty()) return Usage(options.problem);
+  const bool fromStdin = !options.flags.empty();
+  const bool byCaption = options.values.count("--caption") > 0;
+  if (byCaption == (options.values.count("--class") > 0))
+    return Usage("type needs either --caption or --class");
+  if (options.positional.size() != (fromStdin ? 0u : 1u))
+    return Usage(fromStdin ? "type --stdin takes no TEXT" : "type needs TEXT (or --stdin)");
+  const std::string& search = options.values[byCaption ? "--caption" : "--class"];
+  auto name = norvax::Utf8ToCp932(search);
+  if (!name) return NoCp932Form(byCaption ? "--caption" : "--class");
+  auto text = norvax::Utf8ToCp932(fromStdin ? ReadPasswordLine("TEXT") : options.positional[0]);
+  if (!text) return NoCp932Form("TEXT");
+
+  norvax::X11WindowSystem windows;
+  if (!windows.Available()) {
+    const char* display = getenv("DISPLAY");
+    std::cerr << "norvaxctl: no X display to type on (DISPLAY=" << (display ? display : "")
+              << ")\n";
+    return kFailed;
+  }
+  norvax::SystemClock clock;
+  std::string lastCaption;
+  norvax::WindowFinder finder(windows, clock, lastCaption);
+  const std::string caption = byCaption ? *name : std::string();
+  const std::string className = byCaption ? std::string() : *name;
+  const char* kind = byCaption ? "caption" : "class";
+  if (finder.FindTargetWindow(caption, className, 0) == 0) {
+    std::cerr << "norvaxctl: no window has the " << kind << " " << search << "\n";
+    return kFailed;
+  }
+  norvax::WindowId target = finder.ActivateWindow(caption, className, 0);
+  if (target == 0) {
+    std::cerr << "norvaxctl: the window of the " << kind << " " << search
+              << " did not take the focus\n";
+    return kFailed;
+  }
+  if (!finder.SendKeysText(target, *text)) {
+    std::cerr << "norvaxctl: typing stopped: the window " << windows.CaptionUtf8(target)
+              << " lost the focus\n";
+    return kFailed;
+  }
+  return 0;
+}
+
 // The commands that take exactly one argument, with its name.
 struct SimpleCommand {
   const char* name;
@@ -668,6 +730,7 @@ int main(int argc, char** argv) {
   if (command == "logline") return LoglineCommand(args);
   if (command == "log") return LogCommand(args);
   if (command == "entry") return EntryCommand(args);
+  if (command == "type") return TypeCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
     if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);

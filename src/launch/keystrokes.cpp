@@ -1,6 +1,7 @@
 #include "launch/keystrokes.h"
 
 #include "platform/clock.h"
+#include "platform/cp932.h"
 
 namespace norvax {
 namespace {
@@ -65,8 +66,13 @@ std::optional<std::size_t> WindowFinder::SendKeysRun(WindowId target, std::strin
     if (!windows_.PressKey(target, rest[1] == '~' ? Key::Enter : Key::Tab)) return std::nullopt;
     return position + 2;
   }
-  // A "{" that starts no marker belongs to the run, so the typing never stalls on it.
-  std::size_t end = rest.find('{', 1);
+  // The run goes on, character by character, up to the next "{" that starts a character:
+  // the second byte of a double-byte character can be "{" too (本, ボ, ＋). A "{" that
+  // starts no marker belongs to the run, so the typing never stalls on it.
+  std::size_t end = 0;
+  do {
+    end += IsCp932LeadByte(static_cast<unsigned char>(rest[end])) && end + 1 < rest.size() ? 2 : 1;
+  } while (end < rest.size() && rest[end] != '{');
   auto run = rest.substr(0, end);
   if (windows_.TypeText(target, run) != run.size()) return std::nullopt;
   return position + run.size();

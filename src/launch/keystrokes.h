@@ -1,7 +1,7 @@
 // Typing into other programs' windows and finding those windows.
 //
 // Typed text is CP932 with two markers: "{~" stands for the ENTER key and "{]" for the TAB
-// key; every other byte is a plain character.
+// key, each only where its "{" starts a character; everything else is plain text.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +44,9 @@ class WindowFinder {
   WindowId ActivateWindow(const std::string& caption, const std::string& className,
                           uint32_t processId);
 
-  // One step of SendKeysText: from position, an ENTER or TAB marker or a run of plain bytes
-  // up to the next "{" (a "{" that starts no marker is typed as it is). Returns the
+  // One step of SendKeysText: from position, an ENTER or TAB marker or a run of whole
+  // characters up to the next character "{" (a "{" that starts no marker is typed as it
+  // is; the second byte of a double-byte character is never a marker). Returns the
   // position after what was consumed, or nothing when target lost the focus.
   std::optional<std::size_t> SendKeysRun(WindowId target, std::string_view text,
                                          std::size_t position);

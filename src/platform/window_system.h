@@ -42,8 +42,9 @@ class WindowSystem {
   virtual bool SetForeground(WindowId window) = 0;
 
   // Types plain text into the focus of target, one character after another, and stops as
-  // soon as target no longer holds the focus. Modifier keys held down and Caps Lock do not
-  // change what arrives. Returns the number of bytes of text that were typed.
+  // soon as target no longer holds the focus. Modifier keys held down (or pressed while it
+  // types), Caps Lock and the active keyboard layout do not change what arrives, and are as
+  // they were afterwards. Returns the number of bytes of text that were typed.
   virtual std::size_t TypeText(WindowId target, std::string_view text) = 0;
 
   // Presses and releases a key in target; false (nothing sent) when target has lost the

@@ -63,6 +63,10 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
       {"check-settings a b", "norvaxctl: check-settings takes one argument, INIFILE\n"},
       {"logline --entry A", "norvaxctl: logline needs --profile\n"},
       {"log show --yes", "norvaxctl: unknown option: --yes\n"},
+      {"type abc", "norvaxctl: type needs either --caption or --class\n"},
+      {"type --caption a --class b abc", "norvaxctl: type needs either --caption or --class\n"},
+      {"type --caption a", "norvaxctl: type needs TEXT (or --stdin)\n"},
+      {"type --class a --stdin abc", "norvaxctl: type --stdin takes no TEXT\n"},
   };
   for (const auto& c : cases) {
     auto usage = Ctl(c.args);
@@ -72,14 +76,49 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
 
   auto help = Ctl("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"check-settings",  "scramble",  "unscramble",   "day",
-                           "equinox",         "logline",   "totals",       "log show",
-                           "log move",        "--profile", "19 fields",    "--entry",
-                           "--start",         "--end",     "--attempts",   "--state-date",
-                           "--state-seconds", "--before",  "--yes",        "DIR",
-                           "entry list",      "entry add", "entry remove", "--password-stdin"}) {
+  for (const char* word : {"check-settings",
+                           "scramble",
+                           "unscramble",
+                           "day",
+                           "equinox",
+                           "logline",
+                           "totals",
+                           "log show",
+                           "log move",
+                           "--profile",
+                           "19 fields",
+                           "--entry",
+                           "--start",
+                           "--end",
+                           "--attempts",
+                           "--state-date",
+                           "--state-seconds",
+                           "--before",
+                           "--yes",
+                           "DIR",
+                           "entry list",
+                           "entry add",
+                           "entry remove",
+                           "--password-stdin",
+                           "type",
+                           "--caption",
+                           "--class",
+                           "--stdin"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
+}
+
+TEST(Norvaxctl, TypeRefusesTextWithoutCp932FormAndWorksOnlyOnADisplay) {
+  const char* display = getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  auto emoji = Ctl("type --caption x '😀'");
+  auto noDisplay = Ctl("type --caption x abc");
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_EQ(emoji.err, "norvaxctl: TEXT has a character without a Shift-JIS (CP932) form\n");
+  EXPECT_EQ(noDisplay.status, 1);
+  EXPECT_EQ(noDisplay.err, "norvaxctl: no X display to type on (DISPLAY=)\n");
 }
 
 TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {

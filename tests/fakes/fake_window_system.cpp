@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/cp932.h"
+
 namespace norvax::fakes {
 
 WindowId FakeWindowSystem::Add(std::string caption, std::string className, std::uint32_t processId,
@@ -47,7 +49,10 @@ std::size_t FakeWindowSystem::TypeText(WindowId target, std::string_view text) {
   std::size_t typed = 0;
   for (char c : text) {
     if (foreground != target) break;
-    received[target].push_back(c);
+    // A lead byte that ends the text is half a character: the real keyboard types a
+    // replacement character for it.
+    const bool half = typed + 1 == text.size() && IsCp932LeadByte(static_cast<unsigned char>(c));
+    received[target] += half ? std::string("<HALF>") : std::string(1, c);
     ++typed;
     if (stealAfterBytes > 0 && --stealAfterBytes == 0) foreground = stealTo;
   }

@@ -36,7 +36,8 @@ class FakeWindowSystem : public WindowSystem {
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
 
-  // What each window received: plain text as it is, keys as "<ENTER>" and "<TAB>".
+  // What each window received: plain text as it is, keys as "<ENTER>" and "<TAB>", the lead
+  // byte of a double-byte character typed without its second byte as "<HALF>".
   std::map<WindowId, std::string> received;
   WindowId foreground = 0;
   // After this many more bytes are typed, the focus moves to stealTo (-1: never).

@@ -4,6 +4,7 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_window_system.h"
+#include "platform/cp932.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -39,6 +40,26 @@ TEST(SendKeysText, PlainRunsAndMarkersArriveInOrder) {
     EXPECT_TRUE(d.finder.SendKeysText(w, c.text)) << c.text;
     EXPECT_EQ(d.windows.received[w], c.received) << c.text;
   }
+}
+
+TEST(SendKeysText, DoubleByteCharactersEndingInABraceStayWhole) {
+  // About fifty characters (本, ボ, ＋, 宮, 府 ...) have "{" as their second byte.
+  int found = 0;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    const std::string c{static_cast<char>(lead), '{'};
+    if (!IsCp932LeadByte(static_cast<unsigned char>(lead)) ||
+        Cp932ToUtf8(c).find("\xEF\xBF\xBD") != std::string::npos) {
+      continue;
+    }
+    ++found;
+    Desktop d;
+    WindowId w = d.windows.Add("target");
+    d.windows.foreground = w;
+    EXPECT_TRUE(d.finder.SendKeysText(w, c + "~" + c + "]" + c + "{" + c + "{~" + c));
+    EXPECT_EQ(d.windows.received[w], c + "~" + c + "]" + c + "{" + c + "<ENTER>" + c)
+        << Cp932ToUtf8(c);
+  }
+  EXPECT_GE(found, 45);
 }
 
 TEST(SendKeysText, StopsWhenTheFocusIsTakenAway) {

@@ -4,12 +4,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 #include "platform/cp932.h"
 #include "x11_env.h"
 
 // After the test framework: Xlib's macros clash with its names.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #undef Bool
 #undef None
 
@@ -94,17 +100,6 @@ TEST_P(X11WindowSystemTest, TypesJapaneseTextTabAndEnterExactly) {
   EXPECT_EQ(fields["2"], pass);
 }
 
-TEST_P(X11WindowSystemTest, CapsLockDoesNotChangeWhatArrives) {
-  auto target = StartTarget("caps");
-  WindowId w = WaitForWindow("caps");
-  ASSERT_NE(w, 0u);
-  ASSERT_TRUE(Activate(w));
-  ASSERT_EQ(system(("DISPLAY=" + server_->Display() + " xdotool key Caps_Lock").c_str()), 0);
-  EXPECT_EQ(windows_->TypeText(w, "abcXYZ"), 6u);
-  EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
-  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "abcXYZ");
-}
-
 TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {
   auto first = StartTarget("first");
   auto second = StartTarget("second");
@@ -133,6 +128,70 @@ TEST_P(X11WindowSystemTest, TopLevelListHoldsEveryProgramsWindow) {
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, X11WindowSystemTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "matchbox" : "none"; });
+
+// The user's keyboard state does not depend on a window manager.
+using X11KeyboardTest = X11WindowSystemTest;
+
+TEST_P(X11KeyboardTest, ExactTextArrivesWhateverTheKeyboardStateAndTheStateStays) {
+  Display* display = XOpenDisplay(server_->Display().c_str());
+  ASSERT_NE(display, nullptr);
+  auto state = [&] {
+    XkbStateRec s{};
+    XkbGetState(display, XkbUseCoreKbd, &s);
+    return s;
+  };
+  // Another program holds Shift down all through the typing, pressing it again as soon as
+  // it is released.
+  std::atomic<bool> typing{false};
+  auto holdShift = [&] {
+    Display* other = XOpenDisplay(server_->Display().c_str());
+    KeyCode shift = XKeysymToKeycode(other, XK_Shift_L);
+    while (typing) {
+      char keys[32];
+      XQueryKeymap(other, keys);
+      if (!(keys[shift / 8] & (1 << (shift % 8)))) XTestFakeKeyEvent(other, shift, True, 0);
+      XSync(other, False);
+    }
+    XTestFakeKeyEvent(other, shift, False, 0);
+    XCloseDisplay(other);
+  };
+  const struct Case {
+    const char* keymap;
+    std::function<void()> setUp;
+    bool holdShift;
+    std::function<void()> check;
+  } cases[] = {
+      {"-model jp106 -layout jp",
+       [&] { XkbLockModifiers(display, XkbUseCoreKbd, LockMask, LockMask); }, false,
+       [&] { EXPECT_TRUE(state().locked_mods & LockMask) << "Caps Lock is on again"; }},
+      {"-layout us,ru", [&] { XkbLockGroup(display, XkbUseCoreKbd, 1); }, false,
+       [&] { EXPECT_EQ(state().locked_group, 1) << "the second layout is active again"; }},
+      {"-layout us", [] {}, true, [] {}},
+  };
+  const std::string text = "abcXYZ019@[_]:+ Pass-Word";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keymap);
+    ASSERT_EQ(system(("setxkbmap -display " + server_->Display() + " " + c.keymap).c_str()), 0);
+    auto target = StartTarget("keyboard");
+    WindowId w = WaitForWindow("keyboard");
+    ASSERT_NE(w, 0u);
+    ASSERT_TRUE(Activate(w));
+    c.setUp();
+    XSync(display, False);
+    typing = c.holdShift;
+    std::thread holder;
+    if (c.holdShift) holder = std::thread(holdShift);
+    EXPECT_EQ(windows_->TypeText(w, text), text.size());
+    EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
+    typing = false;
+    if (holder.joinable()) holder.join();
+    EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], text);
+    c.check();
+  }
+  XCloseDisplay(display);
+}
+
+INSTANTIATE_TEST_SUITE_P(NoWindowManager, X11KeyboardTest, ::testing::Values(false));
 
 }  // namespace
 }  // namespace norvax

@@ -148,10 +148,26 @@ struct X11WindowSystem::Impl {
     bool shift = false;
   };
 
+  // The keyboard mapping of the server, read afresh for each typing: the user (or
+  // setxkbmap) may have changed the layout since the last one.
+  XkbDescPtr keymap = nullptr;
+
+  void LoadKeymap() {
+    if (keymap) XkbFreeKeyboard(keymap, 0, True);
+    keymap =
+        XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+    auto numLock = FindKey(XK_Num_Lock);
+    numLockMask = numLock && keymap ? keymap->map->modmap[numLock->code] : 0;
+  }
+
+  // The key that gives sym in the first layout group, unshifted or with Shift.
   std::optional<KeyStroke> FindKey(KeySym sym) {
-    for (int kc = minKeycode; kc <= maxKeycode; ++kc) {
-      for (int level = 0; level < 2; ++level) {
-        if (XkbKeycodeToKeysym(display, static_cast<KeyCode>(kc), 0, level) == sym) {
+    if (!keymap) return std::nullopt;
+    for (int kc = keymap->min_key_code; kc <= keymap->max_key_code; ++kc) {
+      if (XkbKeyNumGroups(keymap, kc) < 1) continue;
+      for (int level = 0; level < std::min(2, static_cast<int>(XkbKeyGroupWidth(keymap, kc, 0)));
+           ++level) {
+        if (XkbKeySymEntry(keymap, kc, level, 0) == sym) {
           return KeyStroke{static_cast<KeyCode>(kc), level == 1};
         }
       }
@@ -174,18 +190,20 @@ struct X11WindowSystem::Impl {
     return spare;
   }
 
-  void Tap(KeyCode code, bool shift) {
-    KeyCode shiftCode = XKeysymToKeycode(display, XK_Shift_L);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
-    XSync(display, False);
+  // What the user had locked when the typing began, given back when it ends.
+  struct SavedLocks {
+    unsigned int mods = 0;     // locked modifiers that the typing unlocked
+    std::optional<int> group;  // the locked layout group, when it was not the first
+  };
+
+  // Num Lock changes only the keypad, whose keys are never typed: it stays as it is.
+  unsigned int numLockMask = 0;
+
+  ~Impl() {
+    if (keymap) XkbFreeKeyboard(keymap, 0, True);
   }
 
-  // Releases modifier keys held down and unlocks Caps Lock; returns whether Caps Lock was
-  // on, so that it can be locked again afterwards.
-  bool NeutraliseModifiers() {
+  void ReleaseHeldModifierKeys() {
     char keys[32];
     XQueryKeymap(display, keys);
     XModifierKeymap* mods = XGetModifierMapping(display);
@@ -195,16 +213,48 @@ struct X11WindowSystem::Impl {
         XTestFakeKeyEvent(display, kc, False, CurrentTime);
     }
     XFreeModifiermap(mods);
-    XkbStateRec state{};
-    XkbGetState(display, XkbUseCoreKbd, &state);
-    bool capsLocked = state.locked_mods & LockMask;
-    if (capsLocked) Tap(XKeysymToKeycode(display, XK_Caps_Lock), false);
-    XSync(display, False);
-    return capsLocked;
   }
 
-  void RestoreCapsLock(bool capsLocked) {
-    if (capsLocked) Tap(XKeysymToKeycode(display, XK_Caps_Lock), false);
+  // Brings the keyboard into the state the keys are looked up in: no modifier held,
+  // latched or locked (Caps Lock is unlocked through XKB: on some layouts, the jp one among
+  // them, the key that carries Caps_Lock gives another key symbol unshifted) and the first
+  // layout group. What was locked is added to saved.
+  void Neutralise(SavedLocks& saved) {
+    XkbStateRec state{};
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    if (state.base_mods) ReleaseHeldModifierKeys();
+    if (state.latched_mods) XkbLatchModifiers(display, XkbUseCoreKbd, state.latched_mods, 0);
+    if (unsigned int locked = state.locked_mods & ~numLockMask) {
+      saved.mods |= locked;
+      XkbLockModifiers(display, XkbUseCoreKbd, locked, 0);
+    }
+    if (state.latched_group) XkbLatchGroup(display, XkbUseCoreKbd, 0);
+    if (state.locked_group) {
+      if (!saved.group) saved.group = state.locked_group;
+      XkbLockGroup(display, XkbUseCoreKbd, 0);
+    }
+  }
+
+  void Restore(const SavedLocks& saved) {
+    if (saved.mods) XkbLockModifiers(display, XkbUseCoreKbd, saved.mods, saved.mods);
+    if (saved.group) XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned int>(*saved.group));
+    XSync(display, False);
+  }
+
+  // Presses and releases one key, with Shift when asked. The keyboard state is checked
+  // before every key, under a grab of the server, so that a modifier another program (or
+  // the user) presses meanwhile cannot change the character.
+  void Tap(KeyCode code, bool shift, SavedLocks& saved) {
+    XGrabServer(display);
+    Neutralise(saved);
+    auto shiftKey = FindKey(XK_Shift_L);
+    KeyCode shiftCode = shiftKey ? shiftKey->code : XKeysymToKeycode(display, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    XUngrabServer(display);
+    XSync(display, False);
   }
 };
 
@@ -362,7 +412,8 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   if (text.empty()) return 0;
   if (Foreground() != target) return 0;
-  const bool capsLocked = i.NeutraliseModifiers();
+  i.LoadKeymap();
+  Impl::SavedLocks saved;
   std::vector<KeyCode> spare = i.SpareKeycodes();
   std::size_t typed = 0;
   while (typed < text.size()) {
@@ -405,10 +456,10 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
         break;
       }
       if (p.stroke) {
-        i.Tap(p.stroke->code, p.stroke->shift);
+        i.Tap(p.stroke->code, p.stroke->shift, saved);
       } else if (p.sym != NoSymbol) {
         auto at = std::find(remapped.begin(), remapped.end(), p.sym) - remapped.begin();
-        i.Tap(spare[static_cast<std::size_t>(at)], false);
+        i.Tap(spare[static_cast<std::size_t>(at)], false, saved);
       }
       typed += p.bytes;
     }
@@ -422,16 +473,19 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
     }
     if (focusLost) break;
   }
-  i.RestoreCapsLock(capsLocked);
+  i.Restore(saved);
   return typed;
 }
 
 bool X11WindowSystem::PressKey(WindowId target, Key key) {
   auto& i = *impl_;
   if (Foreground() != target) return false;
-  const bool capsLocked = i.NeutraliseModifiers();
-  i.Tap(XKeysymToKeycode(i.display, key == Key::Enter ? XK_Return : XK_Tab), false);
-  i.RestoreCapsLock(capsLocked);
+  i.LoadKeymap();
+  auto stroke = i.FindKey(key == Key::Enter ? XK_Return : XK_Tab);
+  if (!stroke) return false;
+  Impl::SavedLocks saved;
+  i.Tap(stroke->code, false, saved);
+  i.Restore(saved);
   return true;
 }
 
