@@ -103,6 +103,14 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
     SimConnections connections((p.dir / kSimConnectionsFileName).string());
     ASSERT_TRUE(testing::WaitUntil([&] { return connections.Find("Provider").has_value(); }, 20s));
     ASSERT_TRUE(p.Shown(*program));
+    // The browser runs: the worker watches it.
+    const auto pidFile = p.dir / "browser.pid";
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+          const std::string pid = testing::ReadFile(pidFile);
+          return !pid.empty() && pid.back() == '\n';
+        },
+        20s));
     if (signal != 0) {
       kill(program->Pid(), signal);
     } else {
@@ -117,7 +125,7 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
     EXPECT_FALSE(connections.Find("Provider")) << "hung up " << signal;
     const std::string log = testing::ReadFile(p.dir / kLogFileName);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << "logged " << signal;
-    kill(std::stoi(testing::ReadFile(p.dir / "browser.pid")), SIGKILL);
+    kill(std::stoi(testing::ReadFile(pidFile)), SIGKILL);
   }
 }
 
