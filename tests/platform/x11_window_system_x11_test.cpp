@@ -205,6 +205,10 @@ TEST(X11InputMethodTest, IbusInJapaneseModeGetsTheExactTextAndKeepsItsEngine) {
   XServer server(false);
   char home[] = "/tmp/norvax-ibus-XXXXXX";
   ASSERT_NE(mkdtemp(home), nullptr);
+  struct RemoveHome {
+    const char* path;
+    ~RemoveHome() { std::filesystem::remove_all(path); }
+  } removeHome{home};
   auto env = server.Env();
   // The anthy engine is a python3 program that needs the system's python3.
   const char* path = std::getenv("PATH");
@@ -277,9 +281,6 @@ TEST(X11InputMethodTest, IbusInJapaneseModeGetsTheExactTextAndKeepsItsEngine) {
   EXPECT_EQ(windows.TypeText(w, "a"), 1u);
   EXPECT_TRUE(windows.PressKey(w, Key::Enter));
   EXPECT_TRUE(target.WaitForLine("1:abcあ", 5s));
-  target.Kill();
-  daemon.Kill();
-  std::filesystem::remove_all(home);
 }
 
 }  // namespace
