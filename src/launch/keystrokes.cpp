@@ -79,6 +79,11 @@ std::optional<std::size_t> WindowFinder::SendKeysRun(WindowId target, std::strin
 }
 
 bool WindowFinder::SendKeysText(WindowId target, std::string_view text) {
+  struct Typing {
+    WindowSystem& windows;
+    explicit Typing(WindowSystem& w) : windows(w) { windows.BeginTyping(); }
+    ~Typing() { windows.EndTyping(); }
+  } typing(windows_);
   std::size_t position = 0;
   while (position < text.size()) {
     auto next = SendKeysRun(target, text, position);

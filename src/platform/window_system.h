@@ -51,6 +51,12 @@ class WindowSystem {
   // focus.
   virtual bool PressKey(WindowId target, Key key) = 0;
 
+  // Bracket a whole typing (its text, TAB and ENTER keys): between them the keys reach the
+  // target as typed even when the desktop's input method is in Japanese input mode, which
+  // EndTyping gives back.
+  virtual void BeginTyping() {}
+  virtual void EndTyping() {}
+
   // Minimises (iconifies) another program's window.
   virtual void Minimise(WindowId window) = 0;
 

@@ -1,13 +1,18 @@
 #include "platform/x11/x11_window_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
+#include "fakes/fake_clock.h"
+#include "launch/keystrokes.h"
 #include "platform/cp932.h"
 #include "x11_env.h"
 
@@ -192,6 +197,91 @@ TEST_P(X11KeyboardTest, ExactTextArrivesWhateverTheKeyboardStateAndTheStateStays
 }
 
 INSTANTIATE_TEST_SUITE_P(NoWindowManager, X11KeyboardTest, ::testing::Values(false));
+
+// ibus with the anthy engine in hiragana input mode on a private session bus: typed ASCII
+// would become kana and ENTER would only end the composition.
+TEST(X11InputMethodTest, IbusInJapaneseModeGetsTheExactTextAndKeepsItsEngine) {
+  if (access("/usr/bin/ibus-daemon", X_OK) != 0) GTEST_SKIP() << "ibus is not installed";
+  XServer server(false);
+  char home[] = "/tmp/norvax-ibus-XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+  struct RemoveHome {
+    const char* path;
+    ~RemoveHome() { std::filesystem::remove_all(path); }
+  } removeHome{home};
+  auto env = server.Env();
+  // The anthy engine is a python3 program that needs the system's python3.
+  const char* path = std::getenv("PATH");
+  env.insert(env.end(), {std::string("HOME=") + home, "GSETTINGS_BACKEND=keyfile",
+                         std::string("PATH=/usr/bin:/bin:") + (path ? path : "")});
+  ChildProcess bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, env);
+  auto busAddress = bus.ReadLine(10s);
+  ASSERT_TRUE(busAddress) << "dbus-daemon did not start";
+  env.push_back("DBUS_SESSION_BUS_ADDRESS=" + *busAddress);
+  // What a tool prints, when it succeeds.
+  auto run = [&](const std::vector<std::string>& argv) -> std::optional<std::string> {
+    ChildProcess tool(argv, env);
+    auto line = tool.ReadLine(5s);
+    auto status = tool.WaitForExit(5s);
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return std::nullopt;
+    return line.value_or("");
+  };
+  ASSERT_TRUE(run({"gsettings", "set", "org.freedesktop.ibus.engine.anthy.common", "input-mode",
+                   "0"}));  // hiragana
+  ChildProcess daemon({"ibus-daemon", "--xim", "--panel=disable", "--emoji-extension=disable",
+                       "--config=disable", "--cache=refresh"},
+                      env);
+  std::optional<std::string> ibusAddress;
+  auto ibus = [&](std::vector<std::string> method) {
+    std::vector<std::string> argv = {"gdbus",         "call",
+                                     "--address",     *ibusAddress,
+                                     "--dest",        "org.freedesktop.IBus",
+                                     "--object-path", "/org/freedesktop/IBus",
+                                     "--method"};
+    argv.insert(argv.end(), method.begin(), method.end());
+    return run(argv);
+  };
+  const std::vector<std::string> setAnthy = {"org.freedesktop.IBus.SetGlobalEngine", "anthy"};
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        ibusAddress = run({"ibus", "address"});
+        return ibusAddress && ibusAddress->starts_with("unix:") && ibus(setAnthy).has_value();
+      },
+      20s));
+  auto engineIsAnthy = [&] {
+    auto desc =
+        ibus({"org.freedesktop.DBus.Properties.Get", "org.freedesktop.IBus", "GlobalEngine"});
+    return desc && desc->find("'IBusEngineDesc', @a{sv} {}, 'anthy',") != std::string::npos;
+  };
+  ASSERT_TRUE(engineIsAnthy());
+  // The program finds the daemon as a desktop program does.
+  setenv("IBUS_ADDRESS", ibusAddress->c_str(), 1);
+  struct Unset {
+    ~Unset() { unsetenv("IBUS_ADDRESS"); }
+  } unset;
+  env.push_back("QT_IM_MODULE=ibus");
+  ChildProcess target({NORVAX_TYPE_TARGET, "ime"}, env);
+  X11WindowSystem windows(server.Display().c_str());
+  WindowId w = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (auto top : windows.TopLevelWindows())
+          if (windows.CaptionUtf8(top) == "ime") w = top;
+        return w != 0;
+      },
+      10s));
+  ASSERT_TRUE(windows.SetForeground(w));
+  ASSERT_TRUE(WaitUntil([&] { return windows.Foreground() == w; }, 5s));
+  fakes::FakeClock clock;
+  std::string lastCaption;
+  EXPECT_TRUE(WindowFinder(windows, clock, lastCaption).SendKeysText(w, "abc{~"));
+  EXPECT_EQ(target.LastValuesUntil("enter", 5s)["1"], "abc");
+  EXPECT_TRUE(engineIsAnthy()) << "the engine is anthy again";
+  // Still in hiragana: a key typed outside the typing is composed, and ENTER ends it.
+  EXPECT_EQ(windows.TypeText(w, "a"), 1u);
+  EXPECT_TRUE(windows.PressKey(w, Key::Enter));
+  EXPECT_TRUE(target.WaitForLine("1:abcあ", 5s));
+}
 
 }  // namespace
 }  // namespace norvax

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/cp932.h"
+#include "platform/x11/direct_input.h"
 
 namespace norvax {
 namespace {
@@ -67,6 +68,7 @@ struct X11WindowSystem::Impl {
   Atom netClientListStacking = 0, netClientList = 0, netActiveWindow = 0, netWmName = 0,
        netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0;
   int minKeycode = 0, maxKeycode = 0;
+  std::optional<DirectInput> directInput;
 
   template <typename T>
   std::vector<T> Property(Window w, Atom property, Atom type) {
@@ -488,6 +490,26 @@ bool X11WindowSystem::PressKey(WindowId target, Key key) {
   i.Restore(saved);
   return true;
 }
+
+void X11WindowSystem::BeginTyping() {
+  if (!Available()) return;
+  auto& i = *impl_;
+  // The layout the server has decides the keyboard engine ibus falls back on.
+  auto rules = i.Property<unsigned char>(i.root, XInternAtom(i.display, "_XKB_RULES_NAMES", False),
+                                         XA_STRING);
+  // "rules\0model\0layout\0variant\0options\0"
+  std::string names(rules.begin(), rules.end());
+  std::size_t layout = 0;
+  for (int field = 0; field < 2 && layout != std::string::npos; ++field) {
+    layout = names.find('\0', layout);
+    if (layout != std::string::npos) ++layout;
+  }
+  const bool jp = layout != std::string::npos && names.compare(layout, 2, "jp") == 0;
+  i.directInput.reset();
+  i.directInput.emplace(DisplayString(i.display), jp ? "xkb:jp::jpn" : "xkb:us::eng");
+}
+
+void X11WindowSystem::EndTyping() { impl_->directInput.reset(); }
 
 void X11WindowSystem::Minimise(WindowId window) {
   if (!Available()) return;

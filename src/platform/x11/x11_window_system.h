@@ -28,6 +28,10 @@ class X11WindowSystem : public WindowSystem {
   bool SetForeground(WindowId window) override;
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
+  // Switches ibus to a plain keyboard engine, or deactivates fcitx5, while they are in an
+  // input mode, and switches them back (see DirectInput).
+  void BeginTyping() override;
+  void EndTyping() override;
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override;
 
