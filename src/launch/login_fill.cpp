@@ -4,6 +4,7 @@
 
 #include "core/decimal.h"
 #include "launch/keystrokes.h"
+#include "launch/launch.h"
 #include "platform/cp932.h"
 #include "platform/program_control.h"
 #include "platform/user_dialogs.h"
@@ -86,6 +87,12 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
                                                                          : FillResult::Stopped;
   }
 
+  if (ClickFillBlocked(state.main)) {
+    ports.dialogs.ShowError(LaunchBusyMessage());
+    return FillResult::Refused;
+  }
+  // Held while the click types: the waits for the window's focus let events run.
+  const FlagHold filling(state.main.filling);
   const PreferenceList& prefs = state.prefs;
   const int modeNumber = static_cast<int>(mode);
   if (prefs.IsOn(CopyToClipboard)) ports.program.SetClipboardText(text);

@@ -18,6 +18,7 @@ enum class FillResult {
   NotFound,  // no candidate window was found (or none took the focus): nothing typed
   Typed,     // the whole text was typed into the window found
   Stopped,   // the window lost the focus while the text was typed: the typing stopped there
+  Refused,   // a launch or another fill was under way (ID and password clicks): nothing done
 };
 
 // "NORVAX  入力中に入力先のｳｲﾝﾄﾞｳが切り替わったため、入力を中止しました。"

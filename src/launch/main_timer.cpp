@@ -120,7 +120,8 @@ std::string DialupNotMinimisedMessage() {
 
 void Timer1Timer(ProgramState& state, Ports& ports) {
   MainState& main = state.main;
-  if (main.timerBusy || !main.timerEnabled) return;
+  // A tick is also dropped while an ID or password click types.
+  if (main.timerBusy || main.filling || !main.timerEnabled) return;
   main.timerBusy = true;
   if (!main.waitForConnection) {
     PasswordPhase(state, ports);

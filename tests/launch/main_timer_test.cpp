@@ -110,7 +110,8 @@ TEST_F(Timer, NoConnectionEntryEndsTheProgramAfterTyping) {
   TimerWorld t;
   t.state.table.List(Column::Connection)[0] = "/N";
   t.state.table.List(Column::Set1)[0] = "Chat login";
-  t.state.main = MainState{};
+  t.state.main = MainState{};  // the world's own launch is forgotten
+  t.state.launch.browser = BrowserWatch{};
   LaunchEntry(t.state, t.fake.ports, 0);
   WindowId chat = t.fake.windows.Add("Chat login");
   t.Tick();
