@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
-#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -202,9 +201,9 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
   connect(Scrlbox1, &QListWidget::clicked, this, &TForm1::Scrlbox1Click);
   connect(Scrlbox1, &QListWidget::doubleClicked, this, &TForm1::Scrlbox1DblClick);
   connect(Scrlbox1, &TScrlbox::OnScroll, this, &TForm1::Scrlbox1Scroll);
-  // Keyboard scrolling of the password column moves the other two as well.
-  connect(Scrlbox1->verticalScrollBar(), &QScrollBar::valueChanged, this,
-          [this](int top) { LevelColumns(top); });
+  // Whatever scrolls one column (keys, a click on a row only partly in view) scrolls all
+  // three: a title always stands beside its own ID and password.
+  new ColumnGroup({Nonscrlbox1, Nonscrlbox2, Scrlbox1}, this);
   // The wheel over the title or ID column scrolls the whole table.
   Nonscrlbox1->viewport()->installEventFilter(this);
   Nonscrlbox2->viewport()->installEventFilter(this);

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 #include "controls/nonscrlbox.h"
@@ -72,6 +74,16 @@ struct MainWindow : ::testing::Test {
   }
 
   void Select(ColumnList* list, int row) { list->SetSelectedRow(row); }
+
+  void DoubleClick(ColumnList* list, int row, Qt::MouseButton button) {
+    const QPointF at = list->visualItemRect(list->item(row)).center();
+    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+      QMouseEvent e(type, at, list->viewport()->mapToGlobal(at), button,
+                    type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &e);
+    }
+  }
 };
 
 TEST_F(MainWindow, ColumnsShowTheEntriesWithTheMasking) {
@@ -147,6 +159,20 @@ TEST_F(MainWindow, ColumnsStayLevelWhenThePasswordColumnScrolls) {
   EXPECT_EQ(form->Nonscrlbox2->TopIndex(), top);
   EXPECT_FALSE(form->Nonscrlbox1->verticalScrollBar()->isVisible());
   EXPECT_FALSE(form->Nonscrlbox2->verticalScrollBar()->isVisible());
+
+  // The keyboard in the title column scrolls all three.
+  QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+  QApplication::sendEvent(form->Nonscrlbox1, &end);
+  EXPECT_GT(form->Nonscrlbox1->TopIndex(), top);
+  EXPECT_EQ(form->Scrlbox1->TopIndex(), form->Nonscrlbox1->TopIndex());
+  EXPECT_EQ(form->Nonscrlbox2->TopIndex(), form->Nonscrlbox1->TopIndex());
+
+  // Only the left button's double click launches, the entry of the row clicked.
+  DoubleClick(form->Nonscrlbox1, 38, Qt::RightButton);
+  EXPECT_TRUE(fake.processes.started.empty());
+  DoubleClick(form->Nonscrlbox1, 38, Qt::LeftButton);
+  EXPECT_EQ(fake.processes.started.size(), 1u);
+  EXPECT_EQ(state.main.currentEntry, 38);
 }
 
 TEST_F(MainWindow, RegisterCommandRefillsKeepingTheViewAndRestoresStayingOnTop) {
