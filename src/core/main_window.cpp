@@ -84,6 +84,11 @@ void PostRelaunch(QObject* mainWindow) {
 
 TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
     : QMainWindow(parent), state_(state), ports_(ports) {
+  // The program ends with its main window (closeEvent), never because the last window shown
+  // closed: the main window is hidden during a launch and while the log viewer is open, and
+  // closing a small window then (the wait window, a message) must not end the program; nor
+  // may a quit asked for while the program ends cut its waits short.
+  QApplication::setQuitOnLastWindowClosed(false);
   registerCommand = RegisterCommand;
   preferencesCommand = PreferencesCommand;
   versionCommand = [](QWidget* owner) {

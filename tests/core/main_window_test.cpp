@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "controls/nonscrlbox.h"
 #include "controls/scrlbox.h"
@@ -16,6 +17,7 @@
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
 #include "test_files.h"
+#include "windows/wait_window.h"
 
 namespace norvax {
 namespace {
@@ -236,6 +238,38 @@ TEST_F(MainWindow, LogCommandHidesTheMainWindowWhileTheViewerIsOpen) {
   EXPECT_TRUE(flagDuring);
   EXPECT_TRUE(form->isVisible());
   EXPECT_FALSE(state.main.mainWindowHidden);
+}
+
+TEST_F(MainWindow, ClosingTheWaitWindowWhileTheMainWindowIsHiddenGivesUpTheWaitOnly) {
+  Store(1);
+  ASSERT_TRUE(Start());
+  MainWindowControl control;
+  control.Attach(form.get());
+  control.HideMainWindow();
+  control.ShowWaitWindow();
+  QWidget* wait = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (qobject_cast<TForm5*>(w) && w->isVisible()) wait = w;
+  }
+  ASSERT_NE(wait, nullptr);
+  // Records a request to end the event loop, as Qt makes one when its last window closes.
+  struct QuitWatch : QObject {
+    bool asked = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Quit) asked = true;
+      return false;
+    }
+  } watch;
+  qApp->installEventFilter(&watch);
+  QTimer::singleShot(0, wait, [wait] {
+    wait->close();  // Alt+F4
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  });
+  QApplication::exec();
+  qApp->removeEventFilter(&watch);
+  EXPECT_FALSE(watch.asked);
+  EXPECT_TRUE(state.main.waitCancelled) << "as its Cancel button does";
 }
 
 TEST_F(MainWindow, HelpAndRelaunch) {
