@@ -42,4 +42,9 @@ class Processes {
 // outside quotes keeps the next character. Nothing when a quote is left open.
 std::optional<std::vector<std::string>> SplitCommandLine(const std::string& commandLine);
 
+// word as one word of a command line, as SplitCommandLine reads it back: unchanged when it
+// holds nothing SplitCommandLine splits or reads specially (blanks, quotes, backslashes),
+// else in single quotes.
+std::string QuoteCommandWord(const std::string& word);
+
 }  // namespace norvax

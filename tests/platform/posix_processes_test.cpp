@@ -24,6 +24,11 @@ TEST(SplitCommandLine, SplitsAsAShellWould) {
       {"", Words{}},
   };
   for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+  // What QuoteCommandWord makes of a word reads back as that one word.
+  for (std::string word : {"/usr/bin/firefox", "/opt/My Browser/it's \"x\" \\y", ""}) {
+    EXPECT_EQ(SplitCommandLine(QuoteCommandWord(word)), Words{word}) << word;
+  }
+  EXPECT_EQ(QuoteCommandWord("/usr/bin/firefox"), "/usr/bin/firefox");
 }
 
 TEST(PosixProcesses, StartsInTheDirectoryAndSeesTheEnd) {
