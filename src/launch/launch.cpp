@@ -66,7 +66,7 @@ bool BrowserIsNetscape(std::string_view browserProgram) {
     auto c = static_cast<unsigned char>(browserProgram[i]);
     if (IsCp932LeadByte(c)) {
       ++i;
-    } else if (c == '\\' || c == ':') {
+    } else if (c == '\\' || c == ':' || c == '/') {
       nameStart = i + 1;
     }
   }

@@ -29,8 +29,8 @@ bool LaunchGuardBlocks(const ProgramState& state);
 // watching, takes clicks: that is when login dialogs show.)
 bool ClickFillBlocked(const MainState& main);
 
-// True when the file-name part of the browser's command line (after the last "\" or ":",
-// never a double-byte character's second byte), upper-cased, is "NETSCAPE.EXE".
+// True when the file-name part of the browser's command line (after the last "\", ":" or
+// "/", never a double-byte character's second byte), upper-cased, is "NETSCAPE.EXE".
 bool BrowserIsNetscape(std::string_view browserProgram);
 
 // Launches entry (0-based) on behalf of the main window: through the program's own dialler

@@ -297,6 +297,8 @@ TEST(BrowserIsNetscape, LooksAtTheFileNameAlone) {
   EXPECT_TRUE(BrowserIsNetscape("D:NETSCAPE.EXE"));
   EXPECT_FALSE(BrowserIsNetscape("C:\\Netscape\\netscape.exe -home")) << "arguments are part of it";
   EXPECT_FALSE(BrowserIsNetscape("/usr/bin/netscape"));
+  EXPECT_TRUE(BrowserIsNetscape("/opt/netscape/NETSCAPE.EXE")) << "a path's last / too";
+  EXPECT_FALSE(BrowserIsNetscape("/opt/netscape.exe/run"));
   // "表" ends in the byte of "\": the name starts after it only when it is a real "\".
   EXPECT_FALSE(BrowserIsNetscape(Sjis("C:\\表NETSCAPE.EXE")));
   EXPECT_TRUE(BrowserIsNetscape(Sjis("C:\\表\\NETSCAPE.EXE")));
