@@ -87,7 +87,7 @@ struct ProgramState {
   DialSession session;
   HolidayList holidays = LoadHolidays();
   // The worker thread; the last member, so that it ends before the state it uses goes.
-  std::unique_ptr<WatchThread> worker = std::make_unique<WatchThread>();
+  std::unique_ptr<TNORVATH1> worker = std::make_unique<TNORVATH1>();
 };
 
 }  // namespace norvax
