@@ -30,9 +30,6 @@ void EndWithoutDisplay() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
-  // The program ends with its main window (which says so itself), never because the last
-  // window shown closed: a quit asked for while the program ends would cut its waits short.
-  QApplication::setQuitOnLastWindowClosed(false);
   // Signals that ask the program to end close the main window; one that arrives before the
   // window exists waits in the event loop, which first runs once it does.
   norvax::OnQuitSignals([] {

@@ -1,6 +1,7 @@
 #include "controls/column_list.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -74,6 +75,30 @@ void ColumnList::SetSelectedRow(int row) {
   int top = TopIndex();
   setCurrentRow(row);
   SetTopIndex(top);
+}
+
+void ColumnList::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Only the left button's double click acts on a row; another button's second press is
+  // only a press.
+  if (event->button() != Qt::LeftButton) {
+    mousePressEvent(event);
+    return;
+  }
+  QListWidget::mouseDoubleClickEvent(event);
+}
+
+ColumnGroup::ColumnGroup(std::vector<ColumnList*> columns, QObject* parent)
+    : QObject(parent), columns_(std::move(columns)) {
+  for (ColumnList* column : columns_) {
+    connect(column->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, column](int top) {
+      if (levelling_) return;
+      levelling_ = true;
+      for (ColumnList* other : columns_) {
+        if (other != column && other->TopIndex() != top) other->SetTopIndex(top);
+      }
+      levelling_ = false;
+    });
+  }
 }
 
 }  // namespace norvax

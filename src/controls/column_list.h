@@ -3,6 +3,7 @@
 
 #include <QListWidget>
 #include <QStyledItemDelegate>
+#include <vector>
 
 namespace norvax {
 
@@ -35,6 +36,22 @@ class ColumnList : public QListWidget {
   int SelectedRow() const;
   // Selects row (-1 clears the selection).
   void SetSelectedRow(int row);
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// Keeps the columns of one table level: whatever scrolls one of them (its scroll bar, the
+// wheel, the keyboard, a click on a row only partly in view), the others take the same top
+// row at once.
+class ColumnGroup : public QObject {
+  Q_OBJECT
+ public:
+  explicit ColumnGroup(std::vector<ColumnList*> columns, QObject* parent = nullptr);
+
+ private:
+  std::vector<ColumnList*> columns_;
+  bool levelling_ = false;
 };
 
 }  // namespace norvax

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
-#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -85,6 +84,11 @@ void PostRelaunch(QObject* mainWindow) {
 
 TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
     : QMainWindow(parent), state_(state), ports_(ports) {
+  // The program ends with its main window (closeEvent), never because the last window shown
+  // closed: the main window is hidden during a launch and while the log viewer is open, and
+  // closing a small window then (the wait window, a message) must not end the program; nor
+  // may a quit asked for while the program ends cut its waits short.
+  QApplication::setQuitOnLastWindowClosed(false);
   registerCommand = RegisterCommand;
   preferencesCommand = PreferencesCommand;
   versionCommand = [](QWidget* owner) {
@@ -202,9 +206,9 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
   connect(Scrlbox1, &QListWidget::clicked, this, &TForm1::Scrlbox1Click);
   connect(Scrlbox1, &QListWidget::doubleClicked, this, &TForm1::Scrlbox1DblClick);
   connect(Scrlbox1, &TScrlbox::OnScroll, this, &TForm1::Scrlbox1Scroll);
-  // Keyboard scrolling of the password column moves the other two as well.
-  connect(Scrlbox1->verticalScrollBar(), &QScrollBar::valueChanged, this,
-          [this](int top) { LevelColumns(top); });
+  // Whatever scrolls one column (keys, a click on a row only partly in view) scrolls all
+  // three: a title always stands beside its own ID and password.
+  new ColumnGroup({Nonscrlbox1, Nonscrlbox2, Scrlbox1}, this);
   // The wheel over the title or ID column scrolls the whole table.
   Nonscrlbox1->viewport()->installEventFilter(this);
   Nonscrlbox2->viewport()->installEventFilter(this);

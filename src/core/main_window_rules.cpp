@@ -64,7 +64,6 @@ void DoEntryAction(ProgramState& state, Ports& ports, EntryAction action, int ro
   if (row < 0 || static_cast<std::size_t>(row) >= state.table.Count()) return;
   auto i = static_cast<std::size_t>(row);
   if (action == EntryAction::Launch) {
-    state.main.currentEntry = row;
     LaunchEntry(state, ports, row);
     return;
   }
@@ -77,7 +76,11 @@ void DoEntryAction(ProgramState& state, Ports& ports, EntryAction action, int ro
 }
 
 void Relaunch(ProgramState& state, Ports& ports, const std::function<void()>& processEvents) {
-  WaitForWorker(state.main, ports.clock, processEvents, 1200, 500);
+  {
+    // The relaunch is under way while it waits: no other launch takes its place.
+    const FlagHold launching(state.main.launching);
+    WaitForWorker(state.main, ports.clock, processEvents, 1200, 500);
+  }
   LaunchEntry(state, ports, state.main.currentEntry);
 }
 

@@ -31,8 +31,7 @@ enum class EntryAction { None, Launch, FillId, FillPass };
 // double click only with it off.
 EntryAction ActionForClick(const PreferenceList& prefs, MainColumn column, ClickKind kind);
 
-// Does the action for row (a row outside the table does nothing). A launch makes the row
-// the current entry.
+// Does the action for row (a row outside the table does nothing).
 void DoEntryAction(ProgramState& state, Ports& ports, EntryAction action, int row);
 
 // The relaunch asked for after busy dial attempts: waits up to 10 minutes for the worker

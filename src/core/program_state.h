@@ -33,6 +33,11 @@ struct MainState {
   int currentEntry = -1;
   bool mainWindowHidden = false;
   bool watchThreadRunning = false;
+  // A launch runs on the main thread, from its first step until it returns (and while a
+  // relaunch waits for the worker); its waits let other events run meanwhile.
+  bool launching = false;
+  // An ID or password click is typing.
+  bool filling = false;
   // Main timer.
   bool timerEnabled = false;
   bool timerBusy = false;
@@ -42,6 +47,19 @@ struct MainState {
   bool waitWindowShown = false;
   bool waitWindowBlink = false;
   bool waitCancelled = false;
+};
+
+// Sets a flag for as long as it lives, then gives it back its earlier value.
+class FlagHold {
+ public:
+  explicit FlagHold(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~FlagHold() { flag_ = was_; }
+  FlagHold(const FlagHold&) = delete;
+  FlagHold& operator=(const FlagHold&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
 };
 
 // The outside world as the program sees it; adapters in the program, fakes in tests.
@@ -69,7 +87,7 @@ struct ProgramState {
   DialSession session;
   HolidayList holidays = LoadHolidays();
   // The worker thread; the last member, so that it ends before the state it uses goes.
-  std::unique_ptr<WatchThread> worker = std::make_unique<WatchThread>();
+  std::unique_ptr<TNORVATH1> worker = std::make_unique<TNORVATH1>();
 };
 
 }  // namespace norvax

@@ -125,7 +125,6 @@ StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::st
 
 void LaunchAtStart(ProgramState& state, Ports& ports) {
   if (state.main.commandLineEntry == kNoCommandLineEntry) return;
-  state.main.currentEntry = state.main.commandLineEntry;
   LaunchEntry(state, ports, state.main.commandLineEntry);
 }
 
@@ -149,7 +148,6 @@ void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::stri
     ports.program.RestoreApplication();
     return;
   }
-  state.main.currentEntry = command.entry;
   LaunchEntry(state, ports, command.entry);
 }
 

@@ -12,6 +12,7 @@
 #include "launch/proxy_window.h"
 #include "platform/cp932.h"
 #include "platform/help.h"
+#include "platform/processes.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/modal_owner.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -208,7 +209,9 @@ void TForm3::Button3Click() {
   dialog.setNameFilters(
       {QStringLiteral("実行ファイル(*.EXE) (*.EXE *.exe)"), QStringLiteral("すべて(*.*) (*)")});
   if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-    Edit4->setText(dialog.selectedFiles().first());
+    // The field is a command line: a path with blanks must stay one word of it.
+    const std::string path = dialog.selectedFiles().first().toStdString();
+    Edit4->setText(QString::fromStdString(QuoteCommandWord(path)));
   }
 }
 

@@ -50,8 +50,14 @@ std::string RegistryChangeMessage() {
 }
 std::string CannotStartMessage() { return Sjis("NORVAX  起動出来ませんでした。"); }
 
-bool LaunchGuardBlocks(const MainState& main) {
-  return main.timerEnabled || main.timerBusy || main.watchThreadRunning;
+bool LaunchGuardBlocks(const ProgramState& state) {
+  const MainState& main = state.main;
+  return main.launching || main.filling || main.timerEnabled || main.timerBusy ||
+         main.watchThreadRunning || state.launch.browser.watching;
+}
+
+bool ClickFillBlocked(const MainState& main) {
+  return main.launching || main.timerBusy || main.filling;
 }
 
 bool BrowserIsNetscape(std::string_view browserProgram) {
@@ -60,7 +66,7 @@ bool BrowserIsNetscape(std::string_view browserProgram) {
     auto c = static_cast<unsigned char>(browserProgram[i]);
     if (IsCp932LeadByte(c)) {
       ++i;
-    } else if (c == '\\' || c == ':') {
+    } else if (c == '\\' || c == ':' || c == '/') {
       nameStart = i + 1;
     }
   }
@@ -68,14 +74,17 @@ bool BrowserIsNetscape(std::string_view browserProgram) {
 }
 
 void LaunchEntry(ProgramState& state, Ports& ports, int entry) {
-  if (LaunchGuardBlocks(state.main)) {
+  if (LaunchGuardBlocks(state)) {
     ports.dialogs.ShowError(LaunchBusyMessage());
     return;
   }
+  // Held until the launch returns: a wait inside it (a message, the dialler) lets events
+  // run, and a second launch or a click fill then would take this launch's values.
+  const FlagHold launching(state.main.launching);
+  state.main.currentEntry = entry;
   LaunchState& launch = state.launch;
   launch.registryResult = RegistryResult::NothingDone;
   launch.startAttempted = false;
-  StopBrowserWatch(state, ports);
   if (state.session.browserProcess != 0) {
     ports.processes.Close(state.session.browserProcess);
     state.session.browserProcess = 0;

@@ -4,8 +4,10 @@
 
 #include "core/decimal.h"
 #include "launch/keystrokes.h"
+#include "launch/launch.h"
 #include "platform/cp932.h"
 #include "platform/program_control.h"
+#include "platform/user_dialogs.h"
 
 namespace norvax {
 namespace {
@@ -63,23 +65,34 @@ std::string DialupCaptionFor(const std::string& set1) {
   return Sjis("接続");
 }
 
-bool FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
-                     const std::string& text, const std::string& set1, const std::string& set2,
-                     const std::string& connection, FillMode mode) {
+std::string TypingStoppedMessage() {
+  return Sjis("NORVAX  入力中に入力先のｳｲﾝﾄﾞｳが切り替わったため、入力を中止しました。");
+}
+
+FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
+                           const std::string& text, const std::string& set1,
+                           const std::string& set2, const std::string& connection, FillMode mode) {
   WindowFinder finder(ports.windows, ports.clock, state.lastTargetCaption);
   if (mode == FillMode::ConnectDialog) {
-    if (dialupCaption.empty()) return false;
+    if (dialupCaption.empty()) return FillResult::NotFound;
     WindowId target = finder.ActivateWindow(dialupCaption, "", 0);
-    if (target == 0) return false;
+    if (target == 0) return FillResult::NotFound;
     if (connection == "/n" && !set2.empty()) {
       // A delay that is not a positive decimal number means no delay.
       auto delay = ParseDecimal(set2);
       if (delay && *delay > 0) ports.clock.Sleep(static_cast<uint32_t>(*delay));
     }
-    finder.SendKeysText(target, text + std::string(kEnterMarker));
-    return true;
+    // The main timer reports a typing that stopped, and never types into the dialog again.
+    return finder.SendKeysText(target, text + std::string(kEnterMarker)) ? FillResult::Typed
+                                                                         : FillResult::Stopped;
   }
 
+  if (ClickFillBlocked(state.main)) {
+    ports.dialogs.ShowError(LaunchBusyMessage());
+    return FillResult::Refused;
+  }
+  // Held while the click types: the waits for the window's focus let events run.
+  const FlagHold filling(state.main.filling);
   const PreferenceList& prefs = state.prefs;
   const int modeNumber = static_cast<int>(mode);
   if (prefs.IsOn(CopyToClipboard)) ports.program.SetClipboardText(text);
@@ -87,13 +100,18 @@ bool FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialu
   for (const Candidate& c : Candidates(prefs, dialupCaption, set1, set2, connection)) {
     WindowId target = finder.ActivateWindow(c.caption, c.className, 0);
     if (target == 0) continue;
-    finder.SendKeysText(target, c.set2 ? set2Text : set1Text);
+    if (!finder.SendKeysText(target, c.set2 ? set2Text : set1Text)) {
+      // Part of the text is in the window and the rest went nowhere: the user has to see
+      // that, and no other window gets the text.
+      ports.dialogs.ShowError(TypingStoppedMessage());
+      return FillResult::Stopped;
+    }
     if (AfterTyped(prefs, modeNumber, prefs[c.set2 ? EnterAfterPassSet2 : EnterAfterPassSet1])) {
       ports.program.MinimiseApplication();
     }
-    return true;
+    return FillResult::Typed;
   }
-  return false;
+  return FillResult::NotFound;
 }
 
 }  // namespace norvax

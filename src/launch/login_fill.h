@@ -13,6 +13,17 @@ enum class FillMode {
   Password = 2,       // a password click in the main window
 };
 
+// What a fill came to.
+enum class FillResult {
+  NotFound,  // no candidate window was found (or none took the focus): nothing typed
+  Typed,     // the whole text was typed into the window found
+  Stopped,   // the window lost the focus while the text was typed: the typing stopped there
+  Refused,   // a launch or another fill was under way (ID and password clicks): nothing done
+};
+
+// "NORVAX  入力中に入力先のｳｲﾝﾄﾞｳが切り替わったため、入力を中止しました。"
+std::string TypingStoppedMessage();
+
 // Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
 // "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".
 std::string DialupCaptionFor(const std::string& set1);
@@ -20,9 +31,11 @@ std::string DialupCaptionFor(const std::string& set1);
 // Finds the window that should receive text and types it there: in the connect dialog
 // (mode 0: the text and ENTER), or for an ID or password click in the login dialog of the
 // entry's browser kind (set1), the window named by set2, the dial-up dialogs, or the
-// browser's own window, in that order. True when a window was found and typed into.
-bool FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
-                     const std::string& text, const std::string& set1, const std::string& set2,
-                     const std::string& connection, FillMode mode);
+// browser's own window, in that order. A typing that stops (the window lost the focus) is
+// no success: an ID or password click then tries no further window, does not minimise the
+// program and tells the user; the connect dialog's fill leaves that to the main timer.
+FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
+                           const std::string& text, const std::string& set1,
+                           const std::string& set2, const std::string& connection, FillMode mode);
 
 }  // namespace norvax

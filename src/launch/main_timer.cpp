@@ -28,11 +28,15 @@ void ShowMainWindow(ProgramState& state, Ports& ports) {
 void PasswordPhase(ProgramState& state, Ports& ports) {
   MainState& main = state.main;
   const LaunchState& launch = state.launch;
-  main.passwordFilled =
+  const FillResult fill =
       FillLoginDialog(state, ports, launch.dialupCaption, launch.fillPassword, launch.fillSet1,
                       launch.fillSet2, launch.fillConnection, FillMode::ConnectDialog);
+  main.passwordFilled = fill == FillResult::Typed;
+  // A typing that stopped half-way ends the wait as a failure: another try would type the
+  // password a second time after what already arrived.
+  const bool stopped = fill == FillResult::Stopped;
   ++main.tickCount;
-  if (!main.passwordFilled && main.tickCount <= kPasswordTicks) {
+  if (!main.passwordFilled && !stopped && main.tickCount <= kPasswordTicks) {
     if (!main.waitWindowShown) {
       ports.program.ShowWaitWindow();
       main.waitWindowShown = true;
@@ -41,7 +45,9 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
                                     main.waitWindowBlink ? kWaitTextGreen : kWaitTextWhite);
     main.waitWindowBlink = !main.waitWindowBlink;
   }
-  if (!(main.passwordFilled || main.tickCount > kPasswordTicks || main.waitCancelled)) return;
+  if (!(main.passwordFilled || stopped || main.tickCount > kPasswordTicks || main.waitCancelled)) {
+    return;
+  }
 
   if (main.waitWindowShown) {
     ports.program.CloseWaitWindow();
@@ -49,7 +55,7 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   }
   if (!main.passwordFilled) {
     StopTimer(state, ports);
-    ports.dialogs.ShowError(PasswordNotSetMessage());
+    ports.dialogs.ShowError(stopped ? TypingStoppedMessage() : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
   if (state.prefs.IsOn(ExitAfterBrowserStart) || IsNoConnection(launch.fillConnection)) {
@@ -114,7 +120,8 @@ std::string DialupNotMinimisedMessage() {
 
 void Timer1Timer(ProgramState& state, Ports& ports) {
   MainState& main = state.main;
-  if (main.timerBusy || !main.timerEnabled) return;
+  // A tick is also dropped while an ID or password click types.
+  if (main.timerBusy || main.filling || !main.timerEnabled) return;
   main.timerBusy = true;
   if (!main.waitForConnection) {
     PasswordPhase(state, ports);

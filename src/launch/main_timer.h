@@ -19,7 +19,7 @@ inline constexpr unsigned kWaitTextWhite = 0xFFFFFF;
 inline constexpr unsigned kWaitTextGreen = 0x008000;
 
 // One tick (every 500 ms while the timer runs); a tick that arrives while one is being
-// handled is dropped.
+// handled, or while an ID or password click types, is dropped.
 void Timer1Timer(ProgramState& state, Ports& ports);
 
 // Runs on the main thread once the worker thread has ended: decides whether the program

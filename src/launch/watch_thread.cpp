@@ -37,7 +37,7 @@ std::string HandOverText() {
       "ﾌﾞﾗｳｻﾞを使い終わったら、[切断]を押してください。");
 }
 
-WatchThread::~WatchThread() {
+TNORVATH1::~TNORVATH1() {
   stop_ = true;
   if (!thread_.joinable()) return;
   // A worker that has not ended by now waits for a main thread that no longer runs its
@@ -49,27 +49,27 @@ WatchThread::~WatchThread() {
   }
 }
 
-void WatchThread::Start(ProgramState& state, Ports& ports) {
+void TNORVATH1::Start(ProgramState& state, Ports& ports) {
   Join();
   stop_ = false;
   ended_ = false;
   thread_ = std::thread([this, &state, &ports] {
-    Body(state, ports);
+    Execute(state, ports);
     ended_ = true;
   });
 }
 
-void WatchThread::Join() {
+void TNORVATH1::Join() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
-void WatchThread::Body(ProgramState& state, Ports& ports) {
+void TNORVATH1::Execute(ProgramState& state, Ports& ports) {
   ports.program.RunOnMainThread([&] { state.session.finished = false; });
   if (DialPhase(state, ports)) BrowserPhase(state, ports);
   ports.program.PostToMainThread([&state, &ports] { WatchThreadTerminated(state, ports); });
 }
 
-bool WatchThread::DialPhase(ProgramState& state, Ports& ports) {
+bool TNORVATH1::DialPhase(ProgramState& state, Ports& ports) {
   ProgramControl& program = ports.program;
   DialSession& session = state.session;
   bool grey = true;
@@ -114,7 +114,7 @@ bool WatchThread::DialPhase(ProgramState& state, Ports& ports) {
   return true;
 }
 
-void WatchThread::BrowserPhase(ProgramState& state, Ports& ports) {
+void TNORVATH1::BrowserPhase(ProgramState& state, Ports& ports) {
   bool wanted = false;
   bool log = false;
   ProcessHandle browser = 0;
@@ -136,7 +136,7 @@ void WatchThread::BrowserPhase(ProgramState& state, Ports& ports) {
   if (log) ports.program.RunOnMainThread([&] { LogStep(state, ports); });
 }
 
-void WatchThread::WaitForHangUpRequest(ProgramState& state, Ports& ports) {
+void TNORVATH1::WaitForHangUpRequest(ProgramState& state, Ports& ports) {
   ProgramControl& program = ports.program;
   bool asked = false;  // read and written on the main thread only
   program.RunOnMainThread([&] {

@@ -17,12 +17,12 @@ struct Ports;
 // address to a browser that was already running.
 std::string HandOverText();
 
-class WatchThread {
+class TNORVATH1 {
  public:
-  WatchThread() = default;
-  ~WatchThread();
-  WatchThread(const WatchThread&) = delete;
-  WatchThread& operator=(const WatchThread&) = delete;
+  TNORVATH1() = default;
+  ~TNORVATH1();
+  TNORVATH1(const TNORVATH1&) = delete;
+  TNORVATH1& operator=(const TNORVATH1&) = delete;
 
   // Starts the worker. MainState's watchThreadRunning must already be set; the termination
   // handler (WatchThreadTerminated) runs on the main thread once the worker has ended.
@@ -36,7 +36,9 @@ class WatchThread {
   void Join();
 
  private:
-  void Body(ProgramState& state, Ports& ports);
+  // What the thread runs: the dial phases, then the browser phase, then the termination
+  // handler is handed to the main thread.
+  void Execute(ProgramState& state, Ports& ports);
   // The dial phases of a launch through the program's own dialler; false when the worker
   // ends with them (no connection, or a relaunch handed over).
   bool DialPhase(ProgramState& state, Ports& ports);

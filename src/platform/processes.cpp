@@ -41,4 +41,17 @@ std::optional<std::vector<std::string>> SplitCommandLine(const std::string& comm
   return words;
 }
 
+std::string QuoteCommandWord(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\n'\"\\") == std::string::npos) return word;
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";  // out of the quotes, the quote itself, back in
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
 }  // namespace norvax

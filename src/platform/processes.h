@@ -32,8 +32,9 @@ class Processes {
   // Lets go of a started program; it keeps running.
   virtual void Close(ProcessHandle process) = 0;
 
-  // Asks the desktop to open a file, folder or address with its usual program; false when
-  // that could not be started.
+  // Asks the desktop to open a file, folder or address with its usual program and returns
+  // at once, never waiting for that program; false when the target is neither an existing
+  // file or folder nor an address, or the desktop's opener is missing.
   virtual bool ShellOpen(const std::string& target) = 0;
 };
 
@@ -41,5 +42,10 @@ class Processes {
 // quotes keep everything; double quotes keep everything but \" \\ \$ \`; a backslash
 // outside quotes keeps the next character. Nothing when a quote is left open.
 std::optional<std::vector<std::string>> SplitCommandLine(const std::string& commandLine);
+
+// word as one word of a command line, as SplitCommandLine reads it back: unchanged when it
+// holds nothing SplitCommandLine splits or reads specially (blanks, quotes, backslashes),
+// else in single quotes.
+std::string QuoteCommandWord(const std::string& word);
 
 }  // namespace norvax

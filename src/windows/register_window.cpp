@@ -101,9 +101,16 @@ TForm2::TForm2(ProgramState& state, Ports& ports, QWidget* parent)
     ColumnList* box = Column(k);
     connect(box, &QListWidget::itemPressed, this, [this, k] { ColumnClick(k); });
     connect(box, &QListWidget::itemClicked, this, [this, k] { ColumnClick(k); });
+    // A drag moves the selection within one column: the row goes to all of them, so that
+    // Delete and Edit take the row the user sees.
+    connect(box, &QListWidget::itemSelectionChanged, this, [this, k] {
+      if (Column(k)->SelectedRow() >= 0) ColumnClick(k);
+    });
     if (k < 8) box->viewport()->installEventFilter(this);
   }
   connect(Scrlbox1, &TScrlbox::OnScroll, this, &TForm2::Scrlbox1Scroll);
+  // Whatever scrolls one column scrolls all eight.
+  new ColumnGroup({columns_.begin(), columns_.end()}, this);
 
   runEditor = [this](EditorContext& context, EntryTable& table) {
     TForm3 editor(context, table, state_.prefs, ports_.remote, ports_.dialogs, ports_.help, this);

@@ -32,7 +32,10 @@ QVariant ReportTableModel::headerData(int section, Qt::Orientation orientation, 
   if (role == Qt::DisplayRole) {
     return QString::fromUtf8(columns_[static_cast<std::size_t>(section)].caption);
   }
-  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kReportLeft);
+  // A report list's header stands over its column as the column's cells do.
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(columns_[static_cast<std::size_t>(section)].alignment);
+  }
   return {};
 }
 

@@ -1,5 +1,6 @@
 #include "windows/wait_window.h"
 
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -51,6 +52,11 @@ void TForm5::SetText(const std::string& text, unsigned colour) {
 }
 
 void TForm5::Button1Click() { main_.waitCancelled = true; }
+
+void TForm5::closeEvent(QCloseEvent* event) {
+  Button1Click();
+  QWidget::closeEvent(event);
+}
 
 void TForm5::SetTextColour(const QColor& colour) {
   QPalette pal = Label1->palette();

@@ -30,6 +30,10 @@ class TForm5 : public QWidget {
   // Gives up the wait; the main timer ends it at its next tick.
   void Button1Click();
 
+ protected:
+  // Closing the window (its window menu, Alt+F4) gives up the wait as Cancel does.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void SetTextColour(const QColor& colour);
   MainState& main_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -17,6 +18,81 @@ QStringList Rows(int n) {
   QStringList rows;
   for (int i = 0; i < n; ++i) rows << QStringLiteral("row %1").arg(i);
   return rows;
+}
+
+void Mouse(QWidget* viewport, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+  QMouseEvent e(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), button,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &e);
+}
+
+void DoubleClick(ColumnList* list, int row, Qt::MouseButton button) {
+  const QPoint at = list->visualItemRect(list->item(row)).center();
+  for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                    QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+    Mouse(list->viewport(), type, at, button);
+  }
+}
+
+// The three columns of a table side by side, five rows and a bit of the sixth in view.
+struct LevelTable {
+  QWidget form;
+  TNonscrlbox* title = new TNonscrlbox(&form);
+  TNonscrlbox* id = new TNonscrlbox(&form);
+  TScrlbox* pass = new TScrlbox(&form);
+  ColumnGroup group{{title, id, pass}};
+  LevelTable() {
+    int left = 0;
+    for (ColumnList* list : {static_cast<ColumnList*>(title), static_cast<ColumnList*>(id),
+                             static_cast<ColumnList*>(pass)}) {
+      list->setGeometry(left, 0, 80, 75);
+      list->SetRows(Rows(40));
+      left += 80;
+    }
+    form.resize(240, 75);
+    form.show();
+    QApplication::processEvents();
+  }
+};
+
+TEST(ColumnGroup, ColumnsStayLevelUnderEveryMouseAndKeyInput) {
+  LevelTable t;
+  auto level = [&](const std::string& input) {
+    EXPECT_EQ(t.title->TopIndex(), t.pass->TopIndex()) << input;
+    EXPECT_EQ(t.id->TopIndex(), t.pass->TopIndex()) << input;
+  };
+  // A click on the partly visible sixth row brings it into view a moment later.
+  t.title->scrollToItem(t.title->item(5));
+  EXPECT_EQ(t.title->TopIndex(), 1);
+  level("click on the bottom row");
+  const std::pair<ColumnList*, int> keys[] = {
+      {t.id, Qt::Key_Down},    {t.id, Qt::Key_Down},     {t.title, Qt::Key_PageDown},
+      {t.id, Qt::Key_End},     {t.title, Qt::Key_Up},    {t.pass, Qt::Key_PageUp},
+      {t.title, Qt::Key_Home}, {t.id, Qt::Key_PageDown}, {t.pass, Qt::Key_End},
+  };
+  for (auto [list, key] : keys) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(list, &press);
+    level(QKeySequence(key).toString().toStdString());
+  }
+  EXPECT_EQ(t.pass->TopIndex(), 35) << "End shows the last rows";
+}
+
+TEST(ColumnLists, OnlyTheLeftButtonClicksAndDoubleClicks) {
+  TNonscrlbox box;
+  box.resize(80, 70);
+  box.SetRows(Rows(5));
+  box.show();
+  QApplication::processEvents();
+  std::vector<std::string> seen;
+  QObject::connect(&box, &QListWidget::clicked, [&] { seen.push_back("click"); });
+  QObject::connect(&box, &QListWidget::doubleClicked, [&] { seen.push_back("double"); });
+  DoubleClick(&box, 2, Qt::RightButton);
+  DoubleClick(&box, 2, Qt::MiddleButton);
+  EXPECT_TRUE(seen.empty());
+  DoubleClick(&box, 3, Qt::LeftButton);
+  EXPECT_EQ(seen, (std::vector<std::string>{"click", "double"}));
+  EXPECT_EQ(box.SelectedRow(), 3);
 }
 
 TEST(ColumnLists, RowsAreFourteenPixelsHigh) {

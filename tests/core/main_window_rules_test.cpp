@@ -143,10 +143,12 @@ TEST_F(Launching, ARowOutsideTheTableDoesNothing) {
   EXPECT_TRUE(fake.dialogs.errors.empty());
 }
 
-TEST_F(Launching, LaunchMakesTheRowCurrentEvenWhenRefused) {
-  state.main.watchThreadRunning = true;
+TEST_F(Launching, ALaunchMakesTheRowCurrentUnlessRefused) {
   DoEntryAction(state, fake.ports, EntryAction::Launch, 1);
   EXPECT_EQ(state.main.currentEntry, 1);
+  state.main.watchThreadRunning = true;
+  DoEntryAction(state, fake.ports, EntryAction::Launch, 0);
+  EXPECT_EQ(state.main.currentEntry, 1) << "a relaunch still launches the entry under way";
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{LaunchBusyMessage()});
 }
 
@@ -166,11 +168,15 @@ TEST_F(Launching, RelaunchGoesAheadAsSoonAsTheWorkerEnds) {
   state.main.watchThreadRunning = true;
   int rounds = 0;
   Relaunch(state, fake.ports, [&] {
-    if (++rounds == 3) state.main.watchThreadRunning = false;
+    if (++rounds == 3) {
+      state.main.watchThreadRunning = false;
+      DoEntryAction(state, fake.ports, EntryAction::Launch, 1);  // a double click meanwhile
+    }
   });
   EXPECT_EQ(rounds, 3);
   EXPECT_EQ(fake.clock.slept, 1000u);
-  EXPECT_TRUE(fake.dialogs.errors.empty());
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{LaunchBusyMessage()});
+  EXPECT_EQ(state.main.currentEntry, 0);
 }
 
 TEST(WaitCountdownText, CountsDownFromThirty) {

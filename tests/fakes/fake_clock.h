@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "platform/clock.h"
@@ -18,6 +19,7 @@ class FakeClock : public Clock {
     if (std::this_thread::get_id() == mainThread_) {
       ticks += milliseconds;
       slept += milliseconds;
+      if (whileSleeping) whileSleeping();
     } else {
       sleptElsewhere += milliseconds;
     }
@@ -27,6 +29,8 @@ class FakeClock : public Clock {
   std::atomic<uint64_t> slept{0};           // on the main thread
   std::atomic<uint64_t> sleptElsewhere{0};  // on other threads
   LocalDateTime now{1999, 6, 10, 12, 0, 0, 0};
+  // Runs when time is let pass on the main thread, as pending events run in the program.
+  std::function<void()> whileSleeping;
 
  private:
   std::thread::id mainThread_ = std::this_thread::get_id();

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -17,6 +18,7 @@ class FakeProcesses : public Processes {
  public:
   ProcessHandle Start(const std::string& commandLine, const std::string& directory) override {
     started.push_back({commandLine, directory});
+    if (whileStarting) whileStarting();
     if (failStart) return 0;
     ProcessHandle handle = next++;
     std::lock_guard lock(mutex_);
@@ -61,6 +63,8 @@ class FakeProcesses : public Processes {
   std::vector<std::string> shellOpened;
   bool failStart = false;
   bool shellOpenWorks = true;
+  // Runs while a program starts, as other events would while the program waited for it.
+  std::function<void()> whileStarting;
   ProcessHandle next = 1000;
 
  private:

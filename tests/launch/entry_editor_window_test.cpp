@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "fakes/fake_ports.h"
 #include "launch/proxy_window.h"
 #include "platform/cp932.h"
+#include "platform/processes.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -62,6 +64,24 @@ TEST_F(EntryEditorWindowTest, AddShowsPaddedNumberAndPhonebook) {
   EXPECT_EQ(table.Value(2, Column::Title), Sjis("新規"));
   EXPECT_EQ(table.Value(2, Column::Connection), "/N");
   EXPECT_EQ(table.Value(2, Column::DialProfile), kDefaultDialProfile);
+}
+
+TEST_F(EntryEditorWindowTest, BrowsedProgramWithBlanksStartsAsOneWord) {
+  testing::TempDir dir;
+  const auto program = dir / "My Browser" / "run it";
+  std::filesystem::create_directories(program.parent_path());
+  testing::WriteFile(program, "");
+  EditorContext ctx{EditorMode::Add, -1, 2, true};
+  auto w = Open(ctx);
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile(QString::fromStdString(program.string()));
+    static_cast<QDialog*>(dialog)->accept();  // the file dialog's own OK
+  });
+  w->Button3Click();
+  const auto words = SplitCommandLine(w->Edit4->text().toStdString());
+  EXPECT_EQ(words, std::vector<std::string>{program.string()}) << w->Edit4->text().toStdString();
 }
 
 TEST_F(EntryEditorWindowTest, ValidationMessagesKeepTheWindowAndTable) {

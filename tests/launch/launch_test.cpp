@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/main_window_rules.h"
 #include "fakes/fake_ports.h"
+#include "launch/main_timer.h"
 #include "launch/start_process.h"
 #include "test_files.h"
 
@@ -119,6 +121,69 @@ TEST_F(BrowserOnly, TheFirstWindowIsAwaitedWithoutHoldingTheLaunchUp) {
   EXPECT_FALSE(slow.state.launch.browser.windowSeen);
 }
 
+TEST_F(BrowserOnly, OneLaunchOrClickAtATimeWhileEventsRunInItsWaits) {
+  Entry other = Entry::New();
+  other[Column::Pass] = "other-pw";
+  other[Column::Browser] = "/usr/bin/other";
+  other[Column::Connection] = "Other";
+  other[Column::SetPass] = "1";
+  other[Column::Set1] = "Other login";
+  state.table.Append(other);
+  const WindowId otherLogin = fake.windows.Add("Other login");
+  const std::vector<std::string> refused(2, LaunchBusyMessage());
+  auto secondClicks = [&] {  // a double click on the other entry's title, then on its PASS
+    DoEntryAction(state, fake.ports, EntryAction::Launch, 1);
+    DoEntryAction(state, fake.ports, EntryAction::FillPass, 1);
+  };
+  // While the browser starts.
+  fake.processes.whileStarting = [&] {
+    fake.processes.whileStarting = nullptr;
+    secondClicks();
+  };
+  DoEntryAction(state, fake.ports, EntryAction::Launch, 0);
+  EXPECT_EQ(fake.dialogs.errors, refused);
+  EXPECT_EQ(fake.processes.started.size(), 1u);
+  EXPECT_EQ(state.main.currentEntry, 0);
+  EXPECT_EQ(state.launch.fillPassword, "secret");
+  // While the main timer waits for the connect dialog to take the focus.
+  fake.dialogs.errors.clear();
+  fake.windows.Add(Sjis("接続"), "", 0, false);
+  fake.clock.whileSleeping = [&] {
+    fake.clock.whileSleeping = nullptr;
+    secondClicks();
+  };
+  Timer1Timer(state, fake.ports);
+  EXPECT_EQ(fake.dialogs.errors, refused);
+  EXPECT_EQ(fake.windows.received[otherLogin], "");
+
+  // While a click types (here: waits for its window's focus), no launch and no tick.
+  BrowserOnlyWorld typing;
+  typing.fake.windows.Add(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"), "", 0, false);
+  typing.fake.clock.whileSleeping = [&typing] {
+    typing.fake.clock.whileSleeping = nullptr;
+    typing.Launch();
+    typing.state.main.timerEnabled = true;
+    Timer1Timer(typing.state, typing.fake.ports);
+  };
+  DoEntryAction(typing.state, typing.fake.ports, EntryAction::FillId, 0);
+  EXPECT_EQ(typing.fake.dialogs.errors, std::vector<std::string>{LaunchBusyMessage()});
+  EXPECT_TRUE(typing.fake.processes.started.empty());
+  EXPECT_EQ(typing.state.main.tickCount, 0) << "the tick is dropped";
+
+  // Until the browser's first window shows, the launch is under way.
+  BrowserOnlyWorld plain;
+  plain.Set(Column::SetPass, "0");
+  plain.Launch();
+  plain.Launch();
+  EXPECT_EQ(plain.fake.dialogs.errors, std::vector<std::string>{LaunchBusyMessage()});
+  plain.fake.windows.Add("Browser", "",
+                         static_cast<std::uint32_t>(plain.state.session.browserProcess));
+  BrowserReadyTimer(plain.state, plain.fake.ports);
+  plain.Launch();
+  EXPECT_EQ(plain.fake.processes.started.size(), 2u);
+  EXPECT_EQ(plain.fake.processes.closed.size(), 1u) << "the first browser is let go of";
+}
+
 TEST_F(BrowserOnly, WhatTheEntryAsksDecidesTheFill) {
   struct Case {
     const char* setPass;
@@ -232,6 +297,8 @@ TEST(BrowserIsNetscape, LooksAtTheFileNameAlone) {
   EXPECT_TRUE(BrowserIsNetscape("D:NETSCAPE.EXE"));
   EXPECT_FALSE(BrowserIsNetscape("C:\\Netscape\\netscape.exe -home")) << "arguments are part of it";
   EXPECT_FALSE(BrowserIsNetscape("/usr/bin/netscape"));
+  EXPECT_TRUE(BrowserIsNetscape("/opt/netscape/NETSCAPE.EXE")) << "a path's last / too";
+  EXPECT_FALSE(BrowserIsNetscape("/opt/netscape.exe/run"));
   // "表" ends in the byte of "\": the name starts after it only when it is a real "\".
   EXPECT_FALSE(BrowserIsNetscape(Sjis("C:\\表NETSCAPE.EXE")));
   EXPECT_TRUE(BrowserIsNetscape(Sjis("C:\\表\\NETSCAPE.EXE")));

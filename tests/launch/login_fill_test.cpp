@@ -18,8 +18,8 @@ struct FillWorld {
   WindowId Window(const std::string& caption, const std::string& className = "") {
     return fake.windows.Add(caption, className);
   }
-  bool Click(FillMode mode, const std::string& text, const std::string& set1,
-             const std::string& set2 = "", const std::string& connection = "Provider") {
+  FillResult Click(FillMode mode, const std::string& text, const std::string& set1,
+                   const std::string& set2 = "", const std::string& connection = "Provider") {
     return FillLoginDialog(state, fake.ports, DialupCaptionFor(set1), text, set1, set2, connection,
                            mode);
   }
@@ -30,7 +30,7 @@ struct Fill : ::testing::Test, FillWorld {};
 TEST_F(Fill, BothDialogsOpenTheIeOneIsFilled) {
   WindowId ns = Window(Sjis("ﾕｰｻﾞ名とﾊﾟｽﾜｰﾄﾞの入力"));
   WindowId ie = Window(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
-  EXPECT_TRUE(Click(FillMode::Id, "user", "IE3.X OR NETSCAPE"));
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X OR NETSCAPE"), FillResult::Typed);
   EXPECT_EQ(fake.windows.received[ie], "user");
   EXPECT_EQ(fake.windows.received[ns], "");
   EXPECT_EQ(state.lastTargetCaption, Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
@@ -62,7 +62,7 @@ TEST_F(Fill, CandidatesAreTriedInTheirOrder) {
     t.state.prefs[Set2IsClass] = c.set2IsClass;
     std::vector<WindowId> ids;
     for (const auto& [caption, className] : c.windows) ids.push_back(t.Window(caption, className));
-    EXPECT_TRUE(t.Click(FillMode::Password, "pw", c.set1, c.set2)) << c.set1;
+    EXPECT_EQ(t.Click(FillMode::Password, "pw", c.set1, c.set2), FillResult::Typed) << c.set1;
     EXPECT_EQ(t.fake.windows.received[ids.back()], "pw") << c.set1 << " / " << c.set2;
     for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
       EXPECT_EQ(t.fake.windows.received[ids[i]], "") << c.set1 << " / " << c.set2;
@@ -72,7 +72,7 @@ TEST_F(Fill, CandidatesAreTriedInTheirOrder) {
 
 TEST_F(Fill, FreeTextKindTriesNoBrowserFrame) {
   Window("Home", "IEFrame");
-  EXPECT_FALSE(Click(FillMode::Id, "user", "Chat", "", ""));
+  EXPECT_EQ(Click(FillMode::Id, "user", "Chat", "", ""), FillResult::NotFound);
 }
 
 TEST_F(Fill, TabEnterClipboardAndMinimisePerTarget) {
@@ -98,29 +98,57 @@ TEST_F(Fill, TabEnterClipboardAndMinimisePerTarget) {
 
   fake.program.clipboard.clear();
   fake.windows.Remove(set2);
-  EXPECT_FALSE(Click(FillMode::Id, "nobody", "IE4.0", "Chat", ""));
+  EXPECT_EQ(Click(FillMode::Id, "nobody", "IE4.0", "Chat", ""), FillResult::NotFound);
   EXPECT_EQ(fake.program.clipboard, "nobody") << "copied even when no window is found";
 }
 
 TEST_F(Fill, ConnectDialogGetsPasswordAndEnterAfterTheDelay) {
-  EXPECT_FALSE(FillLoginDialog(state, fake.ports, Sjis("接続"), "pw", "", "", "Provider",
-                               FillMode::ConnectDialog));
+  EXPECT_EQ(FillLoginDialog(state, fake.ports, Sjis("接続"), "pw", "", "", "Provider",
+                            FillMode::ConnectDialog),
+            FillResult::NotFound);
   WindowId dialog = Window(Sjis("接続"));
   state.prefs[EnterAfterPassSet1] = "0";
-  EXPECT_TRUE(FillLoginDialog(state, fake.ports, Sjis("接続"), "pw", "", "", "Provider",
-                              FillMode::ConnectDialog));
+  EXPECT_EQ(FillLoginDialog(state, fake.ports, Sjis("接続"), "pw", "", "", "Provider",
+                            FillMode::ConnectDialog),
+            FillResult::Typed);
   EXPECT_EQ(fake.windows.received[dialog], "pw<ENTER>");
   EXPECT_EQ(fake.clock.slept, 0u);
   EXPECT_TRUE(fake.program.clipboard.empty());
 
   WindowId login = Window("Login");
-  EXPECT_TRUE(
-      FillLoginDialog(state, fake.ports, "Login", "", "", "3000", "/n", FillMode::ConnectDialog));
+  EXPECT_EQ(
+      FillLoginDialog(state, fake.ports, "Login", "", "", "3000", "/n", FillMode::ConnectDialog),
+      FillResult::Typed);
   EXPECT_EQ(fake.windows.received[login], "<ENTER>");
   EXPECT_EQ(fake.clock.slept, 3000u);
   FillLoginDialog(state, fake.ports, "Login", "", "", "soon", "/n", FillMode::ConnectDialog);
   EXPECT_EQ(fake.clock.slept, 3000u) << "a delay that is no number means none";
-  EXPECT_FALSE(FillLoginDialog(state, fake.ports, "", "pw", "", "", "", FillMode::ConnectDialog));
+  EXPECT_EQ(FillLoginDialog(state, fake.ports, "", "pw", "", "", "", FillMode::ConnectDialog),
+            FillResult::NotFound);
+}
+
+TEST_F(Fill, TypingThatStopsIsReportedAndEndsTheFill) {
+  state.prefs[EnterAfterPassSet1] = "1";
+  state.prefs[MinimiseAfterEnter] = "1";
+  WindowId editor = Window("Editor");
+  WindowId dialup = Window(Sjis("接続"));  // a later candidate
+  WindowId login = Window(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
+  fake.windows.stealAfterBytes = 2;
+  fake.windows.stealTo = editor;
+  EXPECT_EQ(Click(FillMode::Password, "secret", "IE3.X"), FillResult::Stopped);
+  EXPECT_EQ(fake.windows.received[login], "se");
+  EXPECT_EQ(fake.windows.received[dialup], "") << "no other window is tried";
+  EXPECT_EQ(fake.windows.received[editor], "");
+  EXPECT_FALSE(fake.program.minimised);
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{TypingStoppedMessage()});
+
+  // The connect dialog's fill leaves the report to the main timer.
+  fake.dialogs.errors.clear();
+  fake.windows.stealAfterBytes = 1;
+  EXPECT_EQ(FillLoginDialog(state, fake.ports, Sjis("接続"), "pw", "", "", "Provider",
+                            FillMode::ConnectDialog),
+            FillResult::Stopped);
+  EXPECT_TRUE(fake.dialogs.errors.empty());
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ struct FillDesktop {
 
   bool Fill(FillMode mode, const std::string& text, const std::string& set1,
             const std::string& set2) {
-    return FillLoginDialog(state, ports, DialupCaptionFor(set1), text, set1, set2, "", mode);
+    return FillLoginDialog(state, ports, DialupCaptionFor(set1), text, set1, set2, "", mode) ==
+           FillResult::Typed;
   }
 
   WindowId Wait(testing::ChildProcess&, const std::string& captionUtf8) {

@@ -6,6 +6,7 @@
 #include "dialup/connection_log.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
+#include "launch/login_fill.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -74,6 +75,21 @@ TEST_F(Timer, CancelEndsTheWaitAtTheNextTick) {
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{PasswordNotSetMessage()});
 }
 
+TEST_F(Timer, TypingThatStopsEndsTheWaitWithItsMessageAndTypesNoMore) {
+  WindowId dialog = Dialog();
+  fake.windows.stealAfterBytes = 3;
+  fake.windows.stealTo = fake.windows.Add("Editor");
+  Tick();
+  EXPECT_EQ(fake.windows.received[dialog], "sec");
+  EXPECT_FALSE(state.main.timerEnabled);
+  EXPECT_FALSE(state.main.waitForConnection) << "no connection watch follows";
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{TypingStoppedMessage()});
+  EXPECT_TRUE(fake.program.mainWindowVisible);
+  fake.windows.foreground = dialog;
+  Tick();
+  EXPECT_EQ(fake.windows.received[dialog], "sec") << "the dialog is never typed into again";
+}
+
 TEST_F(Timer, ATickDuringATickIsDropped) {
   state.main.timerBusy = true;
   Dialog();
@@ -94,7 +110,8 @@ TEST_F(Timer, NoConnectionEntryEndsTheProgramAfterTyping) {
   TimerWorld t;
   t.state.table.List(Column::Connection)[0] = "/N";
   t.state.table.List(Column::Set1)[0] = "Chat login";
-  t.state.main = MainState{};
+  t.state.main = MainState{};  // the world's own launch is forgotten
+  t.state.launch.browser = BrowserWatch{};
   LaunchEntry(t.state, t.fake.ports, 0);
   WindowId chat = t.fake.windows.Add("Chat login");
   t.Tick();

@@ -1,7 +1,13 @@
 #include "platform/posix/posix_processes.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <future>
 
 #include "test_files.h"
 
@@ -24,6 +30,11 @@ TEST(SplitCommandLine, SplitsAsAShellWould) {
       {"", Words{}},
   };
   for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+  // What QuoteCommandWord makes of a word reads back as that one word.
+  for (std::string word : {"/usr/bin/firefox", "/opt/My Browser/it's \"x\" \\y", ""}) {
+    EXPECT_EQ(SplitCommandLine(QuoteCommandWord(word)), Words{word}) << word;
+  }
+  EXPECT_EQ(QuoteCommandWord("/usr/bin/firefox"), "/usr/bin/firefox");
 }
 
 TEST(PosixProcesses, StartsInTheDirectoryAndSeesTheEnd) {
@@ -57,6 +68,39 @@ TEST(PosixProcesses, WaitsForEveryProgramTheStartedOneStarted) {
   kill(static_cast<pid_t>(tree[0]), SIGTERM);
   EXPECT_TRUE(processes.WaitForExit(p, 10000));
   EXPECT_TRUE(processes.ProcessTree(p).empty());
+}
+
+TEST(PosixProcesses, ShellOpenNeverWaitsForTheOpener) {
+  testing::TempDir dir;
+  // An opener that, as xdg-open in its generic mode, lasts as long as the program it opened:
+  // here until the test writes to its pipe.
+  const auto opener = dir / "xdg-open";
+  const auto pipe = dir / "xdg-open.pipe";
+  testing::WriteFile(opener,
+                     "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.args\"\nread line < \"$0.pipe\"\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (dir.Path().string() + ":" + path).c_str(), 1);
+  const auto page = dir / "page.html";
+  testing::WriteFile(page, "");
+  PosixProcesses processes;
+  for (const std::string& target : {page.string(), std::string("http://example.invalid/a b")}) {
+    auto opened = std::async(std::launch::async, [&] { return processes.ShellOpen(target); });
+    EXPECT_EQ(opened.wait_for(std::chrono::seconds(10)), std::future_status::ready) << target;
+    // Opening the pipe waits for the opener; closing it ends the opener.
+    close(open(pipe.c_str(), O_WRONLY));
+    EXPECT_TRUE(opened.get()) << target;
+    EXPECT_EQ(testing::ReadFile(dir / "xdg-open.args"), target);
+  }
+  // A file that does not exist is refused at once, as the opener would refuse it.
+  auto missing = std::async(std::launch::async,
+                            [&] { return processes.ShellOpen((dir / "missing.html").string()); });
+  EXPECT_EQ(missing.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  close(open(pipe.c_str(), O_WRONLY | O_NONBLOCK));  // ends an opener that should not run
+  EXPECT_FALSE(missing.get());
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(testing::ReadFile(dir / "xdg-open.args"), "http://example.invalid/a b");
 }
 
 TEST(PosixProcesses, FailuresToStartReturnNoProcess) {

@@ -72,9 +72,16 @@ TEST_F(LogViewer, ShowsEveryLineInItsNineColumns) {
 
   EXPECT_EQ(form->Model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
             QStringLiteral("接続先            "));
-  EXPECT_EQ(form->Model()->index(0, 4).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
-                Qt::AlignHorizontal_Mask,
-            Qt::AlignRight);
+  // Each column's header stands as its cells do.
+  const Qt::Alignment aligned[] = {Qt::AlignLeft,    Qt::AlignLeft,  Qt::AlignHCenter,
+                                   Qt::AlignHCenter, Qt::AlignRight, Qt::AlignRight,
+                                   Qt::AlignRight,   Qt::AlignLeft,  Qt::AlignHCenter};
+  for (int c = 0; c < 9; ++c) {
+    const auto header = form->Model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole);
+    const auto cell = form->Model()->index(0, c).data(Qt::TextAlignmentRole);
+    EXPECT_EQ(header.value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, aligned[c]) << c;
+    EXPECT_EQ(cell.value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, aligned[c]) << c;
+  }
 
   QStringList first;
   for (int c = 0; c < 9; ++c) first << Cell(*form, 0, c);

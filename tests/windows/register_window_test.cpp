@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QWheelEvent>
 
@@ -189,6 +190,35 @@ TEST_F(RegisterWindowTest, ClickInScrollingColumnLevelsTheOthers) {
   for (int k = 1; k <= 7; ++k) EXPECT_EQ(w.Column(k)->TopIndex(), 10) << k;
   Click(w, 8, 30);
   ExpectSelected(w, 30);
+  for (int k = 1; k <= 7; ++k) EXPECT_EQ(w.Column(k)->TopIndex(), w.Scrlbox1->TopIndex()) << k;
+}
+
+TEST_F(RegisterWindowTest, ADragInOneColumnSelectsTheRowInAllAndDeleteTakesThatRow) {
+  Fill(40);
+  TForm2 w(state, fake.ports);
+  w.show();
+  QApplication::processEvents();
+  QWidget* view = w.Nonscrlbox3->viewport();
+  auto mouse = [&](QEvent::Type type, int row) {
+    const QPointF at = w.Nonscrlbox3->visualItemRect(w.Nonscrlbox3->item(row)).center();
+    QMouseEvent e(type, at, view->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(view, &e);
+  };
+  mouse(QEvent::MouseButtonPress, 2);
+  mouse(QEvent::MouseMove, 4);
+  mouse(QEvent::MouseMove, 5);
+  mouse(QEvent::MouseButtonRelease, 5);
+  ExpectSelected(w, 5);
+  EXPECT_TRUE(w.Button2->isEnabled());
+  w.Button2Click();
+  EXPECT_EQ(Texts(w, 2)[4], "t5");
+  EXPECT_EQ(Texts(w, 2)[5], "t7") << "the row the user saw selected is gone";
+
+  // A column that scrolls by itself (a click on a row partly in view) takes the rest along.
+  w.Nonscrlbox3->scrollToItem(w.Nonscrlbox3->item(30));
+  EXPECT_GT(w.Scrlbox1->TopIndex(), 0);
   for (int k = 1; k <= 7; ++k) EXPECT_EQ(w.Column(k)->TopIndex(), w.Scrlbox1->TopIndex()) << k;
 }
 

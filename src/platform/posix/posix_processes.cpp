@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -121,6 +123,17 @@ std::map<pid_t, unsigned long long> Members(const std::map<pid_t, unsigned long 
   return members;
 }
 
+// An address such as "http://host/" or "mailto:name@host": a scheme, then ":".
+bool HasScheme(const std::string& target) {
+  const auto colon = target.find(':');
+  if (colon == std::string::npos || colon < 2) return false;  // "C:" names a drive
+  if (!std::isalpha(static_cast<unsigned char>(target[0]))) return false;
+  return std::all_of(
+      target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+      });
+}
+
 }  // namespace
 
 PosixProcesses::~PosixProcesses() { ReapClosed(); }
@@ -206,9 +219,19 @@ void PosixProcesses::ReapClosed() {
 
 bool PosixProcesses::ShellOpen(const std::string& target) {
   ReapClosed();
-  pid_t pid = Spawn({"xdg-open", Cp932ToUtf8(target)}, "");
+  const std::string utf8 = Cp932ToUtf8(target);
+  // What xdg-open would refuse at once: neither an existing file or folder nor an address.
+  std::error_code error;
+  if (!std::filesystem::exists(utf8, error) && !HasScheme(utf8)) return false;
+  // xdg-open runs in the background of a shell that ends at once. Without a desktop of its
+  // own it opens the target itself and lasts as long as the program it started, which is
+  // never waited for; once the shell has ended, the system collects it.
+  pid_t pid = Spawn({"/bin/sh", "-c",
+                     "command -v xdg-open >/dev/null || exit 127\n"
+                     "xdg-open \"$1\" >/dev/null 2>&1 &",
+                     "sh", utf8},
+                    "");
   if (pid <= 0) return false;
-  // xdg-open hands the target to its handler and ends; its status tells whether it could.
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
