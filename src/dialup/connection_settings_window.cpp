@@ -1,5 +1,7 @@
 #include "dialup/connection_settings_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -36,7 +38,6 @@ TForm7::TForm7(std::string& profileText, const std::string& connection, RemoteAc
   for (int i = 1; i <= 15; ++i) {
     Edits[i] = new QLineEdit(this);
     Edits[i]->setObjectName(QStringLiteral("Edit%1").arg(i));
-    Edits[i]->setMaxLength(kMaxLength[i]);
   }
   for (int i = 4; i <= 15; ++i) Edits[i]->setFixedWidth(i == 9 ? 28 : 48);
 
@@ -142,7 +143,13 @@ void TForm7::ShowControls(const ConnectionSettings& settings) {
   CheckBox3->setChecked(settings.checkBox3);
   RadioButton1->setChecked(settings.radioButton1);
   RadioButton2->setChecked(settings.radioButton2);
-  for (int i = 1; i <= 15; ++i) Edits[i]->setText(ToQString(settings.edit[i]));
+  for (int i = 1; i <= 15; ++i) {
+    // A stored value longer than the limit (a phonebook number may have up to 128
+    // characters) is shown and kept whole; the limit holds for what is typed.
+    QString text = ToQString(settings.edit[i]);
+    Edits[i]->setMaxLength(std::max(kMaxLength[i], static_cast<int>(text.size())));
+    Edits[i]->setText(text);
+  }
 }
 
 bool TForm7::ReadControls(ConnectionSettings& settings) {

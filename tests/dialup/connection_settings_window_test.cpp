@@ -69,5 +69,14 @@ TEST_F(ConnectionWindow, CancelLeavesTheWorkingCopy) {
   EXPECT_EQ(profile, kDefaultDialProfile);
 }
 
+TEST_F(ConnectionWindow, ALongerStoredValueIsKeptWhole) {
+  const std::string number(40, '9');  // a phonebook number may be longer than the edit's limit
+  remote.phonebook = {{"Provider", number}};
+  profile = "0;0020;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+  TForm7 form(profile, "Provider", remote, dialogs, help);
+  form.Button1->click();
+  EXPECT_EQ(profile, "0;0020;1;" + number + ";1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+}
+
 }  // namespace
 }  // namespace norvax
