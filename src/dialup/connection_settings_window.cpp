@@ -126,6 +126,21 @@ TForm7::TForm7(std::string& profileText, const std::string& connection, RemoteAc
   buttons->addStretch();
   columns->addLayout(buttons);
 
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+  RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button3->setObjectName(QStringLiteral("Button3"));
+  // Tab goes through the groups as the window shows them.
+  std::vector<QWidget*> tabOrder{CheckBox1,    Edits[1],     Edits[2], Edits[3],
+                                 RadioButton1, RadioButton2, CheckBox2};
+  for (int i = 4; i <= 15; ++i) tabOrder.push_back(Edits[i]);
+  tabOrder.insert(tabOrder.end(), {CheckBox3, Button1, Button2, Button3});
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
   connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
   connect(Button3, &QPushButton::clicked, this, &TForm7::Button3Click);

@@ -78,5 +78,19 @@ TEST_F(ConnectionWindow, ALongerStoredValueIsKeptWhole) {
   EXPECT_EQ(profile, "0;0020;1;" + number + ";1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;");
 }
 
+TEST_F(ConnectionWindow, TabGoesThroughTheGroupsInOrder) {
+  TForm7 form(profile, "", remote, dialogs, help);
+  QStringList order;
+  QWidget* w = form.CheckBox1;
+  do {
+    if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+    w = w->nextInFocusChain();
+  } while (w != form.CheckBox1);
+  EXPECT_EQ(order.join(' ').toStdString(),
+            "CheckBox1 Edit1 Edit2 Edit3 RadioButton1 RadioButton2 CheckBox2 Edit4 Edit5 Edit6 "
+            "Edit7 Edit8 Edit9 Edit10 Edit11 Edit12 Edit13 Edit14 Edit15 CheckBox3 Button1 "
+            "Button2 Button3");
+}
+
 }  // namespace
 }  // namespace norvax
