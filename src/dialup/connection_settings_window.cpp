@@ -173,7 +173,11 @@ bool TForm7::ReadControls(ConnectionSettings& settings) {
   settings.checkBox3 = CheckBox3->isChecked();
   settings.radioButton1 = RadioButton1->isChecked();
   settings.radioButton2 = RadioButton2->isChecked();
-  for (int i = 1; i <= 15; ++i) {
+  return ReadEdits(settings, 1, 15);
+}
+
+bool TForm7::ReadEdits(ConnectionSettings& settings, int first, int last) {
+  for (int i = first; i <= last; ++i) {
     auto text = Utf8ToCp932(Edits[i]->text().toStdString());
     if (!text) {
       const char* field = i == 3 ? "電話番号" : "接続先設定";
@@ -201,21 +205,30 @@ void TForm7::Report(const SettingsFailure& failure) {
 }
 
 void TForm7::CheckBoxChanged(QCheckBox* box, bool ConnectionSettings::*state,
-                             std::optional<SettingsFailure> (*rule)(ConnectionSettings&)) {
+                             std::optional<SettingsFailure> (*rule)(ConnectionSettings&),
+                             int firstEdit, int lastEdit) {
   ConnectionSettings settings;
-  if (!ReadControls(settings)) return;
-  auto failure = rule(settings);
-  box->setChecked(settings.*state);
+  settings.*state = box->isChecked();
+  std::optional<SettingsFailure> failure;
+  if (!box->isChecked()) {  // checking never fails
+    if (ReadEdits(settings, firstEdit, lastEdit)) {
+      failure = rule(settings);
+      box->setChecked(settings.*state);
+    } else {
+      // A text the profile cannot store stays where the user can change it (message shown).
+      box->setChecked(true);
+    }
+  }
   ApplyEnabling();
   if (failure) Report(*failure);
 }
 
 void TForm7::CheckBox1Click() {
-  CheckBoxChanged(CheckBox1, &ConnectionSettings::checkBox1, &CheckBox1Changed);
+  CheckBoxChanged(CheckBox1, &ConnectionSettings::checkBox1, &CheckBox1Changed, 1, 3);
 }
 
 void TForm7::CheckBox2Click() {
-  CheckBoxChanged(CheckBox2, &ConnectionSettings::checkBox2, &CheckBox2Changed);
+  CheckBoxChanged(CheckBox2, &ConnectionSettings::checkBox2, &CheckBox2Changed, 4, 15);
 }
 
 void TForm7::Button1Click() {

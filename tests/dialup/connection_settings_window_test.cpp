@@ -92,5 +92,19 @@ TEST_F(ConnectionWindow, TabGoesThroughTheGroupsInOrder) {
             "Button2 Button3");
 }
 
+TEST_F(ConnectionWindow, ACheckBoxAppliesTheEnablingBesideAnUnstorableText) {
+  TForm7 form(profile, "", remote, dialogs, help);
+  form.CheckBox2->click();
+  form.Edits[10]->setText(QStringLiteral("1😀"));
+  form.CheckBox1->click();  // the redial group has nothing unstorable
+  EXPECT_TRUE(form.CheckBox1->isChecked());
+  EXPECT_TRUE(form.Edits[1]->isEnabled());
+  EXPECT_TRUE(dialogs.errors.empty());
+  form.CheckBox2->click();  // the charge group cannot hide the text it cannot store
+  EXPECT_TRUE(form.CheckBox2->isChecked());
+  EXPECT_TRUE(form.Edits[10]->isEnabled());
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
 }  // namespace
 }  // namespace norvax
