@@ -1,5 +1,7 @@
 #include "dialup/connection_settings_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -36,7 +38,6 @@ TForm7::TForm7(std::string& profileText, const std::string& connection, RemoteAc
   for (int i = 1; i <= 15; ++i) {
     Edits[i] = new QLineEdit(this);
     Edits[i]->setObjectName(QStringLiteral("Edit%1").arg(i));
-    Edits[i]->setMaxLength(kMaxLength[i]);
   }
   for (int i = 4; i <= 15; ++i) Edits[i]->setFixedWidth(i == 9 ? 28 : 48);
 
@@ -125,6 +126,21 @@ TForm7::TForm7(std::string& profileText, const std::string& connection, RemoteAc
   buttons->addStretch();
   columns->addLayout(buttons);
 
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+  RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button3->setObjectName(QStringLiteral("Button3"));
+  // Tab goes through the groups as the window shows them.
+  std::vector<QWidget*> tabOrder{CheckBox1,    Edits[1],     Edits[2], Edits[3],
+                                 RadioButton1, RadioButton2, CheckBox2};
+  for (int i = 4; i <= 15; ++i) tabOrder.push_back(Edits[i]);
+  tabOrder.insert(tabOrder.end(), {CheckBox3, Button1, Button2, Button3});
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
   connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
   connect(Button3, &QPushButton::clicked, this, &TForm7::Button3Click);
@@ -142,7 +158,13 @@ void TForm7::ShowControls(const ConnectionSettings& settings) {
   CheckBox3->setChecked(settings.checkBox3);
   RadioButton1->setChecked(settings.radioButton1);
   RadioButton2->setChecked(settings.radioButton2);
-  for (int i = 1; i <= 15; ++i) Edits[i]->setText(ToQString(settings.edit[i]));
+  for (int i = 1; i <= 15; ++i) {
+    // A stored value longer than the limit (a phonebook number may have up to 128
+    // characters) is shown and kept whole; the limit holds for what is typed.
+    QString text = ToQString(settings.edit[i]);
+    Edits[i]->setMaxLength(std::max(kMaxLength[i], static_cast<int>(text.size())));
+    Edits[i]->setText(text);
+  }
 }
 
 bool TForm7::ReadControls(ConnectionSettings& settings) {
@@ -151,7 +173,11 @@ bool TForm7::ReadControls(ConnectionSettings& settings) {
   settings.checkBox3 = CheckBox3->isChecked();
   settings.radioButton1 = RadioButton1->isChecked();
   settings.radioButton2 = RadioButton2->isChecked();
-  for (int i = 1; i <= 15; ++i) {
+  return ReadEdits(settings, 1, 15);
+}
+
+bool TForm7::ReadEdits(ConnectionSettings& settings, int first, int last) {
+  for (int i = first; i <= last; ++i) {
     auto text = Utf8ToCp932(Edits[i]->text().toStdString());
     if (!text) {
       const char* field = i == 3 ? "電話番号" : "接続先設定";
@@ -179,21 +205,30 @@ void TForm7::Report(const SettingsFailure& failure) {
 }
 
 void TForm7::CheckBoxChanged(QCheckBox* box, bool ConnectionSettings::*state,
-                             std::optional<SettingsFailure> (*rule)(ConnectionSettings&)) {
+                             std::optional<SettingsFailure> (*rule)(ConnectionSettings&),
+                             int firstEdit, int lastEdit) {
   ConnectionSettings settings;
-  if (!ReadControls(settings)) return;
-  auto failure = rule(settings);
-  box->setChecked(settings.*state);
+  settings.*state = box->isChecked();
+  std::optional<SettingsFailure> failure;
+  if (!box->isChecked()) {  // checking never fails
+    if (ReadEdits(settings, firstEdit, lastEdit)) {
+      failure = rule(settings);
+      box->setChecked(settings.*state);
+    } else {
+      // A text the profile cannot store stays where the user can change it (message shown).
+      box->setChecked(true);
+    }
+  }
   ApplyEnabling();
   if (failure) Report(*failure);
 }
 
 void TForm7::CheckBox1Click() {
-  CheckBoxChanged(CheckBox1, &ConnectionSettings::checkBox1, &CheckBox1Changed);
+  CheckBoxChanged(CheckBox1, &ConnectionSettings::checkBox1, &CheckBox1Changed, 1, 3);
 }
 
 void TForm7::CheckBox2Click() {
-  CheckBoxChanged(CheckBox2, &ConnectionSettings::checkBox2, &CheckBox2Changed);
+  CheckBoxChanged(CheckBox2, &ConnectionSettings::checkBox2, &CheckBox2Changed, 4, 15);
 }
 
 void TForm7::Button1Click() {

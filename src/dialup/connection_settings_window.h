@@ -53,12 +53,15 @@ class TForm7 : public QDialog {
  private:
   // The controls' values; false (message shown) when a text has no CP932 form.
   bool ReadControls(ConnectionSettings& settings);
+  bool ReadEdits(ConnectionSettings& settings, int first, int last);
   void ShowControls(const ConnectionSettings& settings);
   void ApplyEnabling();
   void Report(const SettingsFailure& failure);
-  // A check box of a group was clicked: its group's check may check it again.
+  // A check box of a group was clicked: unchecking runs its group's check on the group's
+  // edits (firstEdit..lastEdit), which may check it again; the enabling follows the box.
   void CheckBoxChanged(QCheckBox* box, bool ConnectionSettings::*state,
-                       std::optional<SettingsFailure> (*rule)(ConnectionSettings&));
+                       std::optional<SettingsFailure> (*rule)(ConnectionSettings&), int firstEdit,
+                       int lastEdit);
 
   std::string& profileText_;
   UserDialogs& dialogs_;

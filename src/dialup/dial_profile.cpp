@@ -91,6 +91,10 @@ ParsedProfile ParseProfile(std::string_view text) {
   return p;
 }
 
+std::string FieldSeparatorMessage(std::string_view fieldUtf8) {
+  return Sjis("「" + std::string(fieldUtf8) + "」に「;」は使えません。「;」を除いて下さい。");
+}
+
 ConnectionSettingsEnabling EnablingOf(const ConnectionSettings& settings) {
   return {settings.checkBox1, settings.checkBox2};
 }
@@ -167,6 +171,10 @@ std::optional<SettingsFailure> ApplyConnectionSettings(const ConnectionSettings&
   if (auto failure = CheckRedialSettings(s)) return failure;
   // The number is the one free text of the profile, which is one line of the settings file.
   if (HoldsLineBreak(s.edit[3])) return SettingsFailure{3, LineBreakMessage("電話番号")};
+  // A ";" would end the field early and shift every field after it.
+  if (s.edit[3].find(';') != std::string::npos) {
+    return SettingsFailure{3, FieldSeparatorMessage("電話番号")};
+  }
   if (auto failure = CheckChargeSettings(s)) return failure;
   auto f = SplitProfile(profileText);
   f.resize(std::max(f.size(), kProfileFieldCount));

@@ -94,7 +94,12 @@ std::optional<SettingsFailure> CheckChargeSettings(const ConnectionSettings& set
 std::optional<SettingsFailure> CheckBox1Changed(ConnectionSettings& settings);
 std::optional<SettingsFailure> CheckBox2Changed(ConnectionSettings& settings);
 
-// OK: both checks (and, between them, a phone number with a line break is refused), then
+// "「<field>」に「;」は使えません。「;」を除いて下さい。": ";" ends a field of the stored profile,
+// so the phone number, its one free text, may not hold one (field named in UTF-8).
+std::string FieldSeparatorMessage(std::string_view fieldUtf8);
+
+// OK: both checks (and, between them, a phone number with a line break or a ";" is
+// refused), then
 // the working profile text with the 19 fields replaced. Returns the failure and leaves
 // profileText alone when a check fails.
 std::optional<SettingsFailure> ApplyConnectionSettings(const ConnectionSettings& settings,

@@ -69,5 +69,42 @@ TEST_F(ConnectionWindow, CancelLeavesTheWorkingCopy) {
   EXPECT_EQ(profile, kDefaultDialProfile);
 }
 
+TEST_F(ConnectionWindow, ALongerStoredValueIsKeptWhole) {
+  const std::string number(40, '9');  // a phonebook number may be longer than the edit's limit
+  remote.phonebook = {{"Provider", number}};
+  profile = "0;0020;1; ;1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+  TForm7 form(profile, "Provider", remote, dialogs, help);
+  form.Button1->click();
+  EXPECT_EQ(profile, "0;0020;1;" + number + ";1;0;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+}
+
+TEST_F(ConnectionWindow, TabGoesThroughTheGroupsInOrder) {
+  TForm7 form(profile, "", remote, dialogs, help);
+  QStringList order;
+  QWidget* w = form.CheckBox1;
+  do {
+    if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+    w = w->nextInFocusChain();
+  } while (w != form.CheckBox1);
+  EXPECT_EQ(order.join(' ').toStdString(),
+            "CheckBox1 Edit1 Edit2 Edit3 RadioButton1 RadioButton2 CheckBox2 Edit4 Edit5 Edit6 "
+            "Edit7 Edit8 Edit9 Edit10 Edit11 Edit12 Edit13 Edit14 Edit15 CheckBox3 Button1 "
+            "Button2 Button3");
+}
+
+TEST_F(ConnectionWindow, ACheckBoxAppliesTheEnablingBesideAnUnstorableText) {
+  TForm7 form(profile, "", remote, dialogs, help);
+  form.CheckBox2->click();
+  form.Edits[10]->setText(QStringLiteral("1😀"));
+  form.CheckBox1->click();  // the redial group has nothing unstorable
+  EXPECT_TRUE(form.CheckBox1->isChecked());
+  EXPECT_TRUE(form.Edits[1]->isEnabled());
+  EXPECT_TRUE(dialogs.errors.empty());
+  form.CheckBox2->click();  // the charge group cannot hide the text it cannot store
+  EXPECT_TRUE(form.CheckBox2->isChecked());
+  EXPECT_TRUE(form.Edits[10]->isEnabled());
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
 }  // namespace
 }  // namespace norvax

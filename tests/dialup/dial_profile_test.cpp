@@ -82,6 +82,7 @@ TEST(DialProfile, Validation) {
        SettingsFailure{2, "1000" + Sjis("はエラーです。  1 ～ 999 を入力して下さい")}},
       {{{1, "0"}, {4, "x"}}, SettingsFailure{1, "0" + r1}},  // redial first
       {{{3, "03\r\n1"}, {4, "x"}}, SettingsFailure{3, LineBreakMessage("電話番号")}},
+      {{{3, "03;1"}, {4, "x"}}, SettingsFailure{3, FieldSeparatorMessage("電話番号")}},
       {{{5, "100000"}}, SettingsFailure{5, "100000" + t}},
       {{{8, "500"}, {6, "0"}}, SettingsFailure{6, t6}},
       {{{8, "500"}, {6, "60"}, {7, "10"}}, std::nullopt},

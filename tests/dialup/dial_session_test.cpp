@@ -8,6 +8,7 @@
 #include "dialup/ras_messages.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
+#include "launch/start_process.h"
 #include "launch/watch_thread.h"
 #include "test_files.h"
 
@@ -30,6 +31,7 @@ struct DialRoadWorld {
     e[Column::Browser] = "/usr/bin/browser";
     e[Column::Connection] = "Provider";
     e[Column::OwnDialler] = "1";
+    e[Column::Maximise] = "1";
     e[Column::DialProfile] = profile;
     state.table.Append(e);
     fake.registry.AddKey("RemoteAccess");
@@ -82,12 +84,18 @@ TEST(DialRoad, BusyTwiceThenConnectStartsTheBrowserAndLogsOnceAfterIt) {
   EXPECT_EQ(w.fake.remote.dials[2].dialNumber, "03111122223");
   EXPECT_EQ(w.fake.remote.dials[2].userName, "taro");
   EXPECT_TRUE(w.fake.processes.started.empty()) << "no browser before the connection";
+  const WindowId dialup = w.fake.windows.Add(Sjis("ﾀﾞｲﾔﾙｱｯﾌﾟ"));
   w.fake.clock.ticks = 10'000;
   w.fake.remote.Notify(4, 0);
   w.fake.remote.Notify(19, 0);
   w.fake.remote.Notify(kConnectedState, 0);
   ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
   ASSERT_EQ(w.fake.processes.started.size(), 1u);
+  EXPECT_TRUE(w.fake.windows.Minimised(dialup)) << "the dialler's own window makes way";
+  const WindowId browser =
+      w.fake.windows.Add("Browser", "", static_cast<std::uint32_t>(w.state.session.browserProcess));
+  BrowserReadyTimer(w.state, w.fake.ports);
+  EXPECT_EQ(w.fake.windows.maximised, std::vector<WindowId>{browser});
   EXPECT_NE(std::find(w.fake.program.statusTexts.begin(), w.fake.program.statusTexts.end(),
                       Sjis("接続完了")),
             w.fake.program.statusTexts.end());
@@ -195,6 +203,51 @@ TEST(DialRoad, AlwaysBusyRelaunchesEveryThirdAttemptUntilTheMaximum) {
       EXPECT_EQ(digits, (std::vector<std::string>{" 1", " 2", " 3", " 0", " 1"}));
     }
   }
+}
+
+TEST(DialRoad, ABusyLineShowsEachStepBeforeTheRedial) {
+  DialRoadWorld w(Profile("1", 2, 1));
+  w.Launch();
+  w.UntilDial(1);
+  w.fake.remote.Notify(0, kBusy);
+  w.UntilDial(2);
+  EXPECT_EQ(
+      w.fake.program.statusTexts,
+      (std::vector<std::string>{Sjis("ﾀﾞｲﾔﾙ中...    (1回目   MAX 2回   間隔 1秒)"),
+                                Sjis("回線がビジーです"), Sjis("切断中..."), Sjis("待機中..."),
+                                Sjis("ﾀﾞｲﾔﾙ中...    (2回目   MAX 2回   間隔 1秒)")}));
+  w.fake.program.cancel();
+  w.UntilWorkerEnds();
+}
+
+TEST(DialRoad, ALineThatDoesNotClearIsPolledTwentyTimesThenRedialled) {
+  DialRoadWorld w(Profile("1", 2, 1));
+  w.Launch();
+  w.UntilDial(1);
+  w.fake.remote.open["Provider"] = w.fake.remote.lastHandle;
+  w.fake.remote.lineLingers = true;
+  w.fake.remote.connectStateQueries = 0;
+  uint64_t before = w.fake.clock.slept;
+  w.fake.remote.Notify(0, kBusy);
+  w.UntilDial(2);
+  EXPECT_EQ(w.fake.remote.connectStateQueries, 20);
+  // 1 s after the hang-up, 2 s while disconnecting, then a second per poll.
+  EXPECT_GE(w.fake.clock.slept - before, 23000u);
+  EXPECT_LT(w.fake.clock.slept - before, 24000u);
+  w.fake.program.cancel();
+  w.UntilWorkerEnds();
+}
+
+TEST(DialRoad, TheStatusLabelBlinksGreyThenBlack) {
+  DialRoadWorld w(Profile("1", 5, 1));
+  w.Launch();
+  w.UntilDial(1);
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.labelColours.size() >= 3; }));
+  EXPECT_EQ(std::vector<unsigned>(w.fake.program.labelColours.begin(),
+                                  w.fake.program.labelColours.begin() + 3),
+            (std::vector<unsigned>{0x808080, 0x000000, 0x808080}));
+  w.fake.program.cancel();
+  w.UntilWorkerEnds();
 }
 
 TEST(DialRoad, CancelHangsUpAndShowsAnEmptyErrorAfterTwoSeconds) {

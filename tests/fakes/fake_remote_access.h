@@ -35,6 +35,7 @@ class FakeRemoteAccess : public RemoteAccess {
     return 0;
   }
   int GetConnectState(ConnectionHandle connection, int& state) override {
+    ++connectStateQueries;
     if (connection == 0) return 1;
     for (auto& [name, handle] : open) {
       if (handle == connection) {
@@ -46,6 +47,7 @@ class FakeRemoteAccess : public RemoteAccess {
   }
   bool HangUp(ConnectionHandle connection) override {
     hungUp.push_back(connection);
+    if (lineLingers) return true;
     return std::erase_if(open, [&](const auto& kv) { return kv.second == connection; }) > 0;
   }
 
@@ -77,6 +79,8 @@ class FakeRemoteAccess : public RemoteAccess {
   std::map<std::string, ConnectionHandle> open;                // connections that are up
   int connectState = kConnectedState;
   bool enumerationFails = false;
+  bool lineLingers = false;  // a connection hung up stays up
+  int connectStateQueries = 0;
   std::vector<ConnectionHandle> hungUp;
   std::map<int, std::string> errorTexts;
 };

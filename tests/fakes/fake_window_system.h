@@ -35,6 +35,10 @@ class FakeWindowSystem : public WindowSystem {
   bool PressKey(WindowId target, Key key) override;
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
+  bool Minimised(WindowId window) const {
+    auto it = windows_.find(window);
+    return it != windows_.end() && it->second.minimised;
+  }
 
   // What each window received: plain text as it is, keys as "<ENTER>" and "<TAB>", the lead
   // byte of a double-byte character typed without its second byte as "<HALF>".

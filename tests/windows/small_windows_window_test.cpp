@@ -4,11 +4,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/qt_japanese.h"
 #include "core/main_window_rules.h"
 #include "core/program_state.h"
+#include "dialup/dial_status_dialog.h"
+#include "platform/cp932.h"
 #include "platform/qt/fonts.h"
 #include "windows/version_window.h"
 #include "windows/wait_window.h"
@@ -59,6 +62,38 @@ TEST(VersionWindow, EnterPressesOk) {
   QApplication::sendEvent(&box, &enter);
   EXPECT_EQ(box.result(), QDialog::Accepted);
   EXPECT_FALSE(box.isVisible());
+}
+
+void PressEsc(QWidget& window) {
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(&window, &esc);
+}
+
+TEST(DialStatusDialog, EscCancelsAndTheDialogStaysUntilTheSessionCloses) {
+  EXPECT_EQ(TOKRightDlg("", nullptr).windowTitle(), QStringLiteral("ﾀﾞｲｱﾛｸﾞ"));
+  int cancels = 0;
+  TOKRightDlg status(Sjis("NORVAX  Providerに接続中"), [&] { ++cancels; });
+  EXPECT_EQ(status.windowTitle(), QStringLiteral("NORVAX  Providerに接続中"));
+  status.show();
+  status.SetStatus(Sjis("切断中..."));
+  EXPECT_EQ(status.Label1->text(), QStringLiteral("切断中..."));
+  status.SetLabelColour(0x808080);
+  EXPECT_EQ(status.Label2->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+  PressEsc(status);
+  EXPECT_EQ(cancels, 1);
+  EXPECT_TRUE(status.isVisible());
+}
+
+TEST(DialErrorDialog, ShowsTheTextAndEscCloses) {
+  EXPECT_EQ(TOKRightDlg1(Sjis("NORVAX  Providerに接続"), "").windowTitle(),
+            QStringLiteral("NORVAX  Providerに接続"));
+  TOKRightDlg1 error("", Sjis("回線がビジーです。  ﾀﾞｲﾔﾙ 1回"));
+  EXPECT_EQ(error.windowTitle(), QStringLiteral("ﾀﾞｲｱﾛｸﾞ"));
+  EXPECT_EQ(error.Memo1->toPlainText(), QStringLiteral("回線がビジーです。  ﾀﾞｲﾔﾙ 1回"));
+  EXPECT_TRUE(error.Memo1->isReadOnly());
+  error.show();
+  PressEsc(error);
+  EXPECT_FALSE(error.isVisible());
 }
 
 }  // namespace
