@@ -84,7 +84,7 @@ void Relaunch(ProgramState& state, Ports& ports, const std::function<void()>& pr
   }
   // The relaunch belongs to the session's own entry, whatever was launched (or refused)
   // meanwhile; a Cancel during the hand-over or a launch that stops early ends the session.
-  if (state.session.state == kSessionRelaunchRequested) {
+  if (state.session.state == kSessionRelaunchRequested && !state.main.ending) {
     LaunchEntry(state, ports, state.session.entry);
   }
   if (state.session.state == kSessionRelaunchRequested ||

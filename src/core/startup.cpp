@@ -152,6 +152,7 @@ void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::stri
 }
 
 void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds) {
+  state.main.ending = true;
   DialSession& session = state.session;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
@@ -173,6 +174,7 @@ void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBound
 
 void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
               const std::function<void()>& processEvents) {
+  state.main.ending = true;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
     WaitForWorker(state.main, ports.clock, processEvents, 600, 100);

@@ -41,30 +41,42 @@ void Dial(ProgramState& state, Ports& ports) {
   session.finished = true;
 }
 
-bool Stopped(const DialSession& session) { return session.state == kSessionCancelled; }
+// Cancel pressed, or the program asked to end.
+bool Stopped(const ProgramState& state) {
+  return state.session.state == kSessionCancelled || state.main.ending;
+}
 
-// Lets time pass in short slices, so that a Cancel pressed meanwhile ends the wait at once;
-// false when it did.
-bool WaitUnlessCancelled(const DialSession& session, Ports& ports, uint32_t milliseconds) {
-  while (milliseconds > 0 && !Stopped(session)) {
+// Lets time pass in short slices, so that a Cancel pressed (or the program closed)
+// meanwhile ends the wait at once; false when it did.
+bool WaitUnlessStopped(const ProgramState& state, Ports& ports, uint32_t milliseconds) {
+  while (milliseconds > 0 && !Stopped(state)) {
     const uint32_t slice = std::min(milliseconds, kWaitSliceMs);
     ports.clock.Sleep(slice);
     milliseconds -= slice;
   }
-  return !Stopped(session);
+  return !Stopped(state);
+}
+
+// The program ends during the dial: hang up, show nothing, start nothing new.
+void EndDialForExit(DialSession& session, Ports& ports) {
+  session.state = kSessionIdle;
+  ports.remote.HangUp(session.connection);
+  session.connection = 0;
+  ports.program.CloseDialStatus();
 }
 
 // The line was busy: hang up and wait until the connection is gone. The busy error is
 // dealt with here, so it never shows as the text of a later cancel.
-void HangUpBusyLine(DialSession& session, Ports& ports) {
+void HangUpBusyLine(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
   Status(ports, Sjis("回線がビジーです"));
   ports.remote.HangUp(session.connection);
   session.notifyError.clear();
-  if (!WaitUnlessCancelled(session, ports, 1000)) return;
+  if (!WaitUnlessStopped(state, ports, 1000)) return;
   Status(ports, Sjis("切断中..."));
-  if (!WaitUnlessCancelled(session, ports, 2000)) return;
+  if (!WaitUnlessStopped(state, ports, 2000)) return;
   for (int round = 0; round < kBusyPollRounds; ++round) {
-    if (!WaitUnlessCancelled(session, ports, 1000)) return;
+    if (!WaitUnlessStopped(state, ports, 1000)) return;
     int connectState = 0;
     if (ports.remote.GetConnectState(session.connection, connectState) != 0) break;
   }
@@ -120,9 +132,10 @@ void DialStep(ProgramState& state, Ports& ports) {
     return;
   }
   if (session.connection != 0) {
-    HangUpBusyLine(session, ports);
+    HangUpBusyLine(state, ports);
     // A Cancel during the hang-up leaves the cancelled session to the worker's abort.
-    if (Stopped(session)) return;
+    if (state.main.ending) EndDialForExit(session, ports);
+    if (Stopped(state)) return;
     if (session.attempts % 3 == 0) {
       session.finished = true;
       session.state = kSessionRelaunchRequested;
@@ -135,7 +148,10 @@ void DialStep(ProgramState& state, Ports& ports) {
     const uint32_t interval = session.profile.interval > 2
                                   ? static_cast<uint32_t>(session.profile.interval - 2) * 1000
                                   : 0;
-    if (!WaitUnlessCancelled(session, ports, interval)) return;
+    if (!WaitUnlessStopped(state, ports, interval)) {
+      if (state.main.ending) EndDialForExit(session, ports);
+      return;
+    }
     ++session.attempts;
     session.notifyFailed = false;
     Status(ports, DialStatusText(session));

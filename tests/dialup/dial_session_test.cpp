@@ -255,6 +255,32 @@ TEST(DialRoad, CancelDuringTheBusyHandlingStopsTheRedialAtOnce) {
   }
 }
 
+// Closing the program during a busy wait hangs up and ends the dial: no redial, no relaunch,
+// no wait left to run out and no dialog.
+TEST(DialRoad, ClosingTheProgramDuringABusyWaitEndsTheDial) {
+  for (int busyAttempts : {1, 3}) {
+    DialRoadWorld w(Profile("1", 9, 997));
+    w.Launch();
+    for (int attempt = 1; attempt <= busyAttempts; ++attempt) {
+      w.UntilDial(static_cast<std::size_t>(attempt));
+      w.fake.remote.Notify(0, kBusy);
+    }
+    const uint64_t at = w.fake.clock.slept + 1500;
+    w.fake.clock.whileSleeping = [&w, at] {
+      if (w.fake.clock.slept >= at) w.state.main.ending = true;
+    };
+    const uint64_t sleptBefore = w.fake.clock.slept;
+    w.UntilWorkerEnds();
+    EXPECT_EQ(w.fake.remote.dials.size(), static_cast<std::size_t>(busyAttempts));
+    EXPECT_EQ(w.fake.program.relaunches, 0);
+    EXPECT_EQ(w.state.session.state, kSessionIdle);
+    EXPECT_FALSE(w.fake.program.statusShown);
+    EXPECT_TRUE(w.fake.program.dialErrors.empty());
+    EXPECT_LT(w.fake.clock.slept - sleptBefore, 10'000u);
+    EXPECT_TRUE(w.fake.logFiles.files[kLogFileName].empty());
+  }
+}
+
 TEST(DialRoad, CancelDuringTheRelaunchHandOverEndsTheSession) {
   DialRoadWorld w(Profile("1", 9, 1));
   w.Launch();
