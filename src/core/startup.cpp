@@ -179,6 +179,15 @@ void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
     state.worker->RequestStop();
     WaitForWorker(state.main, ports.clock, processEvents, 600, 100);
   }
+  // A dial still under way (a worker that did not end in time, a relaunch not yet started)
+  // is hung up: its notifications end with it, before the program's objects go.
+  DialSession& session = state.session;
+  if (session.state != kSessionIdle && session.state != kSessionConnected &&
+      session.connection != 0) {
+    ports.remote.HangUp(session.connection);
+    session.connection = 0;
+    session.state = kSessionIdle;
+  }
   try {
     SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);
   } catch (const WriteError& e) {
