@@ -224,8 +224,9 @@ void ShowDialError(ProgramState& state, Ports& ports, const std::string& text) {
 void EndUnstartedRelaunch(ProgramState& state, Ports& ports) {
   DialSession& session = state.session;
   if (session.state == kSessionCancelled) {
-    // Cancelled during the hand-over: the cancel's own end.
+    // Cancelled during the hand-over: the cancel's own end, as when the worker aborts.
     AbortStep(state, ports);
+    if (state.prefs.IsOn(ExitOnLaunchFailure)) ports.program.EndProgram();
   } else {
     session.state = kSessionIdle;
     ports.program.CloseDialStatus();

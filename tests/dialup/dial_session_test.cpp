@@ -298,6 +298,7 @@ TEST(DialRoad, CancelDuringTheRelaunchHandOverEndsTheSession) {
   ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
   EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
   EXPECT_FALSE(w.state.main.mainWindowHidden);
+  EXPECT_TRUE(w.fake.program.ended) << "preference 8, as after any cancel";
 }
 
 TEST(DialRoad, ARelaunchDialsTheSessionsOwnEntry) {
