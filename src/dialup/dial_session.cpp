@@ -133,7 +133,8 @@ void DialStep(ProgramState& state, Ports& ports) {
   }
   if (session.connection != 0) {
     HangUpBusyLine(state, ports);
-    // A Cancel during the hang-up leaves the cancelled session to the worker's abort.
+    // Stopped during the hang-up: an exit ends the dial here, a Cancel leaves the session
+    // to the worker's abort.
     if (state.main.ending) EndDialForExit(session, ports);
     if (Stopped(state)) return;
     if (session.attempts % 3 == 0) {

@@ -70,8 +70,9 @@ void AbortStep(ProgramState& state, Ports& ports);
 // A progress notification of the dial, handed to the main thread.
 void DialNotify(ProgramState& state, Ports& ports, int message, int connectionState, int errorCode);
 
-// Ends a session whose relaunch did not start a dial (the launch stopped early): the status
-// dialog closes and the main window comes back.
+// Ends a session whose relaunch did not start a dial: after a Cancel during the hand-over as
+// a cancel ends, after a launch that stopped early by closing the status dialog; the main
+// window comes back.
 void EndUnstartedRelaunch(ProgramState& state, Ports& ports);
 
 // Closes the status dialog and shows the dial error dialog with text.

@@ -420,6 +420,12 @@ TEST(DialRoad, IntervalWaitsTwoSecondsLessBeforeARedial) {
     uint64_t extra = interval > 2 ? (interval - 2) * 1000u : 0u;
     EXPECT_GE(waited, 4000u + extra) << interval;
     EXPECT_LT(waited, 4000u + extra + 1000u) << interval;
+    const auto& texts = w.fake.program.statusTexts;
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 4, texts.end()),
+              (std::vector<std::string>{Sjis("回線がビジーです"), Sjis("切断中..."),
+                                        Sjis("待機中..."), DialStatusText(w.state.session)}))
+        << interval;
     w.fake.program.cancel();
     w.UntilWorkerEnds();
   }
