@@ -29,6 +29,9 @@ struct DesktopPorts {
         logState((directory / kLogStateFileName).string()),
         logFiles(directory) {}
 
+  // Destroyed last: the dialler's threads, which hand their notifications to the main
+  // thread through it, end with the dialler before it goes.
+  MainWindowControl program;
   IniFile settings;
   QtUserDialogs dialogs;
   QtHelp help;
@@ -37,7 +40,6 @@ struct DesktopPorts {
   X11WindowSystem windows;
   RegistryStore registry;
   PosixProcesses processes;
-  MainWindowControl program;
   IniFile logState;
   PosixFileStore logFiles;
   Ports ports{settings, dialogs,   help,    remote,   clock,   windows,

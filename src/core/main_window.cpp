@@ -391,7 +391,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
   // The program ends with its main window, whatever other windows (help) are open. Not
   // quit(), which closes every window first: the dial status dialog would take that for a
-  // cancel and show its error while the program ends. The shut-down deals with them.
+  // cancel and show its error while the program ends. The shut-down deals with them. A dial
+  // in a wait of its own hangs up and ends rather than go on.
+  state_.main.ending = true;
   QCoreApplication::exit(0);
 }
 

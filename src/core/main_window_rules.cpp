@@ -2,6 +2,7 @@
 
 #include "core/decimal.h"
 #include "core/startup.h"
+#include "dialup/dial_session.h"
 #include "launch/launch.h"
 #include "launch/login_fill.h"
 #include "platform/cp932.h"
@@ -81,7 +82,15 @@ void Relaunch(ProgramState& state, Ports& ports, const std::function<void()>& pr
     const FlagHold launching(state.main.launching);
     WaitForWorker(state.main, ports.clock, processEvents, 1200, 500);
   }
-  LaunchEntry(state, ports, state.main.currentEntry);
+  // The relaunch belongs to the session's own entry, whatever was launched (or refused)
+  // meanwhile; a Cancel during the hand-over or a launch that stops early ends the session.
+  if (state.session.state == kSessionRelaunchRequested && !state.main.ending) {
+    LaunchEntry(state, ports, state.session.entry);
+  }
+  if (state.session.state == kSessionRelaunchRequested ||
+      state.session.state == kSessionCancelled) {
+    EndUnstartedRelaunch(state, ports);
+  }
 }
 
 std::string WaitCountdownText(int tickCount) {

@@ -33,6 +33,8 @@ struct MainState {
   int currentEntry = -1;
   bool mainWindowHidden = false;
   bool watchThreadRunning = false;
+  // The program has been asked to end (its main window closed): a dial under way ends.
+  bool ending = false;
   // A launch runs on the main thread, from its first step until it returns (and while a
   // relaunch waits for the worker); its waits let other events run meanwhile.
   bool launching = false;

@@ -152,6 +152,7 @@ void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::stri
 }
 
 void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds) {
+  state.main.ending = true;
   DialSession& session = state.session;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
@@ -173,9 +174,19 @@ void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBound
 
 void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
               const std::function<void()>& processEvents) {
+  state.main.ending = true;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
     WaitForWorker(state.main, ports.clock, processEvents, 600, 100);
+  }
+  // A dial still under way (a worker that did not end in time, a relaunch not yet started)
+  // is hung up: its notifications end with it, before the program's objects go.
+  DialSession& session = state.session;
+  if (session.state != kSessionIdle && session.state != kSessionConnected &&
+      session.connection != 0) {
+    ports.remote.HangUp(session.connection);
+    session.connection = 0;
+    session.state = kSessionIdle;
   }
   try {
     SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);

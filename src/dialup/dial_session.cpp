@@ -1,9 +1,12 @@
 #include "dialup/dial_session.h"
 
+#include <algorithm>
+
 #include "core/decimal.h"
 #include "core/program_state.h"
 #include "dialup/ras_messages.h"
 #include "launch/keystrokes.h"
+#include "launch/main_timer.h"
 #include "launch/start_process.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
@@ -13,6 +16,7 @@ namespace norvax {
 namespace {
 
 constexpr int kBusyPollRounds = 20;
+constexpr uint32_t kWaitSliceMs = 100;
 
 void Status(Ports& ports, const std::string& text) { ports.program.SetDialStatusText(text); }
 
@@ -37,15 +41,42 @@ void Dial(ProgramState& state, Ports& ports) {
   session.finished = true;
 }
 
-// The line was busy: hang up and wait until the connection is gone.
-void HangUpBusyLine(DialSession& session, Ports& ports) {
+// Cancel pressed, or the program asked to end.
+bool Stopped(const ProgramState& state) {
+  return state.session.state == kSessionCancelled || state.main.ending;
+}
+
+// Lets time pass in short slices, so that a Cancel pressed (or the program closed)
+// meanwhile ends the wait at once; false when it did.
+bool WaitUnlessStopped(const ProgramState& state, Ports& ports, uint32_t milliseconds) {
+  while (milliseconds > 0 && !Stopped(state)) {
+    const uint32_t slice = std::min(milliseconds, kWaitSliceMs);
+    ports.clock.Sleep(slice);
+    milliseconds -= slice;
+  }
+  return !Stopped(state);
+}
+
+// The program ends during the dial: hang up, show nothing, start nothing new.
+void EndDialForExit(DialSession& session, Ports& ports) {
+  session.state = kSessionIdle;
+  ports.remote.HangUp(session.connection);
+  session.connection = 0;
+  ports.program.CloseDialStatus();
+}
+
+// The line was busy: hang up and wait until the connection is gone. The busy error is
+// dealt with here, so it never shows as the text of a later cancel.
+void HangUpBusyLine(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
   Status(ports, Sjis("回線がビジーです"));
   ports.remote.HangUp(session.connection);
-  ports.clock.Sleep(1000);
+  session.notifyError.clear();
+  if (!WaitUnlessStopped(state, ports, 1000)) return;
   Status(ports, Sjis("切断中..."));
-  ports.clock.Sleep(2000);
+  if (!WaitUnlessStopped(state, ports, 2000)) return;
   for (int round = 0; round < kBusyPollRounds; ++round) {
-    ports.clock.Sleep(1000);
+    if (!WaitUnlessStopped(state, ports, 1000)) return;
     int connectState = 0;
     if (ports.remote.GetConnectState(session.connection, connectState) != 0) break;
   }
@@ -76,6 +107,12 @@ void StartDialSession(DialSession& session, const EntryTable& table, std::size_t
   }
   session.profile = ParseProfile(table.Value(entry, Column::DialProfile));
   session.profileParsed = true;
+  session.entry = static_cast<int>(entry);
+  // No connection of this launch yet: nothing logs an earlier one's times.
+  session.startTime = {};
+  session.endTime = {};
+  session.startTick = 0;
+  session.endTick = 0;
   session.entryName = table.Value(entry, Column::Connection);
   session.userName = table.Value(entry, Column::Id);
   session.password = table.Value(entry, Column::Pass);
@@ -95,7 +132,11 @@ void DialStep(ProgramState& state, Ports& ports) {
     return;
   }
   if (session.connection != 0) {
-    HangUpBusyLine(session, ports);
+    HangUpBusyLine(state, ports);
+    // Stopped during the hang-up: an exit ends the dial here, a Cancel leaves the session
+    // to the worker's abort.
+    if (state.main.ending) EndDialForExit(session, ports);
+    if (Stopped(state)) return;
     if (session.attempts % 3 == 0) {
       session.finished = true;
       session.state = kSessionRelaunchRequested;
@@ -105,16 +146,18 @@ void DialStep(ProgramState& state, Ports& ports) {
   }
   if (session.attempts < session.profile.maximum && session.profile.redial == '1') {
     Status(ports, Sjis("待機中..."));
-    if (session.profile.interval > 2) {
-      ports.clock.Sleep(static_cast<uint32_t>(session.profile.interval - 2) * 1000);
+    const uint32_t interval = session.profile.interval > 2
+                                  ? static_cast<uint32_t>(session.profile.interval - 2) * 1000
+                                  : 0;
+    if (!WaitUnlessStopped(state, ports, interval)) {
+      if (state.main.ending) EndDialForExit(session, ports);
+      return;
     }
     ++session.attempts;
     session.notifyFailed = false;
     Status(ports, DialStatusText(session));
-    if (session.state != kSessionCancelled) {
-      session.connection = 0;
-      Dial(state, ports);
-    }
+    session.connection = 0;
+    Dial(state, ports);
     return;
   }
   session.state = kSessionIdle;
@@ -126,12 +169,21 @@ void DialStep(ProgramState& state, Ports& ports) {
 void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int errorCode) {
   DialSession& session = state.session;
   if (errorCode == 0 && connectionState == kConnectedState) {
-    session.startTick = ports.clock.Ticks();
-    session.startTime = DateTime::From(ports.clock.Now());
     if (session.state != kSessionIdle && session.state != kSessionCancelled) {
+      session.startTick = ports.clock.Ticks();
+      session.startTime = DateTime::From(ports.clock.Now());
       if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
       session.browserProcess = StartBrowser(state, ports);
-      session.state = kSessionConnected;
+      // The start lets events run: a Cancel pressed meanwhile (and the worker's abort after
+      // it) has the last word, and the browser is not kept.
+      if (session.state == kSessionIdle || session.state == kSessionCancelled) {
+        StopBrowserWatch(state, ports);
+        if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
+        session.browserProcess = 0;
+        session.startTime = {};
+      } else {
+        session.state = kSessionConnected;
+      }
     }
   }
   std::string text = StateText(connectionState, errorCode, ports.remote, &session.state);
@@ -168,6 +220,20 @@ void AbortStep(ProgramState& state, Ports& ports) {
 void ShowDialError(ProgramState& state, Ports& ports, const std::string& text) {
   ports.program.CloseDialStatus();
   ports.program.ShowDialError(Sjis("NORVAX  ") + state.session.entryName + Sjis("に接続"), text);
+}
+
+void EndUnstartedRelaunch(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  if (session.state == kSessionCancelled) {
+    // Cancelled during the hand-over: the cancel's own end, as when the worker aborts.
+    AbortStep(state, ports);
+    if (state.prefs.IsOn(ExitOnLaunchFailure)) ports.program.EndProgram();
+  } else {
+    session.state = kSessionIdle;
+    ports.program.CloseDialStatus();
+    session.finished = true;
+  }
+  RestoreAfterLaunch(state, ports);
 }
 
 void CancelBtnClick(DialSession& session) { session.state = kSessionCancelled; }

@@ -28,6 +28,7 @@ enum SessionState : int {
 struct DialSession {
   int state = kSessionIdle;
   int attempts = 0;
+  int entry = -1;  // the entry the session dials; a relaunch goes on with it
   ConnectionHandle connection = 0;
   std::string entryName;  // CP932
   std::string userName;
@@ -68,6 +69,11 @@ void AbortStep(ProgramState& state, Ports& ports);
 
 // A progress notification of the dial, handed to the main thread.
 void DialNotify(ProgramState& state, Ports& ports, int message, int connectionState, int errorCode);
+
+// Ends a session whose relaunch did not start a dial: after a Cancel during the hand-over as
+// a cancel ends, after a launch that stopped early by closing the status dialog; the main
+// window comes back.
+void EndUnstartedRelaunch(ProgramState& state, Ports& ports);
 
 // Closes the status dialog and shows the dial error dialog with text.
 void ShowDialError(ProgramState& state, Ports& ports, const std::string& text);

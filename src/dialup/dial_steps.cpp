@@ -19,6 +19,8 @@ void HangUpStep(ProgramState& state, Ports& ports) {
 void LogStep(ProgramState& state, Ports& ports) {
   const DialSession& session = state.session;
   if (!session.profileParsed || session.profile.log != '1') return;
+  // Only a connection that came up in this launch is a call.
+  if (session.startTime == DateTime{}) return;
   LoggedConnection connection{
       session.entryName, session.startTime, session.endTime,
       DurationSeconds(session.startTick, session.endTick, session.startTime, session.endTime),

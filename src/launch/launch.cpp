@@ -151,6 +151,9 @@ void LaunchBrowserOnly(ProgramState& state, Ports& ports, std::size_t entry) {
   session.attempts = 1;
   session.connection = 0;
   session.profileParsed = false;
+  session.entry = static_cast<int>(entry);
+  session.startTime = {};
+  session.endTime = {};
   try {
     session.profile = ParseProfile(table.Value(entry, Column::DialProfile));
     session.profileParsed = true;

@@ -111,7 +111,19 @@ bool TNORVATH1::DialPhase(ProgramState& state, Ports& ports) {
         [&] { program.SetDialStatusLabelColour(grey ? kLabelGrey : kLabelBlack); });
     grey = !grey;
   }
-  return true;
+  // Stopped before the dial ended (the program ends): the dial in progress is hung up, and
+  // no call is logged for it.
+  bool dialling = false;
+  program.RunOnMainThread([&] {
+    DialSession& s = state.session;
+    dialling = s.state != kSessionIdle && s.state != kSessionConnected;
+    if (!dialling) return;
+    s.state = kSessionIdle;
+    ports.remote.HangUp(s.connection);
+    s.connection = 0;
+    program.CloseDialStatus();
+  });
+  return !dialling;
 }
 
 void TNORVATH1::BrowserPhase(ProgramState& state, Ports& ports) {

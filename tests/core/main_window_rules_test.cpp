@@ -153,7 +153,8 @@ TEST_F(Launching, ALaunchMakesTheRowCurrentUnlessRefused) {
 }
 
 TEST_F(Launching, RelaunchWaitsForTheWorkerAtMostTenMinutes) {
-  state.main.currentEntry = 0;
+  state.session.state = kSessionRelaunchRequested;
+  state.session.entry = 0;
   state.main.watchThreadRunning = true;
   int rounds = 0;
   Relaunch(state, fake.ports, [&] { ++rounds; });
@@ -164,7 +165,8 @@ TEST_F(Launching, RelaunchWaitsForTheWorkerAtMostTenMinutes) {
 }
 
 TEST_F(Launching, RelaunchGoesAheadAsSoonAsTheWorkerEnds) {
-  state.main.currentEntry = 0;
+  state.session.state = kSessionRelaunchRequested;
+  state.session.entry = 0;
   state.main.watchThreadRunning = true;
   int rounds = 0;
   Relaunch(state, fake.ports, [&] {

@@ -277,7 +277,8 @@ TEST_F(MainWindow, HelpAndRelaunch) {
   ASSERT_TRUE(Start());
   form->SearchforHelpOn1Click();
   EXPECT_EQ(fake.help.finderShown, 1);
-  state.main.currentEntry = 1;
+  state.session.state = kSessionRelaunchRequested;
+  state.session.entry = 1;
   state.main.timerBusy = true;
   PostRelaunch(form.get());
   QApplication::sendPostedEvents(form.get());

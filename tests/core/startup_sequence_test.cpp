@@ -217,12 +217,15 @@ TEST(ShutDownWait, WaitsForTheWorkerAtMostSixtySecondsWhileProcessingEvents) {
   ProgramState state;
   state.prefs.ResetToDefaults();
   state.main.watchThreadRunning = true;
+  state.session.state = kSessionDialling;
+  state.session.connection = 7;
   int rounds = 0;
   ShutDown(state, fake.ports, WindowBounds{}, [&] { ++rounds; });
   EXPECT_TRUE(state.worker->StopRequested());
   EXPECT_EQ(rounds, 600);
   EXPECT_EQ(fake.clock.slept, 60000u);
   EXPECT_EQ(fake.settings.writeCount, 1) << "saved even when the worker did not end";
+  EXPECT_EQ(fake.remote.hungUp, std::vector<ConnectionHandle>{7}) << "the dial under way ends";
 }
 
 TEST(ShutDownWait, NoWaitWithoutAWorkerAndAFailedSaveIsReported) {

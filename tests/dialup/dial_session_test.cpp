@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/main_window_rules.h"
 #include "dialup/connection_log.h"
 #include "dialup/ras_messages.h"
 #include "fakes/fake_ports.h"
@@ -58,7 +59,16 @@ struct DialRoadWorld {
   // The main window's relaunch once the worker has ended.
   void Relaunch() {
     UntilWorkerEnds();
-    LaunchEntry(state, fake.ports, 0);
+    norvax::Relaunch(state, fake.ports, [] {});
+  }
+  // Presses Cancel once the main thread has let `after` ms pass from now.
+  void CancelAfter(uint64_t after) {
+    const uint64_t at = fake.clock.slept + after;
+    fake.clock.whileSleeping = [this, at] {
+      if (fake.clock.slept < at) return;
+      fake.clock.whileSleeping = nullptr;
+      fake.program.cancel();
+    };
   }
 };
 
@@ -265,6 +275,163 @@ TEST(DialRoad, CancelHangsUpAndShowsAnEmptyErrorAfterTwoSeconds) {
   EXPECT_GE(w.fake.clock.slept - sleptBefore, 2000u);
 }
 
+// Whenever Cancel is pressed, the dial ends at once with the cancel's empty error dialog:
+// no further dial, no relaunch, no dialling text and no stale busy text.
+TEST(DialRoad, CancelDuringTheBusyHandlingStopsTheRedialAtOnce) {
+  struct Case {
+    const char* moment;
+    int busyAttempts;
+    uint64_t cancelAfter;
+  } cases[] = {{"redial interval", 1, 60'000}, {"hang-up of every third attempt", 3, 1500}};
+  for (const auto& c : cases) {
+    DialRoadWorld w(Profile("1", 9, 997));
+    w.Launch();
+    for (int attempt = 1; attempt <= c.busyAttempts; ++attempt) {
+      w.UntilDial(static_cast<std::size_t>(attempt));
+      if (attempt == c.busyAttempts) w.CancelAfter(c.cancelAfter);
+      w.fake.remote.Notify(0, kBusy);
+    }
+    const uint64_t sleptBefore = w.fake.clock.slept;
+    const std::size_t textsBefore = w.fake.program.statusTexts.size();
+    w.UntilWorkerEnds();
+    EXPECT_EQ(w.fake.remote.dials.size(), static_cast<std::size_t>(c.busyAttempts)) << c.moment;
+    EXPECT_EQ(w.fake.program.relaunches, 0) << c.moment;
+    EXPECT_EQ(w.state.session.state, kSessionIdle) << c.moment;
+    EXPECT_FALSE(w.fake.program.statusShown) << c.moment;
+    ASSERT_EQ(w.fake.program.dialErrors.size(), 1u) << c.moment;
+    EXPECT_EQ(w.fake.program.dialErrors[0].second, "") << c.moment;
+    EXPECT_LT(w.fake.clock.slept - sleptBefore, c.cancelAfter + 10'000) << c.moment;
+    for (std::size_t i = textsBefore; i < w.fake.program.statusTexts.size(); ++i) {
+      EXPECT_NE(w.fake.program.statusTexts[i].rfind(Sjis("ﾀﾞｲﾔﾙ中"), 0), 0u) << c.moment;
+    }
+  }
+}
+
+// Closing the program during a busy wait hangs up and ends the dial: no redial, no relaunch,
+// no wait left to run out and no dialog.
+TEST(DialRoad, ClosingTheProgramDuringABusyWaitEndsTheDial) {
+  for (int busyAttempts : {1, 3}) {
+    DialRoadWorld w(Profile("1", 9, 997));
+    w.Launch();
+    for (int attempt = 1; attempt <= busyAttempts; ++attempt) {
+      w.UntilDial(static_cast<std::size_t>(attempt));
+      w.fake.remote.Notify(0, kBusy);
+    }
+    const uint64_t at = w.fake.clock.slept + 1500;
+    w.fake.clock.whileSleeping = [&w, at] {
+      if (w.fake.clock.slept >= at) w.state.main.ending = true;
+    };
+    const uint64_t sleptBefore = w.fake.clock.slept;
+    w.UntilWorkerEnds();
+    EXPECT_EQ(w.fake.remote.dials.size(), static_cast<std::size_t>(busyAttempts));
+    EXPECT_EQ(w.fake.program.relaunches, 0);
+    EXPECT_EQ(w.state.session.state, kSessionIdle);
+    EXPECT_FALSE(w.fake.program.statusShown);
+    EXPECT_TRUE(w.fake.program.dialErrors.empty());
+    EXPECT_LT(w.fake.clock.slept - sleptBefore, 10'000u);
+    EXPECT_TRUE(w.fake.logFiles.files[kLogFileName].empty());
+  }
+}
+
+TEST(DialRoad, CancelDuringTheRelaunchHandOverEndsTheSession) {
+  DialRoadWorld w(Profile("1", 9, 1));
+  w.Launch();
+  for (std::size_t attempt = 1; attempt <= 3; ++attempt) {
+    w.UntilDial(attempt);
+    w.fake.remote.Notify(0, kBusy);
+  }
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.relaunches > 0; }));
+  w.UntilWorkerEnds();
+  w.fake.program.cancel();
+  w.Relaunch();
+  EXPECT_EQ(w.fake.remote.dials.size(), 3u);
+  EXPECT_EQ(w.state.session.state, kSessionIdle);
+  EXPECT_FALSE(w.fake.program.statusShown);
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
+  EXPECT_FALSE(w.state.main.mainWindowHidden);
+  EXPECT_TRUE(w.fake.program.ended) << "preference 8, as after any cancel";
+}
+
+TEST(DialRoad, ARelaunchDialsTheSessionsOwnEntry) {
+  DialRoadWorld w(Profile("1", 9, 1));
+  Entry other = w.state.table.Get(0);
+  other[Column::Id] = "hanako";
+  other[Column::Connection] = "Other";
+  other[Column::Browser] = "/usr/bin/other";
+  w.state.table.Append(other);
+  w.Launch();
+  for (std::size_t attempt = 1; attempt <= 3; ++attempt) {
+    w.UntilDial(attempt);
+    w.fake.remote.Notify(0, kBusy);
+  }
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.relaunches > 0; }));
+  w.state.main.currentEntry = 1;  // a double-click on another entry, refused meanwhile
+  w.Relaunch();
+  w.UntilDial(4);
+  EXPECT_EQ(w.fake.remote.dials[3].entryName, "Provider");
+  EXPECT_EQ(w.fake.remote.dials[3].userName, "taro");
+  w.fake.remote.Notify(kConnectedState, 0);
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
+  ASSERT_EQ(w.fake.processes.started.size(), 1u);
+  EXPECT_EQ(w.fake.processes.started[0].commandLine, "/usr/bin/browser");
+}
+
+TEST(DialRoad, ARelaunchThatStopsEarlyClosesTheStatusDialog) {
+  DialRoadWorld w(Profile("1", 9, 1));
+  w.Launch();
+  for (std::size_t attempt = 1; attempt <= 3; ++attempt) {
+    w.UntilDial(attempt);
+    w.fake.remote.Notify(0, kBusy);
+  }
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return w.fake.program.relaunches > 0; }));
+  w.state.prefs[NoConnectNoBrowser] = "1";
+  w.Relaunch();
+  EXPECT_EQ(w.fake.remote.dials.size(), 3u);
+  EXPECT_EQ(w.state.session.state, kSessionIdle);
+  EXPECT_FALSE(w.fake.program.statusShown);
+  EXPECT_FALSE(w.state.main.mainWindowHidden);
+}
+
+TEST(DialRoad, CancelWhileTheBrowserStartsKeepsNoBrowserAndEndsTheSession) {
+  DialRoadWorld w(Profile("1", 5, 1));
+  w.Launch();
+  w.UntilDial(1);
+  w.fake.processes.whileStarting = [&] { w.fake.program.cancel(); };
+  w.fake.remote.Notify(kConnectedState, 0);
+  w.UntilWorkerEnds();
+  ASSERT_EQ(w.fake.processes.started.size(), 1u);
+  EXPECT_EQ(w.state.session.browserProcess, 0u);
+  EXPECT_EQ(w.state.session.state, kSessionIdle);
+  EXPECT_EQ(w.fake.remote.hungUp, std::vector<ConnectionHandle>{w.fake.remote.lastHandle});
+  ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+  EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
+}
+
+// The program ends during a later dial of the same run: the dial is hung up and the earlier
+// call is not logged a second time.
+TEST(DialRoad, AStoppedDialIsHungUpAndLogsNoCall) {
+  DialRoadWorld w(Profile("1", 5, 1, "1", "0311112222"));
+  w.Launch();
+  w.UntilDial(1);
+  w.fake.remote.Notify(kConnectedState, 0);
+  ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
+  w.fake.clock.ticks += 60'000;
+  w.fake.processes.End(w.state.session.browserProcess);
+  w.UntilWorkerEnds();
+  const std::string& log = w.fake.logFiles.files[kLogFileName];
+  ASSERT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+  StopBrowserWatch(w.state, w.fake.ports);  // the browser's window came up long ago
+  w.Launch();
+  w.UntilDial(2);
+  w.state.worker->RequestStop();
+  w.UntilWorkerEnds();
+  EXPECT_EQ(w.fake.remote.hungUp.back(), w.fake.remote.lastHandle);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_FALSE(w.fake.program.statusShown);
+}
+
 TEST(DialRoad, TheFirstErrorOfAnAttemptIsShown) {
   DialRoadWorld w(Profile("1", 5, 1));
   w.Launch();
@@ -305,6 +472,12 @@ TEST(DialRoad, IntervalWaitsTwoSecondsLessBeforeARedial) {
     uint64_t extra = interval > 2 ? (interval - 2) * 1000u : 0u;
     EXPECT_GE(waited, 4000u + extra) << interval;
     EXPECT_LT(waited, 4000u + extra + 1000u) << interval;
+    const auto& texts = w.fake.program.statusTexts;
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 4, texts.end()),
+              (std::vector<std::string>{Sjis("回線がビジーです"), Sjis("切断中..."),
+                                        Sjis("待機中..."), DialStatusText(w.state.session)}))
+        << interval;
     w.fake.program.cancel();
     w.UntilWorkerEnds();
   }
