@@ -175,10 +175,10 @@ void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int
       if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
       session.browserProcess = StartBrowser(state, ports);
       // The start lets events run: a Cancel pressed meanwhile (and the worker's abort after
-      // it) has the last word, and the browser is not kept.
+      // it) has the last word, and the browser, which has no connection, is ended.
       if (session.state == kSessionIdle || session.state == kSessionCancelled) {
         StopBrowserWatch(state, ports);
-        if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
+        if (session.browserProcess != 0) ports.processes.Terminate(session.browserProcess);
         session.browserProcess = 0;
         session.startTime = {};
       } else {

@@ -32,6 +32,10 @@ class Processes {
   // Lets go of a started program; it keeps running.
   virtual void Close(ProcessHandle process) = 0;
 
+  // Asks the started program and every program it started to end (as a logout would), and
+  // lets go of it.
+  virtual void Terminate(ProcessHandle process) = 0;
+
   // Asks the desktop to open a file, folder or address with its usual program and returns
   // at once, never waiting for that program; false when the target is neither an existing
   // file or folder nor an address, or the desktop's opener is missing.

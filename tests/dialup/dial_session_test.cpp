@@ -401,6 +401,7 @@ TEST(DialRoad, CancelWhileTheBrowserStartsKeepsNoBrowserAndEndsTheSession) {
   w.fake.remote.Notify(kConnectedState, 0);
   w.UntilWorkerEnds();
   ASSERT_EQ(w.fake.processes.started.size(), 1u);
+  EXPECT_EQ(w.fake.processes.terminated, std::vector<ProcessHandle>{w.fake.processes.next - 1});
   EXPECT_EQ(w.state.session.browserProcess, 0u);
   EXPECT_EQ(w.state.session.state, kSessionIdle);
   EXPECT_EQ(w.fake.remote.hungUp, std::vector<ConnectionHandle>{w.fake.remote.lastHandle});

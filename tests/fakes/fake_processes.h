@@ -49,6 +49,10 @@ class FakeProcesses : public Processes {
     ended_.notify_all();
   }
   void Close(ProcessHandle process) override { closed.push_back(process); }
+  void Terminate(ProcessHandle process) override {
+    terminated.push_back(process);
+    End(process);
+  }
   bool ShellOpen(const std::string& target) override {
     shellOpened.push_back(target);
     return shellOpenWorks;
@@ -59,7 +63,7 @@ class FakeProcesses : public Processes {
     std::string directory;
   };
   std::vector<Started> started;
-  std::vector<ProcessHandle> closed;
+  std::vector<ProcessHandle> closed, terminated;
   std::vector<std::string> shellOpened;
   bool failStart = false;
   bool shellOpenWorks = true;

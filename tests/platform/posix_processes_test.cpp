@@ -66,9 +66,18 @@ TEST(PosixProcesses, WaitsForEveryProgramTheStartedOneStarted) {
   ASSERT_EQ(tree.size(), 1u);
   ASSERT_NE(tree[0], static_cast<std::uint32_t>(p)) << "the program the launcher started";
   EXPECT_FALSE(processes.WaitForExit(p, 20));
-  kill(static_cast<pid_t>(tree[0]), SIGTERM);
-  EXPECT_TRUE(processes.WaitForExit(p, 10000));
-  EXPECT_TRUE(processes.ProcessTree(p).empty());
+  // Terminate ends the whole tree: the real program too, whose parent has gone.
+  const auto stat = "/proc/" + std::to_string(tree[0]) + "/stat";
+  processes.Terminate(p);
+  auto ended = [&] {
+    const std::string text = testing::ReadFile(stat);
+    const auto state = text.rfind(") ");
+    return text.empty() || (state != std::string::npos && text[state + 2] == 'Z');
+  };
+  for (int i = 0; i < 1000 && !ended(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(ended());
 }
 
 TEST(PosixProcesses, ShellOpenNeverWaitsForTheOpener) {

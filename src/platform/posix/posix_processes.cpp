@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -207,6 +208,14 @@ void PosixProcesses::Close(ProcessHandle process) {
   if (it == trees_.end()) return;
   if (it->second.seen.count(static_cast<pid_t>(process))) closed_.insert(process);
   trees_.erase(it);
+}
+
+void PosixProcesses::Terminate(ProcessHandle process) {
+  {
+    std::lock_guard lock(mutex_);
+    for (std::uint32_t pid : TreeLocked(process)) kill(static_cast<pid_t>(pid), SIGTERM);
+  }
+  Close(process);
 }
 
 void PosixProcesses::ReapClosed() {

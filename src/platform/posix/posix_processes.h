@@ -20,6 +20,7 @@ class PosixProcesses : public Processes {
   std::vector<std::uint32_t> ProcessTree(ProcessHandle process) override;
   bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) override;
   void Close(ProcessHandle process) override;
+  void Terminate(ProcessHandle process) override;
   bool ShellOpen(const std::string& target) override;
 
  private:
