@@ -153,14 +153,9 @@ void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::stri
 
 void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds) {
   state.main.ending = true;
-  DialSession& session = state.session;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
-    const bool connected = session.state == kSessionIdle || session.state == kSessionConnected;
-    if (!connected) {
-      ports.remote.HangUp(session.connection);
-    } else if (state.prefs.IsOn(HangUpOnBrowserExit) ||
-               (session.profileParsed && session.profile.log == '1')) {
+    if (!HangUpDialUnderWay(state, ports) && BrowserEndHangsUp(state)) {
       HangUpStep(state, ports);
       LogStep(state, ports);
     }
@@ -181,13 +176,7 @@ void ShutDown(ProgramState& state, Ports& ports, const WindowBounds& bounds,
   }
   // A dial still under way (a worker that did not end in time, a relaunch not yet started)
   // is hung up: its notifications end with it, before the program's objects go.
-  DialSession& session = state.session;
-  if (session.state != kSessionIdle && session.state != kSessionConnected &&
-      session.connection != 0) {
-    ports.remote.HangUp(session.connection);
-    session.connection = 0;
-    session.state = kSessionIdle;
-  }
+  HangUpDialUnderWay(state, ports);
   try {
     SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);
   } catch (const WriteError& e) {

@@ -7,6 +7,21 @@
 
 namespace norvax {
 
+bool BrowserEndHangsUp(const ProgramState& state) {
+  const DialSession& session = state.session;
+  return state.prefs.IsOn(HangUpOnBrowserExit) ||
+         (session.profileParsed && session.profile.log == '1');
+}
+
+bool HangUpDialUnderWay(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  if (session.state == kSessionIdle || session.state == kSessionConnected) return false;
+  if (session.connection != 0) ports.remote.HangUp(session.connection);
+  session.connection = 0;
+  session.state = kSessionIdle;
+  return true;
+}
+
 void HangUpStep(ProgramState& state, Ports& ports) {
   DialSession& session = state.session;
   if (session.connection == 0) return;

@@ -6,6 +6,14 @@ namespace norvax {
 struct ProgramState;
 struct Ports;
 
+// Whether the end of browsing hangs up (and logs) the connection: preference 24, or a
+// profile that keeps a log.
+bool BrowserEndHangsUp(const ProgramState& state);
+
+// Hangs up a dial that has not connected yet and ends its session; false when no dial is
+// under way (idle or connected).
+bool HangUpDialUnderWay(ProgramState& state, Ports& ports);
+
 // After the browser has ended: hangs up a connection that is held and records the end of
 // the call.
 void HangUpStep(ProgramState& state, Ports& ports);

@@ -133,7 +133,7 @@ void TNORVATH1::BrowserPhase(ProgramState& state, Ports& ports) {
   ports.program.RunOnMainThread([&] {
     const DialSession& session = state.session;
     log = session.profileParsed && session.profile.log == '1';
-    wanted = state.prefs.IsOn(HangUpOnBrowserExit) || log;
+    wanted = BrowserEndHangsUp(state);
     browser = session.browserProcess;
   });
   if (!wanted) return;
