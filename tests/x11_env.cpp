@@ -11,6 +11,11 @@
 #include <stdexcept>
 #include <thread>
 
+// Qt before Xlib, whose macros clash with Qt's names.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -214,6 +219,44 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+NmMock::NmMock(const std::string& parameters) {
+  static int argc = 1;
+  static char name[] = "norvax_x11_tests";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+  bus_.emplace(std::vector<std::string>{"dbus-daemon",
+                                        "--config-file=" NORVAX_TEST_TOOLS_DIR "/system_bus.conf",
+                                        "--nofork", "--print-address"},
+               std::vector<std::string>{});
+  address_ = bus_->ReadLine(std::chrono::seconds(10)).value_or("");
+  if (address_.empty()) throw std::runtime_error("the test bus did not start");
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+  mock_.emplace(std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system",
+                                         "--template", NORVAX_TEST_TOOLS_DIR "/nm_mock.py", "-l",
+                                         "/dev/null", "-p", parameters},
+                std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + address_});
+  const QString probeName = QStringLiteral("norvax-test-probe");
+  bool up = false;
+  {
+    QDBusConnection probe =
+        QDBusConnection::connectToBus(QString::fromStdString(address_), probeName);
+    up = WaitUntil(
+        [&] {
+          return probe.interface()->isServiceRegistered(
+              QStringLiteral("org.freedesktop.NetworkManager"));
+        },
+        std::chrono::seconds(10));
+  }
+  QDBusConnection::disconnectFromBus(probeName);
+  if (!up) throw std::runtime_error("the NetworkManager stand-in did not start");
+}
+
+NmMock::~NmMock() {
+  mock_.reset();
+  bus_.reset();
+  unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 }  // namespace norvax::testing

@@ -63,6 +63,21 @@ class XServer {
   std::optional<ChildProcess> wm_;
 };
 
+// A private bus of the system type (its address is DBUS_SYSTEM_BUS_ADDRESS of this process
+// while the object lives) with the NetworkManager stand-in tests/tools/nm_mock.py on it,
+// started with the given JSON parameters. Makes the QCoreApplication the adapter needs.
+class NmMock {
+ public:
+  explicit NmMock(const std::string& parameters);
+  ~NmMock();
+  const std::string& Address() const { return address_; }
+
+ private:
+  std::optional<ChildProcess> bus_;
+  std::string address_;
+  std::optional<ChildProcess> mock_;
+};
+
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

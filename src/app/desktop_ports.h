@@ -6,12 +6,12 @@
 #include "core/main_window.h"
 #include "core/program_state.h"
 #include "dialup/connection_log.h"
+#include "platform/nm/dialler.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_help.h"
 #include "platform/qt/qt_user_dialogs.h"
-#include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/store/registry_store.h"
 #include "platform/x11/x11_window_system.h"
@@ -24,7 +24,7 @@ struct DesktopPorts {
   DesktopPorts(const std::filesystem::path& directory, const std::filesystem::path& settingsFile)
       : settings(settingsFile.string()),
         help(directory / "NORVAX.HLP"),
-        remote((directory / kPhonebookFileName).string()),
+        dialler(OpenDialler(directory)),
         registry((directory / kRegistryStoreFileName).string()),
         logState((directory / kLogStateFileName).string()),
         logFiles(directory) {}
@@ -35,15 +35,15 @@ struct DesktopPorts {
   IniFile settings;
   QtUserDialogs dialogs;
   QtHelp help;
-  SimRemoteAccess remote;
+  Dialler dialler;
   QtClock clock;
   X11WindowSystem windows;
   RegistryStore registry;
   PosixProcesses processes;
   IniFile logState;
   PosixFileStore logFiles;
-  Ports ports{settings, dialogs,   help,    remote,   clock,   windows,
-              registry, processes, program, logState, logFiles};
+  Ports ports{settings, dialogs,   help,    *dialler.access, clock,   windows,
+              registry, processes, program, logState,        logFiles};
 };
 
 }  // namespace norvax

@@ -235,10 +235,10 @@ int main(int argc, char** argv) {
   DesktopPorts desktop(directory, directory / "norvax.ini");
   PrintedDialogs dialogs;
   QtHelp& help = desktop.help;
-  Ports ports{desktop.settings, dialogs,           help,
-              desktop.remote,   desktop.clock,     desktop.windows,
-              desktop.registry, desktop.processes, desktop.program,
-              desktop.logState, desktop.logFiles};
+  Ports ports{desktop.settings,        dialogs,           help,
+              *desktop.dialler.access, desktop.clock,     desktop.windows,
+              desktop.registry,        desktop.processes, desktop.program,
+              desktop.logState,        desktop.logFiles};
   ProgramState state;
   LoadSettings(desktop.settings, state.table, state.prefs, dialogs, desktop.clock.Now());
   Context context{directory, state, ports, help};

@@ -1,6 +1,7 @@
 // norvaxctl: the headless companion of NORVAX. Arguments and output are UTF-8.
 #include <termios.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include "launch/entry_editor_rules.h"
 #include "launch/keystrokes.h"
 #include "platform/cp932.h"
+#include "platform/nm/dialler.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
@@ -117,6 +119,12 @@ const char kUsage[] =
     "                           a Shift-JIS form or the typing stopped\n"
     "      --stdin              read TEXT from standard input instead (for passwords): one\n"
     "                           line, without its line end\n"
+    "  connections [DIR]        print the names of the dial-up connections the entry editor\n"
+    "                           lists, one per line, and on standard error which dialler\n"
+    "                           runs for the program directory DIR (default as for log):\n"
+    "                           \"simulated\" when DIR holds phonebook.ini, else\n"
+    "                           \"NetworkManager\" when it answers on the system bus, else\n"
+    "                           \"none\"\n"
     "  --help, -h, help         show this help\n";
 
 // A command line that is not understood: what is wrong, then the usage.
@@ -703,6 +711,24 @@ int TypeCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
+int ConnectionsCommand(const std::vector<std::string>& args) {
+  if (args.size() > 2) return Usage("connections takes one DIR at most");
+  const std::filesystem::path dir =
+      args.size() == 2 ? std::filesystem::path(args[1]) : norvax::ProgramDirectory();
+  if (!Present(dir, true)) return kFailed;
+  int argc = 1;
+  char name[] = "norvaxctl";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  const norvax::Dialler dialler = norvax::OpenDialler(dir);
+  const auto names = dialler.access->EnumPhonebookEntries();
+  std::cerr << "dialler: " << norvax::DiallerName(dialler.kind) << "\n";
+  for (const std::string& connection : names) {
+    std::cout << norvax::Cp932ToUtf8(connection) << "\n";
+  }
+  return 0;
+}
+
 // The commands that take exactly one argument, with its name.
 struct SimpleCommand {
   const char* name;
@@ -731,6 +757,7 @@ int main(int argc, char** argv) {
   if (command == "log") return LogCommand(args);
   if (command == "entry") return EntryCommand(args);
   if (command == "type") return TypeCommand(args);
+  if (command == "connections") return ConnectionsCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
     if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);

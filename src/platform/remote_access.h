@@ -15,6 +15,9 @@ using ConnectionHandle = std::uint32_t;
 // Connection states reported by GetConnectState and the progress notifications.
 inline constexpr int kConnectedState = 8192;
 
+// The message number of every progress notification, as the real service sends it.
+inline constexpr int kDialEventMessage = 0xCCCD;
+
 // Progress of a dial attempt (message number, connection state, error code; the error code
 // is not 0 when the attempt failed). Called on a thread of the service, not the caller's.
 using DialNotifier = std::function<void(int message, int connectionState, int errorCode)>;

@@ -1,7 +1,7 @@
-// The dial road end to end with the simulated dialler: real dial threads and their
-// notifications handed to the main thread, the browser a test program on a private X
-// server, the log written to the program directory. The waits inside the steps run on the
-// test clock.
+// The dial road end to end with the simulated dialler and with NetworkManager (a stand-in
+// on a private bus): real dial threads and their notifications handed to the main thread,
+// the browser a test program on a private X server, the log written to the program
+// directory. The waits inside the steps run on the test clock.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,11 +11,14 @@
 #include "core/program_state.h"
 #include "dialup/connection_log.h"
 #include "dialup/dial_session.h"
+#include "dialup/ras_messages.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_help.h"
 #include "fakes/fake_program_control.h"
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
+#include "launch/main_timer.h"
+#include "platform/nm/nm_remote_access.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/sim/sim_remote_access.h"
@@ -38,7 +41,8 @@ struct DialRoadDesktop {
   fakes::FakeHelp help;
   fakes::FakeClock clock;
   fakes::FakeProgramControl program;
-  std::unique_ptr<SimRemoteAccess> remote;
+  std::unique_ptr<RemoteAccess> remote;
+  SimRemoteAccess* sim = nullptr;
   std::unique_ptr<X11WindowSystem> windows;
   RegistryStore registry{(dir / "registry.reg").string()};
   PosixProcesses processes;
@@ -55,15 +59,26 @@ struct DialRoadDesktop {
       section.emplace_back("Attempt" + std::to_string(i + 1), attempts[i]);
     }
     book.WriteSection("Connection:Provider", section);
+    auto owned = std::make_unique<SimRemoteAccess>((dir / kPhonebookFileName).string());
+    sim = owned.get();
+    Start(std::move(owned), profile, "secret");
+  }
+  // NetworkManager on the bus of the stand-in.
+  DialRoadDesktop(const testing::NmMock* nm, const std::string& profile,
+                  const std::string& password = "secret") {
+    Start(std::make_unique<NmRemoteAccess>(nm->Address()), profile, password);
+  }
+  void Start(std::unique_ptr<RemoteAccess> access, const std::string& profile,
+             const std::string& password) {
     for (const auto& entry : server.Env()) putenv(strdup(entry.c_str()));
-    remote = std::make_unique<SimRemoteAccess>((dir / kPhonebookFileName).string());
+    remote = std::move(access);
     windows = std::make_unique<X11WindowSystem>(server.Display().c_str());
     ports = std::make_unique<Ports>(Ports{settings, dialogs, help, *remote, clock, *windows,
                                           registry, processes, program, logState, logFiles});
     state.prefs.ResetToDefaults();
     Entry e = Entry::New();
     e[Column::Id] = "taro";
-    e[Column::Pass] = "secret";
+    e[Column::Pass] = password;
     e[Column::Browser] = std::string("'") + NORVAX_TYPE_TARGET + "' browser";
     e[Column::Connection] = "Provider";
     e[Column::OwnDialler] = "1";
@@ -99,7 +114,7 @@ TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   d.Launch();
   ASSERT_TRUE(d.program.PumpUntil(
       [&] { return d.state.session.browserProcess != 0 && !d.program.statusShown; }, 20s));
-  EXPECT_EQ(d.remote->LastDialNumber(), " " + RedialDigit(3)) << "the profile number, blank";
+  EXPECT_EQ(d.sim->LastDialNumber(), " " + RedialDigit(3)) << "the profile number, blank";
   ConnectionHandle up = 0;
   d.remote->FindConnection("Provider", up);
   EXPECT_NE(up, 0u) << "the connection is up while the browser runs";
@@ -144,12 +159,12 @@ TEST(DialRoadEndToEnd, MaximumThreeAlwaysBusyRelaunchesThenReportsWithoutANewDia
   ASSERT_TRUE(d.program.PumpUntil([&] { return d.program.relaunches == 1; }, 20s));
   ASSERT_TRUE(d.UntilWorkerEnds());
   EXPECT_FALSE(d.program.ended) << "a pending relaunch keeps the program";
-  EXPECT_EQ(d.remote->LastDialNumber(), " 3");
+  EXPECT_EQ(d.sim->LastDialNumber(), " 3");
   d.Launch();  // what the main window does on the relaunch message
   ASSERT_TRUE(d.UntilWorkerEnds());
   ASSERT_EQ(d.program.dialErrors.size(), 1u);
   EXPECT_EQ(d.program.dialErrors[0].second, BusyReport(3));
-  EXPECT_EQ(d.remote->LastDialNumber(), " 3") << "no new dial after the relaunch";
+  EXPECT_EQ(d.sim->LastDialNumber(), " 3") << "no new dial after the relaunch";
   EXPECT_TRUE(d.LogLines().empty());
 }
 
@@ -166,6 +181,90 @@ TEST(DialRoadEndToEnd, CancelWhileDiallingLeavesNoConnectionAndAnEmptyError) {
   d.remote->FindConnection("Provider", up);
   EXPECT_EQ(up, 0u);
   EXPECT_EQ(d.state.session.browserProcess, 0) << "no browser without a connection";
+}
+
+// The stand-in's connection "Provider": a modem line that takes user taro with password
+// secret, with the outcome of each activation in turn (the last one repeats); stored: the
+// service holds those secrets itself.
+std::string ProviderScript(const std::string& outcomes, bool stored = false) {
+  return R"({"connections": [{"id": "Provider", "type": "gsm", "number": "*99#", "user": "taro",)"
+         R"( "password": "secret", "stored": )" +
+         std::string(stored ? "true" : "false") + R"(, "script": [)" + outcomes + "]}]}";
+}
+
+TEST(NmDialRoad, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
+  testing::NmMock nm(ProviderScript(R"("device:23", "device:23", "connect")"));
+  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  // The stand-in connects only with the entry's user and password from the secret agent.
+  ASSERT_TRUE(d.program.PumpUntil(
+      [&] { return d.state.session.browserProcess != 0 && !d.program.statusShown; }, 20s));
+  EXPECT_EQ(d.state.session.attempts, 3);
+  ConnectionHandle up = 0;
+  d.remote->FindConnection("Provider", up);
+  int state = 0;
+  ASSERT_EQ(d.remote->GetConnectState(up, state), 0);
+  EXPECT_EQ(state, kConnectedState);
+
+  d.clock.ticks += 60'000;
+  kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ConnectionHandle after = 0;
+  d.remote->FindConnection("Provider", after);
+  EXPECT_EQ(after, 0u) << "hung up";
+  auto lines = d.LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+  EXPECT_TRUE(d.program.dialErrors.empty());
+}
+
+TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
+  const struct {
+    const char* outcome;
+    const char* password;
+    int error;
+  } cases[] = {
+      {R"("device:24")", "secret", 680},  // no dial tone
+      {R"("connect")", "wrong", 691},     // the agent's password is refused
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    testing::NmMock nm(ProviderScript(c.outcome));
+    DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;", c.password);
+    d.Launch();
+    ASSERT_TRUE(d.UntilWorkerEnds());
+    ASSERT_EQ(d.program.dialErrors.size(), 1u);
+    EXPECT_EQ(d.program.dialErrors[0].second, RasErrorText(c.error));
+    EXPECT_EQ(d.state.session.attempts, 1);
+    EXPECT_EQ(d.state.session.browserProcess, 0);
+  }
+}
+
+TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
+  testing::NmMock nm(ProviderScript(R"("connect")", true));
+  DialRoadDesktop d(&nm, "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  // What nmcli or the desktop's network menu does: activate without an agent of NORVAX.
+  testing::ChildProcess other(
+      {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
+       "/org/freedesktop/NetworkManager", "--method",
+       "org.freedesktop.NetworkManager.ActivateConnection",
+       "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
+      {});
+  ASSERT_TRUE(other.WaitForExit(10s)) << "the activation has begun";
+  d.state.prefs[HangUpOnBrowserExit] = "0";
+  d.state.launch.fillConnection = "Provider";
+  d.state.main.timerEnabled = d.state.main.waitForConnection = true;
+  ASSERT_TRUE(testing::WaitUntil(
+      [&] {
+        Timer1Timer(d.state, *d.ports);
+        return !d.state.main.timerEnabled;
+      },
+      10s));
+  int state = 0;
+  ASSERT_NE(d.state.session.connection, 0u) << "seen";
+  EXPECT_EQ(d.remote->GetConnectState(d.state.session.connection, state), 0);
+  EXPECT_EQ(state, kConnectedState);
+  EXPECT_TRUE(d.remote->HangUp(d.state.session.connection));
 }
 
 }  // namespace

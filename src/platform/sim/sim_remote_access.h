@@ -17,9 +17,6 @@
 
 namespace norvax {
 
-// The message number of every progress notification, as the real service sends it.
-inline constexpr int kDialEventMessage = 0xCCCD;
-
 // The error codes the simulated dialler reports of its own.
 namespace sim_error {
 inline constexpr int kUnknownEntry = 623;
