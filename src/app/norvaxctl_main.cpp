@@ -31,6 +31,7 @@
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
 #include "platform/program_directory.h"
+#include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
 #include "platform/x11/x11_window_system.h"
@@ -124,7 +125,7 @@ const char kUsage[] =
     "                           runs for the program directory DIR (default as for log):\n"
     "                           \"simulated\" when DIR holds phonebook.ini, else\n"
     "                           \"NetworkManager\" when it answers on the system bus, else\n"
-    "                           \"none\"\n"
+    "                           \"none\"; then the faults of phonebook.ini, if any\n"
     "  --help, -h, help         show this help\n";
 
 // A command line that is not understood: what is wrong, then the usage.
@@ -723,6 +724,11 @@ int ConnectionsCommand(const std::vector<std::string>& args) {
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
   const auto names = dialler.access->EnumPhonebookEntries();
   std::cerr << "dialler: " << norvax::DiallerName(dialler.kind) << "\n";
+  if (auto* sim = dynamic_cast<norvax::SimRemoteAccess*>(dialler.access.get())) {
+    for (const std::string& problem : sim->Load().problems) {
+      std::cerr << norvax::kPhonebookFileName << ": " << problem << "\n";
+    }
+  }
   for (const std::string& connection : names) {
     std::cout << norvax::Cp932ToUtf8(connection) << "\n";
   }

@@ -121,6 +121,26 @@ TEST(Norvaxctl, TypeRefusesTextWithoutCp932FormAndWorksOnlyOnADisplay) {
   EXPECT_EQ(noDisplay.err, "norvaxctl: no X display to type on (DISPLAY=)\n");
 }
 
+TEST(Norvaxctl, ConnectionsOfTheDiallerThatRunsInTheDirectory) {
+  testing::TempDir dir;
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "no-bus").string()).c_str(), 1);
+  auto none = Ctl("connections " + dir.Path().string());
+  unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+  IniFile book((dir / "phonebook.ini").string());
+  for (const std::string name : {"Example Net", "ダイヤル"}) {
+    book.WriteValue("Connections", name, name);
+    book.WriteSection("Connection:" + name, {{"Phone", "1"}, {"Attempt1", "connect 0"}});
+  }
+  book.WriteValue("Connections", "3", "Faulty");
+  auto simulated = Ctl("connections " + dir.Path().string());
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "dialler: none\n");
+  EXPECT_EQ(simulated.out, "Example Net\nダイヤル\n");
+  EXPECT_EQ(simulated.err,
+            "dialler: simulated\nphonebook.ini: Faulty: section [Connection:Faulty] missing\n");
+}
+
 TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {
   testing::TempDir dir;
   auto good = dir / "good.ini";

@@ -195,6 +195,8 @@ std::string ProviderScript(const std::string& outcomes, bool stored = false) {
 TEST(NmDialRoad, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   testing::NmMock nm(ProviderScript(R"("device:23", "device:23", "connect")"));
   DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  EXPECT_EQ(d.remote->EnumPhonebookEntries(), std::vector<std::string>{"Provider"});
+  EXPECT_EQ(d.remote->GetEntryPhoneNumber("Provider"), "*99#");
   d.Launch();
   // The stand-in connects only with the entry's user and password from the secret agent.
   ASSERT_TRUE(d.program.PumpUntil(
