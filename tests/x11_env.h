@@ -71,6 +71,8 @@ class NmMock {
   explicit NmMock(const std::string& parameters);
   ~NmMock();
   const std::string& Address() const { return address_; }
+  // Ends the stand-in; the bus stays.
+  void StopService() { mock_.reset(); }
 
  private:
   std::optional<ChildProcess> bus_;

@@ -18,6 +18,7 @@
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
 #include "launch/main_timer.h"
+#include "platform/cp932.h"
 #include "platform/nm/nm_remote_access.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
@@ -70,7 +71,10 @@ struct DialRoadDesktop {
   }
   void Start(std::unique_ptr<RemoteAccess> access, const std::string& profile,
              const std::string& password) {
-    for (const auto& entry : server.Env()) putenv(strdup(entry.c_str()));
+    for (const auto& entry : server.Env()) {
+      const auto equals = entry.find('=');
+      setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+    }
     remote = std::move(access);
     windows = std::make_unique<X11WindowSystem>(server.Display().c_str());
     ports = std::make_unique<Ports>(Ports{settings, dialogs, help, *remote, clock, *windows,
@@ -186,8 +190,9 @@ TEST(DialRoadEndToEnd, CancelWhileDiallingLeavesNoConnectionAndAnEmptyError) {
 // The stand-in's connection "Provider": a modem line that takes user taro with password
 // secret, with the outcome of each activation in turn (the last one repeats); stored: the
 // service holds those secrets itself.
-std::string ProviderScript(const std::string& outcomes, bool stored = false) {
-  return R"({"connections": [{"id": "Provider", "type": "gsm", "number": "*99#", "user": "taro",)"
+std::string ProviderScript(const std::string& outcomes, bool stored = false, int stepMs = 20) {
+  return R"({"step_ms": )" + std::to_string(stepMs) +
+         R"(, "connections": [{"id": "Provider", "type": "gsm", "number": "*99#", "user": "taro",)"
          R"( "password": "secret", "stored": )" +
          std::string(stored ? "true" : "false") + R"(, "script": [)" + outcomes + "]}]}";
 }
@@ -240,6 +245,33 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
     EXPECT_EQ(d.state.session.attempts, 1);
     EXPECT_EQ(d.state.session.browserProcess, 0);
   }
+}
+
+TEST(NmDialRoad, CancelWhileActivatingHangsUpAndStartsNoBrowser) {
+  testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
+  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil(
+      [&] { return d.state.session.state == kSessionDialling && d.program.cancel; }, 20s));
+  d.program.cancel();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, "");
+  ConnectionHandle up = 0;
+  d.remote->FindConnection("Provider", up);
+  EXPECT_EQ(up, 0u);
+  EXPECT_EQ(d.state.session.browserProcess, 0);
+}
+
+TEST(NmDialRoad, AServiceThatGoesAwayEndsTheDialWithItsText) {
+  testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
+  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil([&] { return d.state.session.state == kSessionDialling; }, 20s));
+  nm.StopService();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, Sjis("NetworkManager が応答しません。"));
 }
 
 TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
