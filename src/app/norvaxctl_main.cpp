@@ -55,8 +55,14 @@ const char kUsage[] =
     "  unscramble STORED        print the text of a stored form (exit 1 when its check fails)\n"
     "  day YYYY/MM/DD           print \"jdn=<n> weekday=<1..7> flags=<day type flags>\":\n"
     "                           weekday 1 is Sunday; flags add up 1 Sunday, 2 Saturday,\n"
-    "                           4 holiday, 16 substitute holiday, 32 equinox day\n"
+    "                           4 holiday, 16 substitute holiday (振替休日), 32 equinox day\n"
+    "                           (春分の日, 秋分の日); the holidays are those of \"holidays\"\n"
     "  equinox YYYY             print \"vernal=YYYY/MM/DD autumnal=YYYY/MM/DD\" (1..9999)\n"
+    "  holidays YYYY            print the holidays of a year (1..9999), one line each in\n"
+    "                           date order: \"YYYY/MM/DD<TAB><name>\", the national holidays\n"
+    "                           and those of laws for one day, \"振替休日\" (substitute) and\n"
+    "                           \"国民の休日\" (citizens' holiday), as the law had them on that\n"
+    "                           day; none before 20 July 1948\n"
     "  logline --profile P --entry NAME --start \"YYYY/MM/DD hh:nn:ss\"\n"
     "          --end \"YYYY/MM/DD hh:nn:ss\" [--attempts N]\n"
     "          [--state-date YYYY/MM/DD] [--state-seconds N]\n"
@@ -256,6 +262,16 @@ int EquinoxCommand(const std::string& text) {
   if (!year) return kUsageError;
   std::cout << "vernal=" << DateOfDayInYear(*year, norvax::VernalEquinoxDay(*year))
             << " autumnal=" << DateOfDayInYear(*year, norvax::AutumnalEquinoxDay(*year)) << "\n";
+  return 0;
+}
+
+int HolidaysCommand(const std::string& text) {
+  auto year = NumberValue(text, "year", 1, 9999);
+  if (!year) return kUsageError;
+  for (const auto& off : norvax::DaysOffOfYear(norvax::LoadHolidays(), *year)) {
+    std::cout << norvax::DateText(off.date.year, off.date.month, off.date.day) << "\t"
+              << norvax::Cp932ToUtf8(off.name) << "\n";
+  }
   return 0;
 }
 
@@ -743,9 +759,13 @@ struct SimpleCommand {
 };
 
 constexpr SimpleCommand kSimpleCommands[] = {
-    {"day", "YYYY/MM/DD", DayCommand},     {"equinox", "YYYY", EquinoxCommand},
-    {"totals", "LOGFILE", TotalsCommand},  {"check-settings", "INIFILE", CheckSettingsCommand},
-    {"scramble", "TEXT", ScrambleCommand}, {"unscramble", "STORED", UnscrambleCommand},
+    {"day", "YYYY/MM/DD", DayCommand},
+    {"equinox", "YYYY", EquinoxCommand},
+    {"holidays", "YYYY", HolidaysCommand},
+    {"totals", "LOGFILE", TotalsCommand},
+    {"check-settings", "INIFILE", CheckSettingsCommand},
+    {"scramble", "TEXT", ScrambleCommand},
+    {"unscramble", "STORED", UnscrambleCommand},
 };
 
 }  // namespace

@@ -87,7 +87,7 @@ struct ProgramState {
   std::string lastTargetCaption;
   LaunchState launch;
   DialSession session;
-  HolidayList holidays = LoadHolidays();
+  HolidayCalendar holidays = LoadHolidays();
   // The worker thread; the last member, so that it ends before the state it uses goes.
   std::unique_ptr<TNORVATH1> worker = std::make_unique<TNORVATH1>();
 };

@@ -69,7 +69,7 @@ void WriteLogState(ProfileFile& stateFile, const std::string& entryName, const L
 }
 
 ComposedLogLine ComposeLogLine(const LoggedConnection& c, const ParsedProfile& profile,
-                               const LogState& before, const HolidayList& holidays) {
+                               const LogState& before, const HolidayCalendar& holidays) {
   std::string dateText = DateText(c.start);
   auto period = BillingPeriod(c.start.year, c.start.month, c.start.day, profile.startDay);
   int32_t cumulative = before.cumulative;
@@ -111,7 +111,7 @@ int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& st
 }
 
 std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
-                                      const HolidayList& holidays,
+                                      const HolidayCalendar& holidays,
                                       const LoggedConnection& connection,
                                       const ParsedProfile& profile) {
   if (connection.start == DateTime{}) return std::nullopt;  // no connection came up

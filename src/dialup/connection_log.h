@@ -56,7 +56,7 @@ struct ComposedLogLine {
 
 // The log line of a connection and the state that follows it, from the state before it.
 ComposedLogLine ComposeLogLine(const LoggedConnection& connection, const ParsedProfile& profile,
-                               const LogState& before, const HolidayList& holidays);
+                               const LogState& before, const HolidayCalendar& holidays);
 
 // Whole seconds of a call from the tick counts of the millisecond clock at its start and
 // end. The clock wraps at 2^32 ms (about 49.7 days); the wall-clock times of the start and
@@ -70,7 +70,7 @@ int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& st
 // nothing. A log move left unfinished is completed first; when that fails, the line is
 // appended all the same and the move's error is returned, for the user to be told.
 [[nodiscard]] std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
-                                                    const HolidayList& holidays,
+                                                    const HolidayCalendar& holidays,
                                                     const LoggedConnection& connection,
                                                     const ParsedProfile& profile);
 

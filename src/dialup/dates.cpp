@@ -157,20 +157,42 @@ int64_t SecondsBetween(const DateTime& a, const DateTime& b) {
   return days * 86400 + b.SecondOfDay() - a.SecondOfDay();
 }
 
+Date NextDay(const Date& date) {
+  Date r = date;
+  if (++r.day > DaysInMonth(r.year, r.month)) {
+    r.day = 1;
+    if (++r.month > 12) {
+      r.month = 1;
+      ++r.year;
+    }
+  } else if (r.year == 1582 && r.month == 10 && r.day == 5) {
+    r.day = 15;
+  }
+  return r;
+}
+
+Date PreviousDay(const Date& date) {
+  Date r = date;
+  if (r.year == 1582 && r.month == 10 && r.day == 15) {
+    r.day = 4;
+  } else if (--r.day < 1) {
+    if (--r.month < 1) {
+      r.month = 12;
+      --r.year;
+    }
+    r.day = DaysInMonth(r.year, r.month);
+  }
+  return r;
+}
+
 DateTime AddSeconds(const DateTime& t, int64_t seconds) {
   int64_t total = t.SecondOfDay() + seconds;
+  Date day = t.DateOnly();
+  for (int64_t days = total / 86400; days > 0; --days) day = NextDay(day);
   DateTime r = t;
-  for (int64_t days = total / 86400; days > 0; --days) {
-    if (++r.day > DaysInMonth(r.year, r.month)) {
-      r.day = 1;
-      if (++r.month > 12) {
-        r.month = 1;
-        ++r.year;
-      }
-    } else if (r.year == 1582 && r.month == 10 && r.day == 5) {
-      r.day = 15;
-    }
-  }
+  r.year = day.year;
+  r.month = day.month;
+  r.day = day.day;
   total %= 86400;
   r.hour = static_cast<int>(total / 3600);
   r.minute = static_cast<int>(total / 60 % 60);

@@ -2,6 +2,7 @@
 // lengths, the equinox days, and the small date/time values the accounting works with.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -37,8 +38,12 @@ struct Date {
   int year = 0;
   int month = 0;
   int day = 0;
-  bool operator==(const Date&) const = default;
+  auto operator<=>(const Date&) const = default;
 };
+
+// The calendar days after and before a date; the day after 4 October 1582 is 15 October.
+Date NextDay(const Date& date);
+Date PreviousDay(const Date& date);
 
 // A local date and time of day to the second.
 struct DateTime {

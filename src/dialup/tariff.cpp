@@ -13,7 +13,7 @@ struct Rate {
   int32_t unit;
 };
 
-Rate DayRate(const ParsedProfile& p, const HolidayList& holidays, const DateTime& t) {
+Rate DayRate(const ParsedProfile& p, const HolidayCalendar& holidays, const DateTime& t) {
   if (ClassifyDay(holidays, t.year, t.month, t.day) != 0) return {p.holidayFee, p.holidaySeconds};
   return {p.dayFee, p.daySeconds};
 }
@@ -34,7 +34,7 @@ struct ChargeSums {
 // day up to 23:00. A piece of a longer call goes on into the late night after that, which
 // only a piece that starts after 23:00 reaches.
 void AddChargeWithinADay(const DateTime& start, const DateTime& end, bool partOfALongerCall,
-                         const ParsedProfile& profile, const HolidayList& holidays,
+                         const ParsedProfile& profile, const HolidayCalendar& holidays,
                          ChargeSums& sums) {
   int64_t s = start.SecondOfDay();
   int64_t e = end.SecondOfDay();
@@ -92,7 +92,7 @@ void AddChargeWithinADay(const DateTime& start, const DateTime& end, bool partOf
 // instead when it is one second longer, as it is when the milliseconds dropped from the
 // start and end times fall that way. (A clock set during the call moves only the end time.)
 PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, int32_t duration,
-                         const ParsedProfile& profile, const HolidayList& holidays) {
+                         const ParsedProfile& profile, const HolidayCalendar& holidays) {
   const int64_t span = SecondsBetween(start, end);
   const int64_t days = (span == int64_t{duration} + 1 ? span : duration) / kDaySeconds;
   ChargeSums sums;

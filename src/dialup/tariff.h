@@ -20,7 +20,7 @@ struct PhoneCharges {
 // Telephone charge of a call from start to end that lasted `duration` whole seconds.
 // Throws ProfileError when a telephone unit length the call needs is not positive.
 PhoneCharges PhoneCharge(const DateTime& start, const DateTime& end, int32_t duration,
-                         const ParsedProfile& profile, const HolidayList& holidays);
+                         const ParsedProfile& profile, const HolidayCalendar& holidays);
 
 struct BillingPeriodText {
   std::string start;  // "yyyy/mm/dd"

@@ -81,6 +81,7 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
                            "unscramble",
                            "day",
                            "equinox",
+                           "holidays",
                            "logline",
                            "totals",
                            "log show",
@@ -173,7 +174,7 @@ TEST(Norvaxctl, CheckSettingsReportsWithoutChangingTheFile) {
   EXPECT_EQ(folder.err, "norvaxctl: not a file: " + dir.Path().string() + "\n");
 }
 
-TEST(Norvaxctl, DayAndEquinox) {
+TEST(Norvaxctl, DayEquinoxAndHolidays) {
   struct Case {
     const char* args;
     int status;
@@ -189,6 +190,9 @@ TEST(Norvaxctl, DayAndEquinox) {
       {"equinox 1999", 0, "vernal=1999/03/21 autumnal=1999/09/23\n"},
       {"equinox 2024", 0, "vernal=2024/03/20 autumnal=2024/09/22\n"},
       {"equinox x", 2, ""},
+      {"holidays 1947", 0, ""},
+      {"holidays 10000", 2, ""},
+      {"holidays 2019 x", 2, ""},
   };
   for (const auto& c : cases) {
     auto result = Ctl(c.args);
@@ -196,6 +200,17 @@ TEST(Norvaxctl, DayAndEquinox) {
     EXPECT_EQ(result.out, c.out) << c.args;
   }
   EXPECT_EQ(Ctl("day 1582/10/10").err, "1582/10/5-10/14は存在しません。\n");
+  auto year = Ctl("holidays 2019");
+  EXPECT_EQ(year.status, 0);
+  EXPECT_EQ(year.out,
+            "2019/01/01\t元日\n2019/01/14\t成人の日\n2019/02/11\t建国記念の日\n"
+            "2019/03/21\t春分の日\n2019/04/29\t昭和の日\n2019/04/30\t国民の休日\n"
+            "2019/05/01\t天皇の即位の日\n2019/05/02\t国民の休日\n2019/05/03\t憲法記念日\n"
+            "2019/05/04\tみどりの日\n2019/05/05\tこどもの日\n2019/05/06\t振替休日\n"
+            "2019/07/15\t海の日\n2019/08/11\t山の日\n2019/08/12\t振替休日\n"
+            "2019/09/16\t敬老の日\n2019/09/23\t秋分の日\n2019/10/14\t体育の日\n"
+            "2019/10/22\t即位礼正殿の儀\n2019/11/03\t文化の日\n2019/11/04\t振替休日\n"
+            "2019/11/23\t勤労感謝の日\n");
 }
 
 TEST(Norvaxctl, DatesAndNumbersAreCheckedAlikeInEveryCommand) {

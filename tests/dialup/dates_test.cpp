@@ -108,6 +108,12 @@ TEST(Dates, AddSeconds) {
   for (const auto& c : cases) {
     EXPECT_EQ(AddSeconds(c.from, c.seconds), c.to) << DateText(c.from) << " + " << c.seconds;
   }
+  // Each case under a day crosses one midnight.
+  for (const auto& c : cases) {
+    if (c.seconds < 86400) {
+      EXPECT_EQ(PreviousDay(c.to.DateOnly()), c.from.DateOnly()) << DateText(c.to);
+    }
+  }
 }
 
 }  // namespace

@@ -9,36 +9,103 @@ namespace {
 
 ParsedProfile Profile() { return ParseProfile("0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;"); }
 
-TEST(Holidays, ClassifyDay) {
+// The day types as the holiday law had them on each date, by its turning points.
+TEST(Holidays, ClassifyDayByTheLawOfTheDay) {
   auto holidays = LoadHolidays();
-  ASSERT_EQ(holidays.rows.size(), 15u);
   using namespace day_flag;
   struct Case {
     int y, m, d, flags;
   } cases[] = {
+      // Ordinary days and the fixed holidays.
       {1999, 6, 10, 0},                     // Thursday
       {1999, 6, 12, kSaturday},             //
       {1999, 6, 13, kSunday},               //
-      {1999, 11, 3, kHoliday},              // Wednesday holiday
-      {1998, 5, 4, kSubstitute},            // Monday after Sunday 3 May
-      {1995, 1, 16, kSubstitute},           // Monday after Sunday 15 January
-      {1999, 5, 4, kHoliday},               // Tuesday 4 May
-      {1999, 3, 21, kSunday | kEquinox},    // computed equinox
-      {1999, 3, 22, 0},                     // Monday: 21 March is not in the table
-      {1999, 3, 20, kSaturday | kHoliday},  // table day, not the equinox that year
-      {2000, 3, 20, kHoliday | kEquinox},   // Monday: 19 March is no holiday
-      {2012, 9, 22, kSaturday | kEquinox},  //
-      {2012, 9, 24, kSubstitute},           // Monday after the table's 23 September
-      {2001, 1, 1, kHoliday},               // Monday 1 January: 31 December no holiday
-      {1999, 2, 1, 0},                      // Monday after 31 January
+      {1999, 11, 3, kHoliday},              // Wednesday, 文化の日
+      {2001, 1, 1, kHoliday},               // Monday, 元日
       {2001, 1, 2, 0},                      //
+      {1999, 2, 1, 0},                      // Monday after 31 January
+      {1999, 3, 21, kSunday | kEquinox},    // 春分の日 on a Sunday
+      {1999, 3, 22, kSubstitute},           // the Monday after it
+      {1998, 3, 20, 0},                     // Friday: the equinox fell on the 21st
+      {1999, 3, 20, kSaturday},             //
+      {2000, 3, 20, kEquinox},              // Monday
+      {2012, 9, 22, kSaturday | kEquinox},  //
+      {2012, 9, 24, 0},                     // Monday after a plain Sunday
+      // Before the law of 20 July 1948 no day is a holiday; then until 1973 no substitutes.
+      {1948, 5, 3, 0},                      // 憲法記念日 before the law
+      {1948, 3, 21, kSunday},               // the vernal equinox before the law
+      {1948, 9, 23, kEquinox},              // the law's first holiday
+      {1959, 4, 10, kHoliday},              // 皇太子明仁親王の結婚の儀
+      {1966, 2, 11, 0},                     // before 建国記念の日
+      {1966, 9, 15, kHoliday},              // the first 敬老の日
+      {1967, 2, 11, kSaturday | kHoliday},  // the first 建国記念の日
+      {1973, 2, 12, 0},                     // Monday after Sunday 11 February
+      // From 12 April 1973 the Monday after a Sunday holiday.
+      {1973, 4, 30, kSubstitute},  // after 天皇誕生日 on Sunday 29 April
+      {1995, 1, 16, kSubstitute},  // after 成人の日 on a Sunday
+      {1998, 5, 4, kSubstitute},   // after Sunday 3 May, not also a citizens' holiday
+      // From 27 December 1985 a weekday between two holidays; みどりの日 from 1989.
+      {1986, 5, 4, kSunday},                 //
+      {1987, 5, 4, kSubstitute},             //
+      {1988, 5, 4, kHoliday},                // the first citizens' holiday
+      {1991, 5, 4, kSaturday | kHoliday},    //
+      {1988, 12, 23, 0},                     //
+      {1989, 2, 24, kHoliday},               // 昭和天皇の大喪の礼
+      {1989, 4, 29, kSaturday | kHoliday},   // みどりの日
+      {1989, 12, 23, kSaturday | kHoliday},  // 天皇誕生日
+      {1990, 11, 12, kHoliday},              // 即位礼正殿の儀
+      {1993, 6, 9, kHoliday},                // 皇太子徳仁親王の結婚の儀
+      // 海の日 on 20 July from 1996; Monday holidays from 2000 and 2003.
+      {1995, 7, 20, 0},                     //
+      {1996, 7, 20, kSaturday | kHoliday},  //
+      {2000, 1, 10, kHoliday},              // second Monday: 成人の日
+      {2000, 1, 15, kSaturday},             //
+      {2000, 10, 9, kHoliday},              // second Monday: 体育の日
+      {2000, 10, 10, 0},                    //
+      {2002, 9, 15, kSunday | kHoliday},    // 敬老の日 on the 15th
+      {2002, 9, 16, kSubstitute},           //
+      {2003, 7, 20, kSunday},               //
+      {2003, 7, 21, kHoliday},              // third Monday: 海の日
+      // From 2007: 昭和の日, みどりの日 on 4 May, the substitute on the next day that is no
+      // holiday, the citizens' holiday whatever the weekday.
+      {2006, 5, 4, kHoliday},             // citizens' holiday
+      {2007, 4, 29, kSunday | kHoliday},  // 昭和の日
+      {2007, 4, 30, kSubstitute},         //
+      {2008, 5, 6, kSubstitute},          // after みどりの日 on Sunday 4 May
+      {2009, 5, 6, kSubstitute},          // after 憲法記念日 on Sunday 3 May
+      {2009, 9, 22, kHoliday},            // between 敬老の日 and 秋分の日
+      // 山の日 from 2016.
+      {2015, 8, 11, 0},         //
+      {2016, 8, 11, kHoliday},  //
+      // 2019 to 2021: the enthronement, 天皇誕生日 moved, the holidays of the Olympics.
+      {2018, 12, 24, kSubstitute},        // after 天皇誕生日 on Sunday 23 December
+      {2019, 2, 23, kSaturday},           //
+      {2019, 4, 30, kHoliday},            // citizens' holiday
+      {2019, 5, 1, kHoliday},             // 天皇の即位の日
+      {2019, 5, 2, kHoliday},             // citizens' holiday
+      {2019, 5, 6, kSubstitute},          //
+      {2019, 10, 22, kHoliday},           // 即位礼正殿の儀
+      {2019, 12, 23, 0},                  //
+      {2020, 2, 23, kSunday | kHoliday},  // 天皇誕生日
+      {2020, 2, 24, kSubstitute},         //
+      {2020, 7, 20, 0},                   // third Monday
+      {2020, 7, 23, kHoliday},            // 海の日
+      {2020, 7, 24, kHoliday},            // スポーツの日
+      {2020, 8, 10, kHoliday},            // 山の日
+      {2020, 8, 11, 0},                   //
+      {2020, 10, 12, 0},                  // second Monday
+      {2021, 7, 19, 0},                   //
+      {2021, 7, 22, kHoliday},            // 海の日
+      {2021, 7, 23, kHoliday},            // スポーツの日
+      {2021, 8, 8, kSunday | kHoliday},   // 山の日
+      {2021, 8, 9, kSubstitute},          //
+      {2021, 10, 11, 0},                  //
+      {2022, 7, 18, kHoliday},            // 海の日 back on the third Monday
+      {2022, 10, 10, kHoliday},           // スポーツの日
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClassifyDay(holidays, c.y, c.m, c.d), c.flags) << c.y << "/" << c.m << "/" << c.d;
   }
-  EXPECT_TRUE(IsHolidayBefore(holidays, 1999, 1, 2));
-  EXPECT_FALSE(IsHolidayBefore(holidays, 1999, 1, 1));
-  EXPECT_FALSE(IsHolidayBefore(holidays, 1999, 3, 1));
   EXPECT_THROW(ClassifyDay(holidays, 1582, 10, 10), EJuliusError);
 }
 
