@@ -32,7 +32,10 @@ define fuzz_run
 	done
 endef
 
-.PHONY: run test build deps bench fuzz crashtest format clean
+# make install: under PREFIX, below DESTDIR when given (a staging folder for packagers).
+PREFIX ?= /usr/local
+
+.PHONY: run test build deps bench fuzz crashtest package install format clean
 
 run: deps
 	cmake --preset default >/dev/null
@@ -44,6 +47,7 @@ test: deps
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default -j $(JOBS)
 	$(call crashtest_run,$(CRASHTEST_TEST_KILLS))
+	JOBS=$(JOBS) scripts/check-package
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
@@ -71,6 +75,17 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	$(call fuzz_run,$(FUZZ_SECONDS))
+
+# The Debian package build/package/norvax_<version>_<architecture>.deb.
+package: deps
+	cmake --preset package >/dev/null
+	cmake --build --preset package --target package -j $(JOBS)
+
+# The programs, the help file, the menu entry and icons, the man pages and the completions.
+install:
+	cmake --preset package -DCMAKE_INSTALL_PREFIX="$(PREFIX)" >/dev/null
+	cmake --build --preset package -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build/package --strip
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

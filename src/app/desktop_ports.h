@@ -9,6 +9,7 @@
 #include "platform/nm/dialler.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
+#include "platform/program_directory.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_help.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -23,7 +24,7 @@ inline constexpr const char* kRegistryStoreFileName = "registry.reg";
 struct DesktopPorts {
   DesktopPorts(const std::filesystem::path& directory, const std::filesystem::path& settingsFile)
       : settings(settingsFile.string()),
-        help(directory / "NORVAX.HLP"),
+        help(HelpFilePath(directory)),
         dialler(OpenDialler(directory)),
         registry((directory / kRegistryStoreFileName).string()),
         logState((directory / kLogStateFileName).string()),

@@ -14,6 +14,16 @@ std::filesystem::path ProgramDirectory();
 std::filesystem::path ProgramDirectoryFor(const std::filesystem::path& executable,
                                           const char* xdgConfigHome, const char* home);
 
+// The help file NORVAX.HLP: the program directory's when it is there (the build folder, a
+// portable copy), else the one an installed program keeps in its data directory
+// (<prefix>/share/norvax for <prefix>/bin/norvax). When neither exists, the program
+// directory's, which the help window then names as missing.
+std::filesystem::path HelpFilePath(const std::filesystem::path& programDirectory);
+
+// Same rule for a given executable path, for tests.
+std::filesystem::path HelpFilePathFor(const std::filesystem::path& programDirectory,
+                                      const std::filesystem::path& executable);
+
 // The settings file: the executable's file name with the extension ".ini", in the
 // program directory.
 std::filesystem::path SettingsFilePath();

@@ -51,5 +51,20 @@ TEST(ProgramDirectory, ExecutableFolderWhenWritableElseConfigFolder) {
             dir / ".config" / "norvax");
 }
 
+TEST(ProgramDirectory, HelpFileOfTheProgramDirectoryElseOfTheInstalledDataDirectory) {
+  testing::TempDir dir;
+  const auto programDir = dir / "config" / "norvax";
+  const auto executable = dir / "usr" / "bin" / "norvax";
+  const auto installed = dir / "usr" / "share" / "norvax" / "NORVAX.HLP";
+  std::filesystem::create_directories(programDir);
+  EXPECT_EQ(HelpFilePathFor(programDir, executable), programDir / "NORVAX.HLP")
+      << "neither exists: the message names the program directory's";
+  std::filesystem::create_directories(installed.parent_path());
+  testing::WriteFile(installed, "@@ NV013 x\n");
+  EXPECT_EQ(HelpFilePathFor(programDir, executable), installed);
+  testing::WriteFile(programDir / "NORVAX.HLP", "@@ NV013 x\n");
+  EXPECT_EQ(HelpFilePathFor(programDir, executable), programDir / "NORVAX.HLP");
+}
+
 }  // namespace
 }  // namespace norvax

@@ -36,6 +36,20 @@ std::filesystem::path ProgramDirectory() {
   return ProgramDirectoryFor(ExecutablePath(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
+std::filesystem::path HelpFilePathFor(const std::filesystem::path& programDirectory,
+                                      const std::filesystem::path& executable) {
+  constexpr const char* kName = "NORVAX.HLP";
+  auto own = programDirectory / kName;
+  std::error_code ec;
+  if (std::filesystem::exists(own, ec)) return own;
+  auto installed = (executable.parent_path() / NORVAX_DATA_DIR_FROM_BIN / kName).lexically_normal();
+  return std::filesystem::exists(installed, ec) ? installed : own;
+}
+
+std::filesystem::path HelpFilePath(const std::filesystem::path& programDirectory) {
+  return HelpFilePathFor(programDirectory, ExecutablePath());
+}
+
 std::filesystem::path SettingsFilePath() {
   auto name = ExecutablePath().filename();
   name.replace_extension(".ini");
