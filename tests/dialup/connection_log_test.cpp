@@ -211,6 +211,10 @@ TEST(ConnectionLog, SplitLogLine) {
       {"\"x\"y,z", {"x", "y", "z"}},
       {"", {}},
       {"a , b", {"a", "b"}},
+      // The second byte of a double-byte character is never a closing quote.
+      {"\"\x81\"x\",y", {"\x81\"x", "y"}},
+      {"\"ab\x81", {"ab\x81"}},
+      {std::string("a,b\0c,d", 7), {"a", "b"}},
   };
   for (const auto& c : cases) EXPECT_EQ(SplitLogLine(c.line), c.fields) << c.line;
   std::string longLine = std::string(4095, 'a') + "bc";
