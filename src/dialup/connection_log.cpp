@@ -41,6 +41,13 @@ std::string QuotedPrefix(std::string_view text, std::size_t maxBytes) {
 
 int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+// Apart from the reading of a number field, which runs for every field of every line.
+[[noreturn]] void ThrowUnreadableField(std::size_t number, int64_t lineNumber) {
+  throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
+                       Sjis(" 行目が読めません (項目 ") +
+                       DecimalText(static_cast<int64_t>(number)) + ")");
+}
+
 // Blanks (every character up to the space) separate the fields of a log line as commas do.
 bool IsLogBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
@@ -53,23 +60,34 @@ std::size_t QuotedRunEnd(std::string_view line, std::size_t p) {
   return p;
 }
 
-// A quoted field from start in which the two double quotes at p stand for one: its text is
-// copied to the end of copies with one double quote for each two, and p is left at the closing
-// quote (or the end of the line).
-std::string_view CopyQuotedField(std::string_view line, std::size_t start, std::size_t& p,
-                                 std::string& copies) {
+// Two double quotes at p, which stand for one inside a quoted field.
+bool DoubledQuoteAt(std::string_view line, std::size_t p) {
+  return p + 1 < line.size() && line[p] == '"' && line[p + 1] == '"';
+}
+
+struct QuotedField {
+  std::string_view text;
+  std::size_t end;  // at the closing quote, or at the end of the line
+};
+
+// The quoted field whose text starts at start, after its opening quote. The text of a field
+// in which two double quotes stand for one is copied to the end of copies with one double
+// quote for each two.
+QuotedField ReadQuotedField(std::string_view line, std::size_t start, std::string& copies) {
+  std::size_t end = QuotedRunEnd(line, start);
+  if (!DoubledQuoteAt(line, end)) return {line.substr(start, end - start), end};
   // The copies are never longer than the line: with room for all of it, they never move,
   // and the views of the fields copied before stay valid.
   copies.reserve(line.size());
   const std::size_t begin = copies.size();
-  copies.append(line.substr(start, p - start));
-  while (p + 1 < line.size() && line[p + 1] == '"') {
+  copies.append(line.substr(start, end - start));
+  while (DoubledQuoteAt(line, end)) {
     copies += '"';
-    start = p + 2;
-    p = QuotedRunEnd(line, start);
-    copies.append(line.substr(start, p - start));
+    start = end + 2;
+    end = QuotedRunEnd(line, start);
+    copies.append(line.substr(start, end - start));
   }
-  return std::string_view(copies).substr(begin);
+  return {std::string_view(copies).substr(begin), end};
 }
 
 }  // namespace
@@ -200,11 +218,9 @@ void SplitLogLine(std::string_view line, LogFields& fields, std::size_t maxField
   for (std::size_t count = 0; p < n && count < maxFields; ++count) {
     std::string_view field;
     if (line[p] == '"') {
-      std::size_t start = ++p;
-      p = QuotedRunEnd(line, p);
-      field = line.substr(start, p - start);
-      if (p + 1 < n && line[p + 1] == '"') field = CopyQuotedField(line, start, p, fields.copies_);
-      p = std::min(p + 1, n);  // past the closing quote
+      auto quoted = ReadQuotedField(line, p + 1, fields.copies_);
+      field = quoted.text;
+      p = std::min(quoted.end + 1, n);  // past the closing quote
     } else {
       std::size_t start = p;
       while (p < n && !IsLogBlank(line[p]) && line[p] != ',') ++p;
@@ -231,11 +247,7 @@ std::vector<std::string> SplitLogLine(std::string_view line) {
 int32_t LogNumberField(const LogFields& fields, std::size_t number, int64_t lineNumber) {
   std::optional<int32_t> value;
   if (number >= 1 && number <= fields.Size()) value = ParseDecimal(fields[number - 1]);
-  if (!value) {
-    throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
-                         Sjis(" 行目が読めません (項目 ") +
-                         DecimalText(static_cast<int64_t>(number)) + ")");
-  }
+  if (!value) ThrowUnreadableField(number, lineNumber);
   return *value;
 }
 
