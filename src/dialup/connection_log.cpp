@@ -41,7 +41,8 @@ std::string QuotedPrefix(std::string_view text, std::size_t maxBytes) {
 
 int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
-// Apart from the reading of a number field, which runs for every field of every line.
+// The error of an unreadable number field, in a function of its own so that the reading,
+// which runs for every number of every line, stays small.
 [[noreturn]] void ThrowUnreadableField(std::size_t number, int64_t lineNumber) {
   throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
                        Sjis(" 行目が読めません (項目 ") +
