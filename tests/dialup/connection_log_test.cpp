@@ -219,6 +219,10 @@ TEST(ConnectionLog, SplitLogLine) {
   for (const auto& c : cases) EXPECT_EQ(SplitLogLine(c.line), c.fields) << c.line;
   std::string longLine = std::string(4095, 'a') + "bc";
   EXPECT_EQ(SplitLogLine(longLine), std::vector<std::string>{std::string(4095, 'a')});
+  LogFields firstTwo;
+  SplitLogLine("a,\"b\"\"c\",d", firstTwo, 2);
+  ASSERT_EQ(firstTwo.Size(), 2u);
+  EXPECT_EQ(firstTwo[1], "b\"c");
 }
 
 }  // namespace
