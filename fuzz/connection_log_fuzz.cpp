@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace norvax;
   fakes::MemoryFileStore files;
   files.files[kLogFileName] = fuzz::Input(data, size);
-  std::vector<std::string> fields;
+  LogFields fields;
   for (const auto& line : ReadAllLines(files, kLogFileName)) SplitLogLine(line, fields);
   try {
     const MonthlyTotalsResult totals = ComputeMonthlyTotals(files);

@@ -58,6 +58,7 @@ Unscrambled UnscrambleText(std::string_view stored) {
   const std::size_t length = stored.size();
   const std::size_t m = length < 6 ? 0 : (length - 2) / 4;
   Unscrambled result;
+  if (m > 1) result.text.reserve(m - 1);
   uint16_t previous = m > 0 ? ParseHexWord(stored.substr(2, 4)) : 0;
   const uint16_t v0 = previous;
   uint16_t sum = 0;

@@ -1,7 +1,9 @@
 #include "core/settings.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <limits>
+#include <optional>
 
 #include "core/decimal.h"
 #include "core/scrambler.h"
@@ -24,20 +26,39 @@ constexpr Column kChecksumColumns[] = {
     Column::Connection, Column::SetPass,      Column::Set1,           Column::Set2,
     Column::ProxyFlags, Column::ProxyServers, Column::ProxyExceptions};
 
+// The number k of a key that reads "k" as std::to_string writes it, when k is below limit.
+std::optional<std::size_t> KeyNumber(std::string_view key, std::size_t limit) {
+  if (key.empty() || (key.size() > 1 && key.front() == '0')) return std::nullopt;
+  std::size_t k = 0;
+  for (char c : key) {
+    if (c < '0' || c > '9') return std::nullopt;
+    k = k * 10 + static_cast<std::size_t>(c - '0');
+    if (k >= limit) return std::nullopt;
+  }
+  return k;
+}
+
 bool ReadSection(const ProfileFile& file, bool scrambled, std::string_view section,
                  std::vector<std::string>& list) {
-  // First value of each key, as the profile functions find it.
-  std::map<std::string, std::string> byKey;
-  for (auto& [key, value] : file.ReadSection(section))
-    byKey.try_emplace(Cp932UpperAscii(key), value);
-  for (std::size_t k = 0; k < kMaxSectionValues; ++k) {
-    auto it = byKey.find(std::to_string(k));
-    if (it == byKey.end() || it->second == kMissing) break;
+  KeyValues values = file.ReadSection(section);
+  // Where the first value of each key "0", "1", … is, as the profile functions find it. The
+  // values are read from key "0" on up to the first key missing, so n values reach key n - 1
+  // at most.
+  constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+  std::vector<std::size_t> first(std::min(values.size(), kMaxSectionValues), kNone);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    auto k = KeyNumber(values[i].first, first.size());
+    if (k && first[*k] == kNone) first[*k] = i;
+  }
+  list.reserve(list.size() + first.size());
+  for (std::size_t at : first) {
+    if (at == kNone || values[at].second == kMissing) break;
+    std::string& value = values[at].second;
     if (!scrambled) {
-      list.push_back(it->second);
+      list.push_back(std::move(value));
       continue;
     }
-    auto plain = UnscrambleText(it->second);
+    auto plain = UnscrambleText(value);
     if (!plain.checkOk) return false;
     list.push_back(std::move(plain.text));
   }

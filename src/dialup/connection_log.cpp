@@ -41,6 +41,56 @@ std::string QuotedPrefix(std::string_view text, std::size_t maxBytes) {
 
 int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+// The error of an unreadable number field, in a function of its own so that the reading,
+// which runs for every number of every line, stays small.
+[[noreturn]] void ThrowUnreadableField(std::size_t number, int64_t lineNumber) {
+  throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
+                       Sjis(" 行目が読めません (項目 ") +
+                       DecimalText(static_cast<int64_t>(number)) + ")");
+}
+
+// Blanks (every character up to the space) separate the fields of a log line as commas do.
+bool IsLogBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// Where the quoted text from p ends: at the next double quote that is not the second byte of
+// a character, or at the end of the line.
+std::size_t QuotedRunEnd(std::string_view line, std::size_t p) {
+  while (p < line.size() && line[p] != '"') {
+    p += IsCp932LeadByte(static_cast<unsigned char>(line[p])) && p + 1 < line.size() ? 2 : 1;
+  }
+  return p;
+}
+
+// Two double quotes at p, which stand for one inside a quoted field.
+bool DoubledQuoteAt(std::string_view line, std::size_t p) {
+  return p + 1 < line.size() && line[p] == '"' && line[p + 1] == '"';
+}
+
+struct QuotedField {
+  std::string_view text;
+  std::size_t end;  // at the closing quote, or at the end of the line
+};
+
+// The quoted field whose text starts at start, after its opening quote. The text of a field
+// in which two double quotes stand for one is copied to the end of copies with one double
+// quote for each two.
+QuotedField ReadQuotedField(std::string_view line, std::size_t start, std::string& copies) {
+  std::size_t end = QuotedRunEnd(line, start);
+  if (!DoubledQuoteAt(line, end)) return {line.substr(start, end - start), end};
+  // The copies are never longer than the line: with room for all of it, they never move,
+  // and the views of the fields copied before stay valid.
+  copies.reserve(line.size());
+  const std::size_t begin = copies.size();
+  copies.append(line.substr(start, end - start));
+  while (DoubledQuoteAt(line, end)) {
+    copies += '"';
+    start = end + 2;
+    end = QuotedRunEnd(line, start);
+    copies.append(line.substr(start, end - start));
+  }
+  return {std::string_view(copies).substr(begin), end};
+}
+
 }  // namespace
 
 LogState ReadLogState(const ProfileFile& stateFile, const std::string& entryName) {
@@ -158,64 +208,47 @@ std::optional<std::vector<std::string>> ReadLogLines(FileStore& files) {
   return lines;
 }
 
-void SplitLogLine(std::string_view line, std::vector<std::string>& fields) {
-  fields.clear();
-  if (line.size() > 4095) line = line.substr(0, 4095);
-  // A NUL ends the text, as it would a C string.
-  if (auto nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  std::size_t p = 0;
+void SplitLogLine(std::string_view line, LogFields& fields, std::size_t maxFields) {
+  fields.fields_.clear();
+  fields.copies_.clear();
+  // Only the first 4095 characters count, and a NUL ends the text as it would a C string.
+  line = line.substr(0, std::min<std::size_t>(line.find('\0'), 4095));
   const std::size_t n = line.size();
-  while (p < n && blank(line[p])) ++p;
-  while (p < n) {
-    std::string field;
+  std::size_t p = 0;
+  while (p < n && IsLogBlank(line[p])) ++p;
+  for (std::size_t count = 0; p < n && count < maxFields; ++count) {
+    std::string_view field;
     if (line[p] == '"') {
-      ++p;
-      while (p < n) {
-        if (line[p] == '"') {
-          if (p + 1 < n && line[p + 1] == '"') {
-            field += '"';
-            p += 2;
-            continue;
-          }
-          ++p;
-          break;
-        }
-        std::size_t width =
-            IsCp932LeadByte(static_cast<unsigned char>(line[p])) && p + 1 < n ? 2 : 1;
-        field.append(line.substr(p, width));
-        p += width;
-      }
+      auto quoted = ReadQuotedField(line, p + 1, fields.copies_);
+      field = quoted.text;
+      p = std::min(quoted.end + 1, n);  // past the closing quote
     } else {
       std::size_t start = p;
-      while (p < n && !blank(line[p]) && line[p] != ',') ++p;
-      field.assign(line.substr(start, p - start));
+      while (p < n && !IsLogBlank(line[p]) && line[p] != ',') ++p;
+      field = line.substr(start, p - start);
     }
-    fields.push_back(std::move(field));
-    while (p < n && blank(line[p])) ++p;
+    fields.fields_.push_back(field);
+    while (p < n && IsLogBlank(line[p])) ++p;
     if (p < n && line[p] == ',') {
       do {
         ++p;
-      } while (p < n && blank(line[p]));
+      } while (p < n && IsLogBlank(line[p]));
     }
   }
 }
 
 std::vector<std::string> SplitLogLine(std::string_view line) {
-  std::vector<std::string> fields;
+  LogFields fields;
   SplitLogLine(line, fields);
-  return fields;
+  std::vector<std::string> strings;
+  for (std::size_t i = 0; i < fields.Size(); ++i) strings.emplace_back(fields[i]);
+  return strings;
 }
 
-int32_t LogNumberField(const std::vector<std::string>& fields, std::size_t number,
-                       int64_t lineNumber) {
+int32_t LogNumberField(const LogFields& fields, std::size_t number, int64_t lineNumber) {
   std::optional<int32_t> value;
-  if (number >= 1 && number <= fields.size()) value = ParseDecimal(fields[number - 1]);
-  if (!value) {
-    throw LogFormatError(Sjis("NORVA.LOG の ") + DecimalText(lineNumber) +
-                         Sjis(" 行目が読めません (項目 ") +
-                         DecimalText(static_cast<int64_t>(number)) + ")");
-  }
+  if (number >= 1 && number <= fields.Size()) value = ParseDecimal(fields[number - 1]);
+  if (!value) ThrowUnreadableField(number, lineNumber);
   return *value;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -94,10 +95,28 @@ class LogFile {
 // The lines of the log up to the first empty line; nothing when there is no log.
 std::optional<std::vector<std::string>> ReadLogLines(FileStore& files);
 
+// The fields of a log line: views of the line itself, but for a quoted field with two double
+// quotes standing for one, which is a view of the fields' own copy of its text. They are valid
+// while the line lives, until the next split. A split reuses the memory of the one before, so
+// reading a log line by line allocates nothing once it has seen the longest line.
+class LogFields {
+ public:
+  std::size_t Size() const { return fields_.size(); }
+  // Field i (from 0).
+  std::string_view operator[](std::size_t i) const { return fields_[i]; }
+
+ private:
+  friend void SplitLogLine(std::string_view line, LogFields& fields, std::size_t maxFields);
+  std::vector<std::string_view> fields_;
+  std::string copies_;  // the quoted fields that held doubled double quotes, one after another
+};
+
 // Splits a log line into its fields: blanks (characters up to the space) separate fields
 // as commas do, a field in double quotes runs to the closing quote with two double quotes
-// standing for one. Only the first 4095 characters count.
-void SplitLogLine(std::string_view line, std::vector<std::string>& fields);
+// standing for one. Only the first 4095 characters count. With maxFields, the fields after
+// that many are not split.
+void SplitLogLine(std::string_view line, LogFields& fields,
+                  std::size_t maxFields = std::numeric_limits<std::size_t>::max());
 std::vector<std::string> SplitLogLine(std::string_view line);
 
 // A line that lacks a field or holds text where a number belongs. what() is CP932.
@@ -108,7 +127,6 @@ class LogFormatError : public std::runtime_error {
 
 // Field `number` (from 1) of a split line as an integer; throws LogFormatError naming
 // lineNumber (from 1) when it is missing or not a number.
-int32_t LogNumberField(const std::vector<std::string>& fields, std::size_t number,
-                       int64_t lineNumber);
+int32_t LogNumberField(const LogFields& fields, std::size_t number, int64_t lineNumber);
 
 }  // namespace norvax

@@ -54,9 +54,8 @@ std::string CsvRow(const std::vector<std::string>& utf8Fields) {
 std::string LogCsv(const std::vector<std::string>& lines) {
   std::string csv = CsvRow({"日付", "接続先", "開始時刻", "接続時間", "接続料金", "電話料金",
                             "ﾃﾚﾎｰﾀﾞｲ", "電話番号", "ﾘﾀﾞｲﾔﾙ"});
-  std::vector<std::string> f;
   for (const auto& line : lines) {
-    SplitLogLine(line, f);
+    auto f = SplitLogLine(line);
     f.resize(std::max<std::size_t>(f.size(), 9));
     auto seconds = ParseDecimal(f[3]);
     csv += CsvRow({Cp932ToUtf8(f[0]), Cp932ToUtf8(TrimmedEnd(f[1])), Cp932ToUtf8(f[2]),

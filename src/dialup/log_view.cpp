@@ -18,7 +18,8 @@ std::string DurationText(int32_t seconds) {
 }
 
 LogViewRow MakeLogViewRow(std::string_view line, int64_t lineNumber) {
-  auto f = SplitLogLine(line);
+  LogFields f;
+  SplitLogLine(line, f);
   LogViewRow row;
   int32_t duration = LogNumberField(f, 4, lineNumber);
   row.provider = GroupedNumber(LogNumberField(f, 5, lineNumber), 10);
@@ -34,8 +35,7 @@ LogViewRow MakeLogViewRow(std::string_view line, int64_t lineNumber) {
 }
 
 LogViewRow ShownLogViewRow(std::string_view line, std::string_view separator) {
-  std::vector<std::string> f;
-  SplitLogLine(line, f);
+  auto f = SplitLogLine(line);
   f.resize(std::max<std::size_t>(f.size(), 9));
   auto number = [&f, separator](std::size_t field, int width) {
     auto value = ParseDecimal(f[field - 1]);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "dialup/connection_log.h"
 #include "dialup/log_move.h"
 #include "platform/cp932.h"
 
@@ -19,12 +18,12 @@ std::string TotalsOverflowMessage() { return Sjis("合計件数オーバー。�
 
 bool TotalsBuilder::Add(std::string_view line) {
   ++lines_;
-  SplitLogLine(line, fields_);
+  SplitLogLine(line, fields_, 11);
   int32_t seconds = LogNumberField(fields_, 4, lines_);
   int32_t provider = LogNumberField(fields_, 5, lines_);
   int32_t phone = LogNumberField(fields_, 6, lines_);
   int32_t flat = LogNumberField(fields_, 7, lines_);
-  if (fields_.size() < 11) LogNumberField(fields_, 11, lines_);  // reports the short line
+  if (fields_.Size() < 11) LogNumberField(fields_, 11, lines_);  // reports the short line
   std::string_view period = Cp932Prefix(fields_[10], 12);
   std::string_view name = Cp932Prefix(fields_[1], 48);
   key_.assign(period);

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dialup/connection_log.h"
 #include "platform/file_store.h"
 
 namespace norvax {
@@ -45,7 +46,7 @@ class TotalsBuilder {
  private:
   std::vector<TotalRecord> groups_;
   std::unordered_map<std::string, std::size_t> index_;  // period + '\n' + name
-  std::vector<std::string> fields_;
+  LogFields fields_;
   std::string key_;
   int64_t lines_ = 0;
 };

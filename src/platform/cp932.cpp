@@ -98,6 +98,8 @@ std::string Cp932UpperAscii(std::string_view cp932) {
 }
 
 std::string_view Cp932Prefix(std::string_view cp932, std::size_t maxBytes) {
+  // Shorter text fits whole, even when it ends in a lead byte.
+  if (cp932.size() < maxBytes) return cp932;
   size_t i = 0;
   while (i < cp932.size()) {
     size_t width = IsCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1;

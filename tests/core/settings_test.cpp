@@ -250,10 +250,13 @@ TEST(Transfer, ScrambledReadKeepsValuesBeforeAFailure) {
 
 TEST(Transfer, ReadStopsAtFirstMissingKeyAndFindsKeysInAnyOrder) {
   fakes::MemoryProfileFile file;
-  file.WriteSection("S", {{"1", "b"}, {"0", "a"}, {"3", "d"}});
+  // Only the first value of a key counts, and "01" or "+2" is not a key of the list.
+  file.WriteSection(
+      "S",
+      {{"1", "b"}, {"01", "x"}, {"0", "a"}, {"1", "later"}, {"+2", "y"}, {"2", "c"}, {"4", "e"}});
   std::vector<std::string> list;
   EXPECT_TRUE(TransferSection(file, TransferMode::ReadPlain, "S", list));
-  EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(list, (std::vector<std::string>{"a", "b", "c"}));
 }
 
 TEST(Transfer, WriteReplacesSectionAndEraseReturnsFalse) {

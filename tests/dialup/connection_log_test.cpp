@@ -211,10 +211,18 @@ TEST(ConnectionLog, SplitLogLine) {
       {"\"x\"y,z", {"x", "y", "z"}},
       {"", {}},
       {"a , b", {"a", "b"}},
+      // The second byte of a double-byte character is never a closing quote.
+      {"\"\x81\"x\",y", {"\x81\"x", "y"}},
+      {"\"ab\x81", {"ab\x81"}},
+      {std::string("a,b\0c,d", 7), {"a", "b"}},
   };
   for (const auto& c : cases) EXPECT_EQ(SplitLogLine(c.line), c.fields) << c.line;
   std::string longLine = std::string(4095, 'a') + "bc";
   EXPECT_EQ(SplitLogLine(longLine), std::vector<std::string>{std::string(4095, 'a')});
+  LogFields firstTwo;
+  SplitLogLine("a,\"b\"\"c\",d", firstTwo, 2);
+  ASSERT_EQ(firstTwo.Size(), 2u);
+  EXPECT_EQ(firstTwo[1], "b\"c");
 }
 
 }  // namespace

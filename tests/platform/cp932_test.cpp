@@ -37,6 +37,8 @@ TEST(Cp932, CaseFoldingAndPrefixRespectDoubleByteCharacters) {
   EXPECT_EQ(Cp932UpperAscii("ab\x82\x61z"), "AB\x82\x61Z");
   EXPECT_EQ(Cp932Prefix("ab\x82\xA0", 3), "ab");
   EXPECT_EQ(Cp932Prefix("ab\x82\xA0", 4), "ab\x82\xA0");
+  EXPECT_EQ(Cp932Prefix("ab\x82", 3), "ab");
+  EXPECT_EQ(Cp932Prefix("ab\x82", 4), "ab\x82") << "a lead byte with room for its pair stays";
   EXPECT_EQ(Cp932Prefix("\xB1\xB2\xB3", 2), "\xB1\xB2") << "half-width kana are single bytes";
 }
 

@@ -16,14 +16,14 @@
 namespace norvax {
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kNewline = "\r\n";
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 std::string_view Trim(std::string_view s) {
-  auto begin = s.find_first_not_of(kBlanks);
-  if (begin == std::string_view::npos) return {};
-  auto end = s.find_last_not_of(kBlanks);
-  return s.substr(begin, end - begin + 1);
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
 }
 
 // A value as the profile functions read it: blanks around it dropped, then one pair of
@@ -37,8 +37,7 @@ std::string_view UnquoteValue(std::string_view raw) {
 // A value as it must be written to read back exactly: quoted when the reader would
 // otherwise drop its blanks or its enclosing quotes.
 std::string QuoteValue(std::string_view value) {
-  bool blankEdge = !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
-                                      kBlanks.find(value.back()) != std::string_view::npos);
+  bool blankEdge = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
   bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
   if (blankEdge || quoted) return "\"" + std::string(value) + "\"";
   return std::string(value);
@@ -53,31 +52,55 @@ struct Line {
   std::string_view value;
 };
 
-std::vector<Line> SplitLines(std::string_view contents) {
-  std::vector<Line> lines;
+// Calls visit with each line of text (without its line end), split.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit) {
   size_t pos = 0;
-  while (pos < contents.size()) {
-    auto end = contents.find('\n', pos);
-    auto next = end == std::string_view::npos ? contents.size() : end + 1;
-    auto text = contents.substr(pos, (end == std::string_view::npos ? contents.size() : end) - pos);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  while (pos < text.size()) {
+    auto end = std::min(text.find('\n', pos), text.size());
     Line line;
-    line.text = text;
-    auto trimmed = Trim(text);
+    line.text = text.substr(pos, end - pos);
+    if (!line.text.empty() && line.text.back() == '\r') line.text.remove_suffix(1);
+    auto trimmed = Trim(line.text);
     if (!trimmed.empty() && trimmed.front() == '[') {
       auto close = trimmed.find(']');
       line.isSection = true;
       line.name = Trim(
           trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-    } else if (auto eq = text.find('='); eq != std::string_view::npos) {
+    } else if (auto eq = line.text.find('='); eq != std::string_view::npos) {
       line.isValue = true;
-      line.name = Trim(text.substr(0, eq));
-      line.value = UnquoteValue(text.substr(eq + 1));
+      line.name = Trim(line.text.substr(0, eq));
+      line.value = UnquoteValue(line.text.substr(eq + 1));
     }
-    lines.push_back(line);
-    pos = next;
+    visit(line);
+    pos = end + 1;
   }
+}
+
+std::vector<Line> SplitLines(std::string_view contents) {
+  std::vector<Line> lines;
+  ForEachLine(contents, [&lines](const Line& line) { lines.push_back(line); });
   return lines;
+}
+
+// A section of the file: its name and the text of its lines, from the end of its header up
+// to the next header.
+struct IndexedSection {
+  std::string_view name;
+  std::string_view body;
+};
+
+std::vector<IndexedSection> IndexSections(std::string_view contents) {
+  std::vector<IndexedSection> sections;
+  const char* bodyBegin = nullptr;
+  ForEachLine(contents, [&](const Line& line) {
+    if (!line.isSection) return;
+    if (!sections.empty()) sections.back().body = {bodyBegin, line.text.data()};
+    sections.push_back({line.name, {}});
+    bodyBegin = line.text.data() + line.text.size();
+  });
+  if (!sections.empty()) sections.back().body = {bodyBegin, contents.data() + contents.size()};
+  return sections;
 }
 
 // End of the section whose header is at begin: before the blank lines that separate it
@@ -105,6 +128,20 @@ bool Unwritable(const KeyValues& values) {
     return kv.first.find_first_of("\r\n=") != std::string::npos ||
            kv.second.find_first_of("\r\n") != std::string::npos;
   });
+}
+
+// What the stream holds from here to its end; size is what it held when looked at (a file
+// that has grown since is read to its end all the same).
+std::string ReadToEnd(std::ifstream& in, size_t size) {
+  std::string contents(size, '\0');
+  in.read(contents.data(), static_cast<std::streamsize>(size));
+  contents.resize(static_cast<size_t>(in.gcount()));
+  if (in && in.peek() != std::ifstream::traits_type::eof()) {
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    contents += rest.str();
+  }
+  return contents;
 }
 
 // Temporaries of a replace are named after the file they replace, followed by this and six
@@ -140,8 +177,9 @@ std::string SectionText(std::string_view section, const KeyValues& values) {
 
 }  // namespace
 
-// The file as last read, split into lines, with what identifies that version on disk. Every
-// change of ours replaces the file by a new one, so a changed file never keeps its identity.
+// The file as last read, with where its sections are and what identifies that version on
+// disk. Every change of ours replaces the file by a new one, so a changed file never keeps its
+// identity.
 struct IniFile::Snapshot {
   bool exists = false;
   dev_t device = 0;
@@ -149,7 +187,7 @@ struct IniFile::Snapshot {
   off_t size = 0;
   timespec modified{};
   std::string contents;
-  std::vector<Line> lines;
+  std::vector<IndexedSection> sections;  // in file order, viewing contents
 
   bool Matches(const struct stat& st) const {
     return exists && st.st_dev == device && st.st_ino == inode && st.st_size == size &&
@@ -170,10 +208,8 @@ std::shared_ptr<const IniFile::Snapshot> IniFile::Current() const {
   std::ifstream in(path_, std::ios::binary);
   if (!in) throw ReadError(path_, std::strerror(errno));
   auto snapshot = std::make_shared<Snapshot>();
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  snapshot->contents = buffer.str();
-  snapshot->lines = SplitLines(snapshot->contents);
+  snapshot->contents = ReadToEnd(in, static_cast<size_t>(st.st_size));
+  snapshot->sections = IndexSections(snapshot->contents);
   snapshot->exists = true;
   snapshot->device = st.st_dev;
   snapshot->inode = st.st_ino;
@@ -189,12 +225,14 @@ std::string IniFile::Load() const { return Current()->contents; }
 
 KeyValues IniFile::ReadSection(std::string_view section) const {
   auto snapshot = Current();
-  const auto& lines = snapshot->lines;
-  auto [begin, end] = FindSection(lines, section);
   KeyValues values;
-  if (begin == std::string_view::npos) return values;
-  for (size_t i = begin + 1; i < end; ++i) {
-    if (lines[i].isValue) values.emplace_back(lines[i].name, lines[i].value);
+  // The first section of the name counts.
+  for (const auto& [name, body] : snapshot->sections) {
+    if (!SameProfileName(name, section)) continue;
+    ForEachLine(body, [&values](const Line& line) {
+      if (line.isValue) values.emplace_back(line.name, line.value);
+    });
+    break;
   }
   return values;
 }
@@ -210,7 +248,7 @@ void IniFile::WriteSections(const Sections& sections) {
   } catch (const ReadError&) {
     throw WriteError(path_);
   }
-  const auto& lines = snapshot->lines;
+  const auto lines = SplitLines(snapshot->contents);
   // Where each section is now; the new text goes there, or after the end when missing.
   std::vector<std::pair<size_t, size_t>> ranges;
   bool changes = false;
