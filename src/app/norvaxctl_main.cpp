@@ -34,7 +34,7 @@
 #include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
-#include "platform/x11/x11_window_system.h"
+#include "platform/wayland/desktop_windows.h"
 
 namespace {
 
@@ -697,8 +697,9 @@ int TypeCommand(const std::vector<std::string>& args) {
   auto text = norvax::Utf8ToCp932(fromStdin ? ReadPasswordLine("TEXT") : options.positional[0]);
   if (!text) return NoCp932Form("TEXT");
 
-  norvax::X11WindowSystem windows;
-  if (!windows.Available()) {
+  const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
+  norvax::WindowSystem& windows = *desktop.system;
+  if (!desktop.available) {
     const char* display = getenv("DISPLAY");
     std::cerr << "norvaxctl: no X display to type on (DISPLAY=" << (display ? display : "")
               << ")\n";
@@ -721,8 +722,8 @@ int TypeCommand(const std::vector<std::string>& args) {
     return kFailed;
   }
   if (!finder.SendKeysText(target, *text)) {
-    std::cerr << "norvaxctl: typing stopped: the window " << windows.CaptionUtf8(target)
-              << " lost the focus\n";
+    std::cerr << "norvaxctl: typing stopped: the window "
+              << norvax::Cp932ToUtf8(windows.Caption(target)) << " lost the focus\n";
     return kFailed;
   }
   return 0;
