@@ -3,10 +3,14 @@
 #include "platform/wayland/wayland_window_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include "fakes/fake_clock.h"
 #include "launch/keystrokes.h"
 #include "platform/cp932.h"
+#include "test_files.h"
 #include "x11_env.h"
 
 namespace norvax {
@@ -71,6 +75,23 @@ TEST_F(WaylandWindowSystemTest, FindsByExactCaptionContainedCaptionAndAppIdAndAc
   target->Kill();
   EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
   EXPECT_EQ(windows_->Caption(w), "");
+}
+
+TEST_F(WaylandWindowSystemTest, NorvaxctlListsAndTypesThroughWayland) {
+  auto target = StartTarget(kCaption);
+  ASSERT_NE(WaitForWindow(kCaption), 0u);
+  testing::TempDir dir;
+  auto run = [&](const std::string& args) {
+    const std::string command = "WAYLAND_DISPLAY=" + sway_->Socket() + " " + NORVAXCTL_PATH + " " +
+                                args + " >" + (dir / "out").string() + " 2>" +
+                                (dir / "err").string();
+    return WEXITSTATUS(std::system(command.c_str()));
+  };
+  EXPECT_EQ(run("windows"), 0);
+  EXPECT_EQ(testing::ReadFile(dir / "err"), "windows: Wayland\n");
+  EXPECT_EQ(testing::ReadFile(dir / "out"), kCaption + "\ttype_target\n");
+  EXPECT_EQ(run("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0);
+  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
 class WaylandTypingTest : public WaylandWindowSystemTest,
