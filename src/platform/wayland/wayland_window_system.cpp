@@ -117,11 +117,9 @@ struct WaylandWindowSystem::Impl {
   }
 
   // Asks the compositor for a round trip and waits (bounded) until the events it sent
-  // before the answer are dispatched. Without the reader thread (while connecting), the
-  // events are dispatched here.
+  // before the answer are dispatched.
   bool RoundTrip(std::unique_lock<std::mutex>& lock) {
     if (!Usable()) return false;
-    if (!reader.joinable()) return wl_display_roundtrip(display) >= 0;
     bool done = false;
     static constexpr wl_callback_listener kDone = {
         .done =
@@ -351,25 +349,22 @@ WaylandWindowSystem::WaylandWindowSystem(const char* displayName)
   auto& i = *impl_;
   i.display = wl_display_connect(displayName);
   if (!i.display) return;
+  i.wakeFd = eventfd(0, EFD_CLOEXEC);
+  if (i.wakeFd >= 0) i.reader = std::thread([&i] { i.Read(); });
   std::unique_lock lock(i.mutex);
   i.registry = wl_display_get_registry(i.display);
   wl_registry_add_listener(i.registry, &Impl::kRegistryListener, &i);
   // The globals; then the seat's capabilities and the toplevels; then the keymap of the
   // seat's keyboard and the toplevels' details.
-  bool connected = i.RoundTrip(lock) && i.seat && i.manager && i.keyboardManager &&
+  bool connected = i.wakeFd >= 0 && i.RoundTrip(lock) && i.seat && i.manager && i.keyboardManager &&
                    i.RoundTrip(lock) && i.RoundTrip(lock);
   if (connected) {
     i.keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(i.keyboardManager, i.seat);
     i.ApplyUserLayout();
-    i.wakeFd = eventfd(0, EFD_CLOEXEC);
-    connected = i.wakeFd >= 0 && i.Upload(lock, i.keymaps.For({})) && i.RoundTrip(lock);
+    connected = i.Upload(lock, i.keymaps.For({})) && i.RoundTrip(lock);
   }
   lock.unlock();
-  if (!connected) {
-    i.Disconnect();
-    return;
-  }
-  i.reader = std::thread([&i] { i.Read(); });
+  if (!connected) i.Disconnect();
 }
 
 WaylandWindowSystem::~WaylandWindowSystem() { impl_->Disconnect(); }
