@@ -94,8 +94,16 @@ TEST_F(WaylandWindowSystemTest, NorvaxctlListsAndTypesThroughWayland) {
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
+// The user's layout a Japanese one (the machine's default: there is no keyboard on the seat).
 class WaylandTypingTest : public WaylandWindowSystemTest,
-                          public ::testing::WithParamInterface<bool> {};
+                          public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    setenv("XKB_DEFAULT_LAYOUT", "jp", 1);
+    WaylandWindowSystemTest::SetUp();
+  }
+  void TearDown() override { unsetenv("XKB_DEFAULT_LAYOUT"); }
+};
 
 TEST_P(WaylandTypingTest, JapaneseAsciiTabAndEnterArriveExactly) {
   auto target = StartTarget(kCaption, GetParam());
