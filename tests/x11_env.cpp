@@ -267,7 +267,9 @@ std::vector<std::string> SwayServer::AsUser(std::vector<std::string> argv) const
 }
 
 std::vector<std::string> SwayServer::Env(bool x11) const {
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_};
+  // No session bus: Qt would start one of its own, which outlives the test.
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
   if (x11) {
     env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
                            "WAYLAND_DISPLAY="});
