@@ -1,11 +1,14 @@
 // Typing speed and loss: 1,000 characters, ASCII and Japanese mixed, typed into a login
-// dialog on a private Xvfb by NORVAX's X11 adapter and by `xdotool type` (default delay).
+// dialog on a private Xvfb by NORVAX's X11 adapter and by `xdotool type` (default delay), and
+// on a headless sway by NORVAX's Wayland adapter into a Qt program on Wayland and on Xwayland.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "platform/cp932.h"
+#include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 #include "x11_env.h"
 
@@ -41,18 +44,18 @@ std::size_t CountChars(const std::string& utf8) {
   return n;
 }
 
-// A fresh target window with the focus, on a server of its own.
-struct Stage {
-  testing::XServer server{true};
-  X11WindowSystem windows{server.Display().c_str()};
-  testing::ChildProcess target{{NORVAX_TYPE_TARGET, "bench", "--report-on-enter"}, server.Env()};
+// A fresh target window with the focus, and what arrived in it.
+struct Target {
+  WindowSystem& windows;
+  testing::ChildProcess process;
   WindowId window = 0;
 
-  Stage() {
+  Target(WindowSystem& w, const std::vector<std::string>& argv, const std::vector<std::string>& env)
+      : windows(w), process(argv, env) {
     testing::WaitUntil(
         [&] {
-          for (auto w : windows.TopLevelWindows()) {
-            if (windows.CaptionUtf8(w) == "bench") window = w;
+          for (auto top : windows.TopLevelWindows()) {
+            if (windows.Caption(top) == "bench") window = top;
           }
           return window != 0;
         },
@@ -64,8 +67,30 @@ struct Stage {
   // What arrived in the first field once ENTER was pressed.
   std::string Received() {
     windows.PressKey(window, Key::Enter);
-    auto line = target.ReadLine(30s);
+    auto line = process.ReadLine(30s);
     return line && line->rfind("1:", 0) == 0 ? line->substr(2) : "";
+  }
+};
+
+const std::vector<std::string> kTargetArgv = {NORVAX_TYPE_TARGET, "bench", "--report-on-enter"};
+
+// On an X server of its own.
+struct Stage {
+  testing::XServer server{true};
+  X11WindowSystem windows{server.Display().c_str()};
+  Target target{windows, kTargetArgv, server.Env()};
+};
+
+// On a sway of its own: a Wayland or (x11) an Xwayland program.
+struct SwayStage {
+  std::unique_ptr<testing::SwayServer> sway = testing::SwayServer::Start();
+  std::unique_ptr<WaylandWindowSystem> windows;
+  std::optional<Target> target;
+
+  explicit SwayStage(bool x11) {
+    if (!sway) return;
+    windows = std::make_unique<WaylandWindowSystem>(sway->Socket().c_str());
+    target.emplace(*windows, sway->AsUser(kTargetArgv), sway->Env(x11));
   }
 };
 
@@ -76,22 +101,46 @@ void Report(benchmark::State& state, double seconds, const std::string& received
   state.counters["exact"] = received == Text() ? 1 : 0;
 }
 
+// Types the text into the target and reports.
+void TypeAndReport(benchmark::State& state, WindowSystem& windows, Target& target) {
+  std::string cp932 = Sjis(Text());
+  state.ResumeTiming();
+  auto start = std::chrono::steady_clock::now();
+  windows.TypeText(target.window, cp932);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.PauseTiming();
+  Report(state, seconds, target.Received());
+  state.ResumeTiming();
+}
+
 void BM_NorvaxTyping(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     Stage stage;
-    std::string cp932 = Sjis(Text());
-    state.ResumeTiming();
-    auto start = std::chrono::steady_clock::now();
-    stage.windows.TypeText(stage.window, cp932);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.PauseTiming();
-    Report(state, seconds, stage.Received());
-    state.ResumeTiming();
+    TypeAndReport(state, stage.windows, stage.target);
   }
 }
 BENCHMARK(BM_NorvaxTyping)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Argument 1: into an Xwayland program.
+void BM_NorvaxTypingWayland(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    SwayStage stage(state.range(0) == 1);
+    if (!stage.target) {
+      state.SkipWithError("no headless sway");
+      state.ResumeTiming();
+      continue;
+    }
+    TypeAndReport(state, *stage.windows, *stage.target);
+  }
+}
+BENCHMARK(BM_NorvaxTypingWayland)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_XdotoolType(benchmark::State& state) {
   for (auto _ : state) {
@@ -105,7 +154,7 @@ void BM_XdotoolType(benchmark::State& state) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.PauseTiming();
     if (rc != 0) state.SkipWithError("xdotool failed");
-    Report(state, seconds, stage.Received());
+    Report(state, seconds, stage.target.Received());
     state.ResumeTiming();
   }
 }

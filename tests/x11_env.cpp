@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
@@ -209,7 +212,7 @@ XServer::~XServer() {
 }
 
 std::vector<std::string> XServer::Env() const {
-  return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null"};
+  return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null", "WAYLAND_DISPLAY="};
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -219,6 +222,62 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+std::unique_ptr<SwayServer> SwayServer::Start() {
+  if (access("/usr/bin/sway", X_OK) != 0) {
+    std::cerr << "sway is not installed\n";
+    return nullptr;
+  }
+  std::unique_ptr<SwayServer> server(new SwayServer);
+  char dir[] = "/tmp/norvax-sway-XXXXXX";
+  if (!mkdtemp(dir)) return nullptr;
+  server->runtimeDir_ = dir;
+  if (geteuid() == 0 && chown(dir, 65534, 65534) != 0) return nullptr;
+  // Its first line says, once it is up, the names of its socket and of Xwayland's display.
+  const std::string config = server->runtimeDir_ + "/config";
+  std::ofstream(config) << "xwayland enable\nexec echo \"$WAYLAND_DISPLAY $DISPLAY\"\n";
+  const std::string log = server->runtimeDir_ + "/sway.log";
+  server->sway_.emplace(server->AsUser({"sh", "-c", "exec sway -c \"$0\" 2>\"$1\"", config, log}),
+                        std::vector<std::string>{
+                            "XDG_RUNTIME_DIR=" + server->runtimeDir_, "HOME=" + server->runtimeDir_,
+                            "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
+                            "WLR_RENDERER=pixman", "WAYLAND_DISPLAY=", "DISPLAY="});
+  const auto names = server->sway_->ReadLine(std::chrono::seconds(10)).value_or("");
+  const auto space = names.find(' ');
+  if (space == std::string::npos || space == 0) {
+    std::cerr << "sway did not start:\n" << std::ifstream(log).rdbuf() << "\n";
+    return nullptr;
+  }
+  server->waylandDisplay_ = names.substr(0, space);
+  server->xDisplay_ = names.substr(space + 1);
+  return server;
+}
+
+SwayServer::~SwayServer() {
+  sway_.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(runtimeDir_, ignored);
+}
+
+std::vector<std::string> SwayServer::AsUser(std::vector<std::string> argv) const {
+  if (geteuid() != 0) return argv;
+  argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  return argv;
+}
+
+std::vector<std::string> SwayServer::Env(bool x11) const {
+  // No session bus: Qt would start one of its own, which outlives the test.
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
+  if (x11) {
+    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
+                           "WAYLAND_DISPLAY="});
+  } else {
+    env.insert(env.end(),
+               {"WAYLAND_DISPLAY=" + waylandDisplay_, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
+  }
+  return env;
 }
 
 NmMock::NmMock(const std::string& parameters) {

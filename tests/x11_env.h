@@ -1,5 +1,5 @@
-// Test environment for code that talks to an X server: a private Xvfb (optionally with a
-// window manager) and child programs whose output the test reads.
+// Test environment for code that talks to a display server: a private Xvfb (optionally with
+// a window manager) or a headless sway, and child programs whose output the test reads.
 #pragma once
 
 #include <sys/types.h>
@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,27 @@ class XServer {
   std::string display_;
   pid_t xvfb_ = -1;
   std::optional<ChildProcess> wm_;
+};
+
+// A headless sway (a wlroots compositor) with Xwayland in a private runtime directory (mode
+// 0700), ready once Start returns. Sway refuses to run as root: a root test runs it, and
+// the programs that stand for the desktop's (AsUser), as the user nobody (uid 65534).
+class SwayServer {
+ public:
+  // Nothing, and why on stderr, when sway is missing or does not start.
+  static std::unique_ptr<SwayServer> Start();
+  ~SwayServer();
+  // The path of the compositor's socket (a WAYLAND_DISPLAY of its own).
+  std::string Socket() const { return runtimeDir_ + "/" + waylandDisplay_; }
+  // argv run as the user sway runs as.
+  std::vector<std::string> AsUser(std::vector<std::string> argv) const;
+  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
+  std::vector<std::string> Env(bool x11 = false) const;
+
+ private:
+  SwayServer() = default;
+  std::string runtimeDir_, waylandDisplay_, xDisplay_;
+  std::optional<ChildProcess> sway_;
 };
 
 // A private bus of the system type (its address is DBUS_SYSTEM_BUS_ADDRESS of this process

@@ -15,7 +15,7 @@
 #include "platform/qt/qt_user_dialogs.h"
 #include "platform/store/ini_file.h"
 #include "platform/store/registry_store.h"
-#include "platform/x11/x11_window_system.h"
+#include "platform/wayland/desktop_windows.h"
 
 namespace norvax {
 
@@ -38,12 +38,12 @@ struct DesktopPorts {
   QtHelp help;
   Dialler dialler;
   QtClock clock;
-  X11WindowSystem windows;
+  DesktopWindows windows{OpenWindowSystem()};
   RegistryStore registry;
   PosixProcesses processes;
   IniFile logState;
   PosixFileStore logFiles;
-  Ports ports{settings, dialogs,   help,    *dialler.access, clock,   windows,
+  Ports ports{settings, dialogs,   help,    *dialler.access, clock,   *windows.system,
               registry, processes, program, logState,        logFiles};
 };
 

@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
   PrintedDialogs dialogs;
   QtHelp& help = desktop.help;
   Ports ports{desktop.settings,        dialogs,           help,
-              *desktop.dialler.access, desktop.clock,     desktop.windows,
+              *desktop.dialler.access, desktop.clock,     *desktop.windows.system,
               desktop.registry,        desktop.processes, desktop.program,
               desktop.logState,        desktop.logFiles};
   ProgramState state;

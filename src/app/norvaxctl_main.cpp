@@ -34,7 +34,7 @@
 #include "platform/sim/sim_remote_access.h"
 #include "platform/store/ini_file.h"
 #include "platform/user_dialogs.h"
-#include "platform/x11/x11_window_system.h"
+#include "platform/wayland/desktop_windows.h"
 
 namespace {
 
@@ -132,6 +132,12 @@ const char kUsage[] =
     "                           \"simulated\" when DIR holds phonebook.ini, else\n"
     "                           \"NetworkManager\" when it answers on the system bus, else\n"
     "                           \"none\"; then the faults of phonebook.ini, if any\n"
+    "  windows                  print the top-level windows as type finds them, one per\n"
+    "                           line: \"<caption><TAB><class>\", and on standard error which\n"
+    "                           window system reaches them: \"Wayland\" when WAYLAND_DISPLAY\n"
+    "                           names a compositor that offers the window list and a\n"
+    "                           virtual keyboard (sway, Hyprland, river, labwc, Wayfire),\n"
+    "                           else \"X11\"\n"
     "  --help, -h, help         show this help\n";
 
 // A command line that is not understood: what is wrong, then the usage.
@@ -681,6 +687,25 @@ int EntryCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
+int NoDisplay() {
+  const char* display = getenv("DISPLAY");
+  std::cerr << "norvaxctl: no X display to type on (DISPLAY=" << (display ? display : "") << ")\n";
+  return kFailed;
+}
+
+// The windows the finders of type see, and which window system reaches them.
+int WindowsCommand(const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage("windows takes no argument");
+  const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
+  std::cerr << "windows: " << norvax::WindowSystemName(desktop.kind) << "\n";
+  if (!desktop.available) return NoDisplay();
+  for (norvax::WindowId w : desktop.system->TopLevelWindows()) {
+    std::cout << norvax::Cp932ToUtf8(desktop.system->Caption(w)) << "\t"
+              << norvax::Cp932ToUtf8(desktop.system->ClassName(w)) << "\n";
+  }
+  return 0;
+}
+
 // Types text into another program's window with the desktop program's finder and typing.
 int TypeCommand(const std::vector<std::string>& args) {
   auto options = ReadOptions(args, 1, {"--caption", "--class"}, {"--stdin"});
@@ -697,13 +722,9 @@ int TypeCommand(const std::vector<std::string>& args) {
   auto text = norvax::Utf8ToCp932(fromStdin ? ReadPasswordLine("TEXT") : options.positional[0]);
   if (!text) return NoCp932Form("TEXT");
 
-  norvax::X11WindowSystem windows;
-  if (!windows.Available()) {
-    const char* display = getenv("DISPLAY");
-    std::cerr << "norvaxctl: no X display to type on (DISPLAY=" << (display ? display : "")
-              << ")\n";
-    return kFailed;
-  }
+  const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
+  norvax::WindowSystem& windows = *desktop.system;
+  if (!desktop.available) return NoDisplay();
   norvax::SystemClock clock;
   std::string lastCaption;
   norvax::WindowFinder finder(windows, clock, lastCaption);
@@ -721,8 +742,8 @@ int TypeCommand(const std::vector<std::string>& args) {
     return kFailed;
   }
   if (!finder.SendKeysText(target, *text)) {
-    std::cerr << "norvaxctl: typing stopped: the window " << windows.CaptionUtf8(target)
-              << " lost the focus\n";
+    std::cerr << "norvaxctl: typing stopped: the window "
+              << norvax::Cp932ToUtf8(windows.Caption(target)) << " lost the focus\n";
     return kFailed;
   }
   return 0;
@@ -784,6 +805,7 @@ int main(int argc, char** argv) {
   if (command == "entry") return EntryCommand(args);
   if (command == "type") return TypeCommand(args);
   if (command == "connections") return ConnectionsCommand(args);
+  if (command == "windows") return WindowsCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
     if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);

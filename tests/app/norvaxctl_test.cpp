@@ -111,11 +111,14 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
 
 TEST(Norvaxctl, TypeRefusesTextWithoutCp932FormAndWorksOnlyOnADisplay) {
   const char* display = getenv("DISPLAY");
-  const std::string saved = display ? display : "";
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  const std::string saved = display ? display : "", savedWayland = wayland ? wayland : "";
   unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
   auto emoji = Ctl("type --caption x '😀'");
   auto noDisplay = Ctl("type --caption x abc");
   if (display) setenv("DISPLAY", saved.c_str(), 1);
+  if (wayland) setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
   EXPECT_EQ(emoji.status, 1);
   EXPECT_EQ(emoji.err, "norvaxctl: TEXT has a character without a Shift-JIS (CP932) form\n");
   EXPECT_EQ(noDisplay.status, 1);

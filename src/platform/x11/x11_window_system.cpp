@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/cp932.h"
+#include "platform/typed_text.h"
 #include "platform/x11/direct_input.h"
 
 namespace norvax {
@@ -30,35 +31,6 @@ int RecordXError(Display*, XErrorEvent* event) {
 }
 
 void PauseMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Code points of UTF-8 text; malformed bytes are skipped.
-std::vector<char32_t> CodePoints(std::string_view utf8) {
-  std::vector<char32_t> out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (extra < 0 || i + static_cast<std::size_t>(extra) >= utf8.size()) {
-      ++i;
-      continue;
-    }
-    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k)
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back(cp);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return out;
-}
-
-KeySym KeySymFor(char32_t cp) {
-  if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) return cp;
-  return 0x01000000 | cp;
-}
-
-// Number of bytes of the CP932 character at the start of text.
-std::size_t Cp932CharWidth(std::string_view text) {
-  return IsCp932LeadByte(static_cast<unsigned char>(text[0])) && text.size() > 1 ? 2 : 1;
-}
 
 }  // namespace
 
@@ -417,8 +389,9 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
   i.LoadKeymap();
   Impl::SavedLocks saved;
   std::vector<KeyCode> spare = i.SpareKeycodes();
+  const auto characters = TypedCharacters(text);
   std::size_t typed = 0;
-  while (typed < text.size()) {
+  for (std::size_t next = 0; next < characters.size();) {
     // The next few characters, with the keys that type them; characters the keymap lacks
     // share one change of the mapping, on spare keycodes.
     struct Pending {
@@ -428,19 +401,15 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
     };
     std::vector<Pending> batch;
     std::vector<KeySym> remapped;
-    std::size_t pos = typed;
-    while (pos < text.size() && batch.size() < 64) {
-      std::size_t width = Cp932CharWidth(text.substr(pos));
-      auto points = CodePoints(Cp932ToUtf8(text.substr(pos, width)));
-      KeySym sym = points.empty() || points[0] < 0x20 ? NoSymbol : KeySymFor(points[0]);
+    for (; next < characters.size() && batch.size() < 64; ++next) {
+      KeySym sym = characters[next].keysym;
       auto stroke = sym == NoSymbol ? std::nullopt : i.FindKey(sym);
       if (!stroke && sym != NoSymbol) {
         if (remapped.size() >= spare.size()) break;
         if (std::find(remapped.begin(), remapped.end(), sym) == remapped.end())
           remapped.push_back(sym);
       }
-      batch.push_back({width, stroke, sym});
-      pos += width;
+      batch.push_back({characters[next].bytes, stroke, sym});
     }
     if (batch.empty()) break;  // no spare keycode at all: nothing more can be typed
     for (std::size_t k = 0; k < remapped.size(); ++k) {

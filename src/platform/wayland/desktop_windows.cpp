@@ -1,0 +1,24 @@
+#include "platform/wayland/desktop_windows.h"
+
+#include <cstdlib>
+
+#include "platform/wayland/wayland_window_system.h"
+#include "platform/x11/x11_window_system.h"
+
+namespace norvax {
+
+DesktopWindows OpenWindowSystem() {
+  if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
+    auto windows = std::make_unique<WaylandWindowSystem>();
+    if (windows->Available()) return {WindowSystemKind::Wayland, std::move(windows), true};
+  }
+  auto windows = std::make_unique<X11WindowSystem>();
+  const bool available = windows->Available();
+  return {WindowSystemKind::X11, std::move(windows), available};
+}
+
+const char* WindowSystemName(WindowSystemKind kind) {
+  return kind == WindowSystemKind::Wayland ? "Wayland" : "X11";
+}
+
+}  // namespace norvax

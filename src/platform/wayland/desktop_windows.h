@@ -1,0 +1,26 @@
+// Which adapter reaches the windows of other programs: Wayland when WAYLAND_DISPLAY names a
+// compositor that offers both protocols the Wayland adapter needs (the wlroots compositors),
+// else X11 (also in a Wayland session whose compositor lacks them: then only the programs
+// that run through Xwayland are reached).
+#pragma once
+
+#include <memory>
+
+#include "platform/window_system.h"
+
+namespace norvax {
+
+enum class WindowSystemKind { Wayland, X11 };
+
+struct DesktopWindows {
+  WindowSystemKind kind;
+  std::unique_ptr<WindowSystem> system;
+  bool available;  // false: no display to reach (X11 without an X display)
+};
+
+DesktopWindows OpenWindowSystem();
+
+// "Wayland" or "X11".
+const char* WindowSystemName(WindowSystemKind kind);
+
+}  // namespace norvax

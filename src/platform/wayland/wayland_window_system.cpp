@@ -1,0 +1,495 @@
+#include "platform/wayland/wayland_window_system.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "platform/typed_text.h"
+#include "platform/wayland/typing_keymap.h"
+#include "platform/x11/direct_input.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+
+namespace norvax {
+namespace {
+
+constexpr std::uint32_t kToplevelManagerVersion = 3;
+constexpr std::uint32_t kSeatVersion = 5;
+
+}  // namespace
+
+struct WaylandWindowSystem::Impl {
+  struct Toplevel {
+    Impl* impl = nullptr;
+    WindowId id = 0;
+    zwlr_foreign_toplevel_handle_v1* handle = nullptr;
+    // As the compositor's last done event left them; shown once there was one.
+    std::string title, appId;
+    bool activated = false, minimised = false, shown = false;
+    // What came since.
+    std::string pendingTitle, pendingAppId;
+    bool pendingActivated = false, pendingMinimised = false;
+    std::uint64_t focusOrder = 0;  // 0: never activated
+  };
+
+  wl_display* display = nullptr;
+  wl_registry* registry = nullptr;
+  wl_seat* seat = nullptr;
+  wl_keyboard* seatKeyboard = nullptr;
+  zwlr_foreign_toplevel_manager_v1* manager = nullptr;
+  zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
+  zwp_virtual_keyboard_v1* keyboard = nullptr;
+
+  // The reader thread reads the connection all the time (a compositor drops a client that
+  // leaves its events unread for long) and dispatches the events with mutex held; the
+  // state below, and every request, is used only under it.
+  std::thread reader;
+  int wakeFd = -1;
+  std::mutex mutex;
+  std::condition_variable dispatched;
+  std::atomic<bool> broken{false};
+
+  std::map<WindowId, std::unique_ptr<Toplevel>> toplevels;
+  WindowId nextId = 1;
+  std::uint64_t focusCount = 0;
+  // The keymap the seat's keyboard last had that is not ours: the user's layout.
+  std::string userKeymap;
+  bool userKeymapChanged = true;
+  TypingKeymaps keymaps;
+  TypingKeymaps::Keymap uploaded;  // the virtual keyboard's keymap
+  std::chrono::steady_clock::time_point lastKey;
+
+  std::optional<DirectInput> directInput;  // main thread only
+
+  bool Usable() const { return display && !broken; }
+
+  // Listeners of the compositor's events; they run with mutex held.
+  static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version);
+  static const wl_registry_listener kRegistryListener;
+  static const wl_seat_listener kSeatListener;
+  static const wl_keyboard_listener kKeyboardListener;
+  static const zwlr_foreign_toplevel_manager_v1_listener kManagerListener;
+  static const zwlr_foreign_toplevel_handle_v1_listener kToplevelListener;
+  static Toplevel& Of(void* data) { return *static_cast<Toplevel*>(data); }
+
+  // Reading and dispatching.
+
+  void Read() {
+    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    while (!broken) {
+      {
+        std::lock_guard lock(mutex);
+        bool prepared = false;
+        while (!broken && !(prepared = wl_display_prepare_read(display) == 0)) {
+          if (wl_display_dispatch_pending(display) < 0) broken = true;
+        }
+        dispatched.notify_all();
+        if (!prepared) break;
+      }
+      fds[0].revents = fds[1].revents = 0;
+      const int ready = poll(fds, 2, -1);
+      if (ready < 0 || fds[1].revents || !(fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
+        wl_display_cancel_read(display);
+        if (fds[1].revents || (ready < 0 && errno != EINTR)) break;
+      } else if (wl_display_read_events(display) != 0) {
+        broken = true;
+      }
+    }
+    std::lock_guard lock(mutex);
+    broken = true;  // no more events: nothing can be confirmed from here on
+    dispatched.notify_all();
+  }
+
+  // Asks the compositor for a round trip and waits (bounded) until the events it sent
+  // before the answer are dispatched.
+  bool RoundTrip(std::unique_lock<std::mutex>& lock) {
+    if (!Usable()) return false;
+    bool done = false;
+    static constexpr wl_callback_listener kDone = {
+        .done =
+            [](void* data, wl_callback* callback, std::uint32_t) {
+              *static_cast<bool*>(data) = true;
+              wl_callback_destroy(callback);
+            },
+    };
+    wl_callback* callback = wl_display_sync(display);
+    wl_callback_add_listener(callback, &kDone, &done);
+    Flush();
+    dispatched.wait_for(lock, std::chrono::milliseconds(kRoundTripTimeoutMs),
+                        [&] { return done || broken; });
+    if (!done) wl_callback_destroy(callback);
+    return done;
+  }
+
+  void Flush() {
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) broken = true;
+  }
+
+  Toplevel* Find(WindowId window) {
+    auto found = toplevels.find(window);
+    return found != toplevels.end() && found->second->shown ? found->second.get() : nullptr;
+  }
+
+  // The focus guard: after a round trip, target is still activated.
+  bool TargetActive(std::unique_lock<std::mutex>& lock, WindowId target) {
+    if (!RoundTrip(lock)) return false;
+    Toplevel* t = Find(target);
+    return t && t->activated;
+  }
+
+  // Typing.
+
+  void ApplyUserLayout() {
+    if (!userKeymapChanged) return;
+    keymaps.SetUserLayout(userKeymap);
+    userKeymapChanged = false;
+  }
+
+  // Gives the virtual keyboard the keymap (unless it has it already). Xwayland turns the
+  // keys it has read into X11 events only after it has read on, with the keymap of then:
+  // the keys typed with the old keymap are given time to get through first.
+  bool Upload(std::unique_lock<std::mutex>& lock, TypingKeymaps::Keymap keymap) {
+    if (keymap.text != uploaded.text) {
+      dispatched.wait_until(lock, lastKey + std::chrono::milliseconds(kKeymapPauseMs),
+                            [&] { return broken.load(); });
+      const int fd = memfd_create("norvax-keymap", MFD_CLOEXEC);
+      if (fd < 0) return false;
+      const std::size_t size = keymap.text.size() + 1;  // with the terminating NUL
+      bool written = true;
+      for (std::size_t at = 0; written && at < size;) {
+        const ssize_t n = write(fd, keymap.text.c_str() + at, size - at);
+        written = n > 0 || (n < 0 && errno == EINTR);
+        if (n > 0) at += static_cast<std::size_t>(n);
+      }
+      if (!written) {
+        close(fd);
+        return false;
+      }
+      zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                     static_cast<std::uint32_t>(size));
+      close(fd);
+      zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+      Flush();
+    }
+    uploaded = std::move(keymap);
+    return true;
+  }
+
+  void Press(TypingKeymaps::Stroke stroke) {
+    if (stroke.keycode == 0) return;
+    lastKey = std::chrono::steady_clock::now();
+    const auto time = static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(lastKey.time_since_epoch()).count());
+    const std::uint32_t key = stroke.keycode - 8;  // evdev code
+    if (stroke.shift)
+      zwp_virtual_keyboard_v1_modifiers(keyboard, TypingKeymaps::kShiftMask, 0, 0, 0);
+    zwp_virtual_keyboard_v1_key(keyboard, time, key, WL_KEYBOARD_KEY_STATE_PRESSED);
+    zwp_virtual_keyboard_v1_key(keyboard, time, key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (stroke.shift) zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+    Flush();
+  }
+
+  void Disconnect() {
+    if (reader.joinable()) {
+      const std::uint64_t one = 1;
+      if (write(wakeFd, &one, sizeof one) < 0) broken = true;
+      reader.join();
+    }
+    if (wakeFd >= 0) close(wakeFd);
+    if (!display) return;
+    for (auto& [id, t] : toplevels) zwlr_foreign_toplevel_handle_v1_destroy(t->handle);
+    toplevels.clear();
+    if (keyboard) zwp_virtual_keyboard_v1_destroy(keyboard);
+    if (keyboardManager) zwp_virtual_keyboard_manager_v1_destroy(keyboardManager);
+    if (manager) zwlr_foreign_toplevel_manager_v1_destroy(manager);
+    if (seatKeyboard) wl_keyboard_destroy(seatKeyboard);
+    if (seat) wl_seat_destroy(seat);
+    if (registry) wl_registry_destroy(registry);
+    wl_display_flush(display);
+    wl_display_disconnect(display);
+    display = nullptr;
+  }
+};
+
+void WaylandWindowSystem::Impl::OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
+                                         const char* interface, std::uint32_t version) {
+  auto& i = *static_cast<Impl*>(data);
+  const std::string_view what(interface);
+  if (what == wl_seat_interface.name && !i.seat) {
+    i.seat = static_cast<wl_seat*>(
+        wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, kSeatVersion)));
+    wl_seat_add_listener(i.seat, &kSeatListener, &i);
+  } else if (what == zwlr_foreign_toplevel_manager_v1_interface.name && !i.manager) {
+    i.manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+        wl_registry_bind(registry, name, &zwlr_foreign_toplevel_manager_v1_interface,
+                         std::min(version, kToplevelManagerVersion)));
+    zwlr_foreign_toplevel_manager_v1_add_listener(i.manager, &kManagerListener, &i);
+  } else if (what == zwp_virtual_keyboard_manager_v1_interface.name && !i.keyboardManager) {
+    i.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
+        wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+  }
+}
+
+const wl_registry_listener WaylandWindowSystem::Impl::kRegistryListener = {
+    .global = OnGlobal,
+    .global_remove = [](void*, wl_registry*, std::uint32_t) {},
+};
+
+const wl_seat_listener WaylandWindowSystem::Impl::kSeatListener = {
+    .capabilities =
+        [](void* data, wl_seat* seat, std::uint32_t capabilities) {
+          auto& i = *static_cast<Impl*>(data);
+          if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !i.seatKeyboard) {
+            i.seatKeyboard = wl_seat_get_keyboard(seat);
+            wl_keyboard_add_listener(i.seatKeyboard, &kKeyboardListener, &i);
+          }
+        },
+    .name = [](void*, wl_seat*, const char*) {},
+};
+
+// Only the keymap matters: this client has no window, so it never has the focus.
+const wl_keyboard_listener WaylandWindowSystem::Impl::kKeyboardListener = {
+    .keymap =
+        [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
+          auto& i = *static_cast<Impl*>(data);
+          void* map = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0
+                          ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
+                          : MAP_FAILED;
+          close(fd);
+          if (map == MAP_FAILED) return;
+          std::string text(static_cast<const char*>(map),
+                           strnlen(static_cast<const char*>(map), size));
+          munmap(map, size);
+          if (TypingKeymaps::IsOurs(text)) return;
+          i.userKeymap = std::move(text);
+          i.userKeymapChanged = true;
+        },
+    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
+    .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                    std::uint32_t) {},
+    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+};
+
+const zwlr_foreign_toplevel_manager_v1_listener WaylandWindowSystem::Impl::kManagerListener = {
+    .toplevel =
+        [](void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
+          auto& i = *static_cast<Impl*>(data);
+          auto toplevel = std::make_unique<Toplevel>();
+          toplevel->impl = &i;
+          toplevel->id = i.nextId++;
+          toplevel->handle = handle;
+          zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kToplevelListener, toplevel.get());
+          i.toplevels[toplevel->id] = std::move(toplevel);
+        },
+    .finished =
+        [](void* data, zwlr_foreign_toplevel_manager_v1* manager) {
+          auto& i = *static_cast<Impl*>(data);
+          zwlr_foreign_toplevel_manager_v1_destroy(manager);
+          i.manager = nullptr;
+          i.broken = true;
+        },
+};
+
+const zwlr_foreign_toplevel_handle_v1_listener WaylandWindowSystem::Impl::kToplevelListener = {
+    .title = [](void* data, zwlr_foreign_toplevel_handle_v1*,
+                const char* title) { Of(data).pendingTitle = title; },
+    .app_id = [](void* data, zwlr_foreign_toplevel_handle_v1*,
+                 const char* appId) { Of(data).pendingAppId = appId; },
+    .output_enter = [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
+    .output_leave = [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
+    .state =
+        [](void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
+          auto& t = Of(data);
+          t.pendingActivated = t.pendingMinimised = false;
+          const auto* state = static_cast<const std::uint32_t*>(states->data);
+          for (std::size_t k = 0; k < states->size / sizeof *state; ++k) {
+            t.pendingActivated |= state[k] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
+            t.pendingMinimised |= state[k] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MINIMIZED;
+          }
+        },
+    .done =
+        [](void* data, zwlr_foreign_toplevel_handle_v1*) {
+          auto& t = Of(data);
+          if (t.pendingActivated && !t.activated) t.focusOrder = ++t.impl->focusCount;
+          t.title = t.pendingTitle;
+          t.appId = t.pendingAppId;
+          t.activated = t.pendingActivated;
+          t.minimised = t.pendingMinimised;
+          t.shown = true;
+        },
+    .closed =
+        [](void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+          auto& t = Of(data);
+          zwlr_foreign_toplevel_handle_v1_destroy(handle);
+          t.impl->toplevels.erase(t.id);
+        },
+    .parent = [](void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {},
+};
+
+WaylandWindowSystem::WaylandWindowSystem(const char* displayName)
+    : impl_(std::make_unique<Impl>()) {
+  auto& i = *impl_;
+  i.display = wl_display_connect(displayName);
+  if (!i.display) return;
+  i.wakeFd = eventfd(0, EFD_CLOEXEC);
+  if (i.wakeFd >= 0) i.reader = std::thread([&i] { i.Read(); });
+  std::unique_lock lock(i.mutex);
+  i.registry = wl_display_get_registry(i.display);
+  wl_registry_add_listener(i.registry, &Impl::kRegistryListener, &i);
+  // The globals; then the seat's capabilities and the toplevels; then the keymap of the
+  // seat's keyboard and the toplevels' details.
+  bool connected = i.wakeFd >= 0 && i.RoundTrip(lock) && i.seat && i.manager && i.keyboardManager &&
+                   i.RoundTrip(lock) && i.RoundTrip(lock);
+  if (connected) {
+    i.keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(i.keyboardManager, i.seat);
+    i.ApplyUserLayout();
+    connected = i.Upload(lock, i.keymaps.For({})) && i.RoundTrip(lock);
+  }
+  lock.unlock();
+  if (!connected) i.Disconnect();
+}
+
+WaylandWindowSystem::~WaylandWindowSystem() { impl_->Disconnect(); }
+
+bool WaylandWindowSystem::Available() const { return impl_->Usable(); }
+
+std::vector<WindowId> WaylandWindowSystem::TopLevelWindows() {
+  auto& i = *impl_;
+  std::unique_lock lock(i.mutex);
+  if (!i.RoundTrip(lock)) return {};
+  std::vector<const Impl::Toplevel*> shown;
+  for (const auto& [id, t] : i.toplevels) {
+    if (t->shown) shown.push_back(t.get());
+  }
+  std::sort(shown.begin(), shown.end(), [](const Impl::Toplevel* a, const Impl::Toplevel* b) {
+    return std::pair(a->focusOrder, a->id) > std::pair(b->focusOrder, b->id);
+  });
+  std::vector<WindowId> out;
+  for (const auto* t : shown) out.push_back(t->id);
+  return out;
+}
+
+std::string WaylandWindowSystem::Caption(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  const auto* t = impl_->Find(window);
+  return t ? Cp932ForDisplay(t->title) : std::string();
+}
+
+std::string WaylandWindowSystem::ClassName(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  const auto* t = impl_->Find(window);
+  return t ? Cp932ForDisplay(t->appId) : std::string();
+}
+
+std::uint32_t WaylandWindowSystem::ProcessId(WindowId) { return 0; }
+
+bool WaylandWindowSystem::Exists(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->Find(window) != nullptr;
+}
+
+WindowId WaylandWindowSystem::Foreground() {
+  auto& i = *impl_;
+  std::unique_lock lock(i.mutex);
+  if (!i.RoundTrip(lock)) return 0;
+  const Impl::Toplevel* active = nullptr;
+  for (const auto& [id, t] : i.toplevels) {
+    if (t->shown && t->activated && (!active || t->focusOrder > active->focusOrder))
+      active = t.get();
+  }
+  return active ? active->id : 0;
+}
+
+bool WaylandWindowSystem::SetForeground(WindowId window) {
+  auto& i = *impl_;
+  std::lock_guard lock(i.mutex);
+  auto* t = i.Usable() ? i.Find(window) : nullptr;
+  if (!t) return false;
+  if (t->minimised) zwlr_foreign_toplevel_handle_v1_unset_minimized(t->handle);
+  zwlr_foreign_toplevel_handle_v1_activate(t->handle, i.seat);
+  i.Flush();
+  return i.Usable();
+}
+
+std::size_t WaylandWindowSystem::TypeText(WindowId target, std::string_view text) {
+  auto& i = *impl_;
+  std::unique_lock lock(i.mutex);
+  if (text.empty() || !i.TargetActive(lock, target)) return 0;
+  i.ApplyUserLayout();
+  const auto characters = TypedCharacters(text);
+  std::size_t typed = 0;
+  for (std::size_t next = 0; next < characters.size();) {
+    if (!i.Upload(lock, i.keymaps.For(std::span(characters).subspan(next)))) break;
+    const auto strokes = i.uploaded.strokes;
+    if (strokes.empty()) break;
+    for (const auto& stroke : strokes) {
+      if (!i.TargetActive(lock, target)) return typed;
+      i.Press(stroke);
+      typed += characters[next++].bytes;
+    }
+  }
+  return typed;
+}
+
+bool WaylandWindowSystem::PressKey(WindowId target, Key key) {
+  auto& i = *impl_;
+  std::unique_lock lock(i.mutex);
+  if (!i.TargetActive(lock, target)) return false;
+  i.Press(key == Key::Enter ? i.uploaded.enter : i.uploaded.tab);
+  return i.Usable();
+}
+
+void WaylandWindowSystem::BeginTyping() {
+  auto& i = *impl_;
+  if (!Available()) return;
+  bool japanese = false;
+  {
+    std::lock_guard lock(i.mutex);
+    i.ApplyUserLayout();
+    japanese = i.keymaps.UserLayoutIsJapanese();
+  }
+  // The input method's tools find its daemon through the X display of Xwayland, if any.
+  const char* display = std::getenv("DISPLAY");
+  i.directInput.reset();
+  i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
+}
+
+void WaylandWindowSystem::EndTyping() { impl_->directInput.reset(); }
+
+void WaylandWindowSystem::Minimise(WindowId window) {
+  auto& i = *impl_;
+  std::lock_guard lock(i.mutex);
+  if (auto* t = i.Usable() ? i.Find(window) : nullptr) {
+    zwlr_foreign_toplevel_handle_v1_set_minimized(t->handle);
+    i.Flush();
+  }
+}
+
+void WaylandWindowSystem::Maximise(WindowId window) {
+  auto& i = *impl_;
+  std::lock_guard lock(i.mutex);
+  if (auto* t = i.Usable() ? i.Find(window) : nullptr) {
+    zwlr_foreign_toplevel_handle_v1_set_maximized(t->handle);
+    i.Flush();
+  }
+}
+
+}  // namespace norvax

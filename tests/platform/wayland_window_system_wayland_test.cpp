@@ -1,0 +1,154 @@
+// The Wayland adapter on a headless sway that each test starts: Qt programs on Wayland and,
+// through Xwayland, on X11 stand for the desktop's windows.
+#include "platform/wayland/wayland_window_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "fakes/fake_clock.h"
+#include "launch/keystrokes.h"
+#include "platform/cp932.h"
+#include "test_files.h"
+#include "x11_env.h"
+
+namespace norvax {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::WaitUntil;
+
+const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
+
+class WaylandWindowSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sway_ = testing::SwayServer::Start();
+    if (!sway_) GTEST_SKIP() << "no headless sway";
+    windows_ = std::make_unique<WaylandWindowSystem>(sway_->Socket().c_str());
+    ASSERT_TRUE(windows_->Available());
+    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
+  }
+
+  // A login dialog: a Wayland window, or an X11 one through Xwayland.
+  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
+    return std::make_unique<ChildProcess>(sway_->AsUser({NORVAX_TYPE_TARGET, caption}),
+                                          sway_->Env(x11));
+  }
+
+  WindowId WaitForWindow(const std::string& captionUtf8) {
+    WindowId found = 0;
+    WaitUntil(
+        [&] {
+          for (auto w : windows_->TopLevelWindows()) {
+            if (windows_->Caption(w) == Sjis(captionUtf8)) found = w;
+          }
+          return found != 0;
+        },
+        10s);
+    return found;
+  }
+
+  std::unique_ptr<testing::SwayServer> sway_;
+  std::unique_ptr<WaylandWindowSystem> windows_;
+  fakes::FakeClock clock_;
+  std::string lastCaption_;
+  std::unique_ptr<WindowFinder> finder_;
+};
+
+TEST_F(WaylandWindowSystemTest, FindsByExactCaptionContainedCaptionAndAppIdAndActivates) {
+  auto target = StartTarget(kCaption);
+  auto other = StartTarget(kCaption + " - 2");
+  const WindowId w = WaitForWindow(kCaption);
+  const WindowId second = WaitForWindow(kCaption + " - 2");
+  ASSERT_NE(w, 0u);
+  ASSERT_NE(second, 0u);
+  EXPECT_EQ(windows_->ClassName(w), "type_target");
+  EXPECT_EQ(finder_->FindTargetWindow(Sjis(kCaption), "", 0), w);
+  EXPECT_EQ(finder_->FindTargetWindow(Sjis("ﾊﾟｽﾜｰﾄﾞの入力 - "), "", 0), second);
+  EXPECT_EQ(finder_->FindTargetWindow("", "type_target", 0), windows_->TopLevelWindows()[0]);
+  EXPECT_EQ(finder_->ActivateWindow(Sjis(kCaption), "", 0), w);
+  EXPECT_EQ(windows_->Foreground(), w);
+  EXPECT_EQ(windows_->TopLevelWindows()[0], w) << "the window with the focus comes first";
+  target->Kill();
+  EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
+  EXPECT_EQ(windows_->Caption(w), "");
+}
+
+TEST_F(WaylandWindowSystemTest, NorvaxctlListsAndTypesThroughWayland) {
+  auto target = StartTarget(kCaption);
+  ASSERT_NE(WaitForWindow(kCaption), 0u);
+  testing::TempDir dir;
+  auto run = [&](const std::string& args) {
+    const std::string command = "WAYLAND_DISPLAY=" + sway_->Socket() + " " + NORVAXCTL_PATH + " " +
+                                args + " >" + (dir / "out").string() + " 2>" +
+                                (dir / "err").string();
+    return WEXITSTATUS(std::system(command.c_str()));
+  };
+  EXPECT_EQ(run("windows"), 0);
+  EXPECT_EQ(testing::ReadFile(dir / "err"), "windows: Wayland\n");
+  EXPECT_EQ(testing::ReadFile(dir / "out"), kCaption + "\ttype_target\n");
+  EXPECT_EQ(run("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0);
+  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
+}
+
+// The user's layout a Japanese one (the machine's default: there is no keyboard on the seat).
+class WaylandTypingTest : public WaylandWindowSystemTest,
+                          public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    setenv("XKB_DEFAULT_LAYOUT", "jp", 1);
+    WaylandWindowSystemTest::SetUp();
+  }
+  void TearDown() override { unsetenv("XKB_DEFAULT_LAYOUT"); }
+};
+
+TEST_P(WaylandTypingTest, JapaneseAsciiTabAndEnterArriveExactly) {
+  auto target = StartTarget(kCaption, GetParam());
+  ASSERT_NE(WaitForWindow(kCaption), 0u);
+  const WindowId w = finder_->ActivateWindow(Sjis(kCaption), "", 0);
+  ASSERT_NE(w, 0u);
+  const std::string id = "user01@Example.JP ~!#$%&'()=|{}[]<>?_";
+  // More different characters than one keymap holds: 300 kanji from 亜 (0x889F) on.
+  std::string pass = Sjis("ﾊﾟｽﾜｰﾄﾞ秘密の合言葉ａｂｃ①");
+  for (int lead = 0x88, trail = 0x9F, n = 0; n < 300; ++n) {
+    pass += {static_cast<char>(lead), static_cast<char>(trail)};
+    trail = trail == 0x7E ? 0x80 : trail == 0xFC ? 0x40 : trail + 1;
+    if (trail == 0x40) ++lead;
+  }
+  EXPECT_TRUE(finder_->SendKeysText(w, id + "{]" + pass + "{~"));
+  auto fields = target->LastValuesUntil("enter", 10s);
+  EXPECT_EQ(fields["1"], id);
+  EXPECT_EQ(fields["2"], Cp932ToUtf8(pass));
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, WaylandTypingTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "xwayland" : "wayland"; });
+
+TEST_F(WaylandWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) {
+  auto first = StartTarget("first");
+  auto second = StartTarget("second");
+  ASSERT_NE(WaitForWindow("first"), 0u);
+  const WindowId b = WaitForWindow("second");
+  const WindowId a = finder_->ActivateWindow("first", "", 0);
+  ASSERT_NE(a, 0u);
+  const std::string text = "abc{]def{~";
+  EXPECT_EQ(finder_->SendKeysRun(a, text, 0), 3u);
+  ASSERT_TRUE(first->WaitForLine("1:abc", 5s));
+  // Another program, with a connection (and window ids) of its own, gives the focus to the
+  // second window.
+  WaylandWindowSystem other(sway_->Socket().c_str());
+  std::string otherCaption;
+  ASSERT_NE(WindowFinder(other, clock_, otherCaption).ActivateWindow("second", "", 0), 0u);
+  EXPECT_EQ(finder_->SendKeysRun(a, text, 3), std::nullopt) << "no TAB";
+  EXPECT_EQ(windows_->TypeText(a, "def"), 0u);
+  // What the second window receives proves the keyboard still works and nothing else went
+  // there.
+  EXPECT_TRUE(finder_->SendKeysText(b, "ok{~"));
+  EXPECT_EQ(second->LastValuesUntil("enter", 5s)["1"], "ok");
+}
+
+}  // namespace
+}  // namespace norvax
