@@ -1,5 +1,9 @@
 #include "x11_env.h"
 
+#include "core/program_state.h"
+#include "fakes/fake_program_control.h"
+#include "platform/processes.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -316,6 +320,16 @@ NmMock::~NmMock() {
   mock_.reset();
   bus_.reset();
   unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processes& processes) {
+  if (state.session.browserProcess != 0) {
+    for (std::uint32_t pid : processes.ProcessTree(state.session.browserProcess)) {
+      kill(static_cast<pid_t>(pid), SIGTERM);
+    }
+  }
+  if (state.worker) state.worker->RequestStop();
+  program.PumpUntil([&] { return !state.main.watchThreadRunning; }, std::chrono::seconds(20));
 }
 
 }  // namespace norvax::testing

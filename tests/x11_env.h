@@ -12,6 +12,14 @@
 #include <string>
 #include <vector>
 
+namespace norvax {
+struct ProgramState;
+class Processes;
+namespace fakes {
+class FakeProgramControl;
+}
+}  // namespace norvax
+
 namespace norvax::testing {
 
 // A child process with its stdout on a pipe; killed when the object goes.
@@ -101,6 +109,12 @@ class NmMock {
   std::string address_;
   std::optional<ChildProcess> mock_;
 };
+
+// Ends a launch's worker thread, whatever way the test ends (a failed assertion returns
+// early while the worker may wait for the main thread): ends the browser's processes, asks
+// the worker to stop and runs the main-thread work it waits for. Declare it after the state
+// and the program control it names, so that it runs before they go.
+void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processes& processes);
 
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).

@@ -13,7 +13,7 @@ _norvaxctl() {
     _init_completion || return
 
     local commands="check-settings scramble unscramble day equinox holidays logline totals
-        log connections entry type help --help -h"
+        log connections entry type windows help --help -h"
     if ((cword == 1)); then
         COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         return

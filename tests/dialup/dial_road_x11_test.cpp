@@ -89,13 +89,7 @@ struct DialRoadDesktop {
     e[Column::DialProfile] = profile;
     state.table.Append(e);
   }
-  ~DialRoadDesktop() {
-    for (std::uint32_t pid : processes.ProcessTree(state.session.browserProcess)) {
-      kill(static_cast<pid_t>(pid), SIGTERM);
-    }
-    state.worker->RequestStop();
-    program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
-  }
+  ~DialRoadDesktop() { testing::EndWorker(state, program, processes); }
 
   void Launch() { LaunchEntry(state, *ports, 0); }
   bool UntilWorkerEnds() {

@@ -75,6 +75,12 @@ TEST_P(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowse
               registry, processes, program, logState, logFiles};
 
   ProgramState state;
+  struct EndAtExit {
+    ProgramState& state;
+    fakes::FakeProgramControl& program;
+    PosixProcesses& processes;
+    ~EndAtExit() { testing::EndWorker(state, program, processes); }
+  } endAtExit{state, program, processes};
   state.prefs.ResetToDefaults();
   Entry e = Entry::New();
   e[Column::Title] = "Provider";
@@ -115,8 +121,11 @@ TEST_P(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowse
     EXPECT_TRUE(state.launch.browser.windowSeen)
         << "the window of the browser the launcher started";
   }
-  const auto browser = processes.ProcessTree(state.session.browserProcess);
-  ASSERT_EQ(browser.size(), 1u);
+  // The launcher ends on its own, leaving the browser it started.
+  std::vector<std::uint32_t> browser;
+  ASSERT_TRUE(testing::WaitUntil(
+      [&] { return (browser = processes.ProcessTree(state.session.browserProcess)).size() == 1; },
+      10s));
   ASSERT_NE(browser[0], static_cast<std::uint32_t>(state.session.browserProcess));
   kill(static_cast<pid_t>(browser[0]), SIGTERM);
   if (wayland) {
