@@ -216,7 +216,10 @@ XServer::~XServer() {
 }
 
 std::vector<std::string> XServer::Env() const {
-  return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null", "WAYLAND_DISPLAY="};
+  // A bus address that leads nowhere: without one, Qt would start a session bus (dbus-launch)
+  // that joins the program's process tree and outlives it.
+  return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
+          "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/norvax-test-bus"};
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
