@@ -106,6 +106,21 @@ struct DialRoadDesktop {
   }
 };
 
+// A minute of browsing after a dial that was busy twice, then the browser ends: the
+// connection is hung up and the call logged once, with two redials.
+void BrowseAMinuteThenEnd(DialRoadDesktop& d) {
+  d.clock.ticks += 60'000;
+  kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ConnectionHandle after = 0;
+  d.remote->FindConnection("Provider", after);
+  EXPECT_EQ(after, 0u) << "hung up";
+  auto lines = d.LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("\"Provider\""), std::string::npos);
+  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+}
+
 TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   DialRoadDesktop d({"busy 20", "busy 20", "connect 20"},
                     "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
@@ -118,16 +133,7 @@ TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   EXPECT_NE(up, 0u) << "the connection is up while the browser runs";
   EXPECT_TRUE(d.state.main.watchThreadRunning) << "the worker watches the browser";
 
-  d.clock.ticks += 60'000;  // a minute of browsing
-  kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
-  ASSERT_TRUE(d.UntilWorkerEnds());
-  ConnectionHandle after = 0;
-  d.remote->FindConnection("Provider", after);
-  EXPECT_EQ(after, 0u) << "hung up";
-  auto lines = d.LogLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("\"Provider\""), std::string::npos);
-  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+  BrowseAMinuteThenEnd(d);
   EXPECT_TRUE(d.dialogs.errors.empty());
   EXPECT_TRUE(d.program.dialErrors.empty());
 }
@@ -213,15 +219,7 @@ TEST(NmDialRoad, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   ASSERT_EQ(d.remote->GetConnectState(up, state), 0);
   EXPECT_EQ(state, kConnectedState);
 
-  d.clock.ticks += 60'000;
-  kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
-  ASSERT_TRUE(d.UntilWorkerEnds());
-  ConnectionHandle after = 0;
-  d.remote->FindConnection("Provider", after);
-  EXPECT_EQ(after, 0u) << "hung up";
-  auto lines = d.LogLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+  BrowseAMinuteThenEnd(d);
   EXPECT_TRUE(d.program.dialErrors.empty());
 }
 
