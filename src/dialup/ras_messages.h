@@ -17,6 +17,8 @@ inline constexpr int kCancelled = 4;
 // The error code of a busy line; kConnectedState (remote_access.h) is the state of a
 // connection that is up.
 inline constexpr int kLineBusyError = 676;
+// The error code of a connection the phonebook does not hold.
+inline constexpr int kUnknownEntryError = 623;
 
 // The system's text for a remote-access error code 600..752 (CP932); empty for a code
 // without a row. For the busy line (676) a session state other than idle or cancelled

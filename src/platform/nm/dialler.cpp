@@ -24,13 +24,12 @@ class NoRemoteAccess : public RemoteAccess {
   bool HangUp(ConnectionHandle) override { return false; }
   int DialEntry(const std::string&, const std::string&, const std::string&, const std::string&,
                 DialNotifier, ConnectionHandle&, std::string& errorText) override {
-    errorText = RasErrorText(kUnknownEntry);
+    errorText = RasErrorText(kUnknownEntryError);
     return 1;
   }
 
  private:
   static constexpr int kInvalidHandle = 6;
-  static constexpr int kUnknownEntry = 623;
 };
 
 }  // namespace

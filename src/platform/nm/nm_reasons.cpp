@@ -1,5 +1,6 @@
 #include "platform/nm/nm_reasons.h"
 
+#include "dialup/ras_messages.h"
 #include "platform/cp932.h"
 
 namespace norvax::nm {
@@ -8,7 +9,6 @@ namespace {
 
 // Remote-access message codes the reasons map to.
 constexpr int kNoDevice = 608;              // the device does not exist
-constexpr int kUnknownEntry = 623;          // the phonebook entry was not found
 constexpr int kPortDisconnected = 628;      // the port was disconnected
 constexpr int kRemoteDisconnected = 629;    // disconnected by the remote computer
 constexpr int kUserDisconnected = 631;      // disconnected by the user
@@ -72,7 +72,7 @@ int ActiveFailure(unsigned reason, unsigned deviceReason) {
     case 10:  // login failed
       return kAuthenticationFailed;
     case 11:  // connection removed
-      return kUnknownEntry;
+      return kUnknownEntryError;
     default:
       return error::kActiveReasonBase + static_cast<int>(reason);
   }
@@ -82,7 +82,7 @@ int RequestFailure(std::string_view errorName) {
   if (errorName == "org.freedesktop.NetworkManager.PermissionDenied") {
     return error::kPermissionDenied;
   }
-  if (errorName == "org.freedesktop.NetworkManager.UnknownConnection") return kUnknownEntry;
+  if (errorName == "org.freedesktop.NetworkManager.UnknownConnection") return kUnknownEntryError;
   if (errorName == "org.freedesktop.DBus.Error.ServiceUnknown" ||
       errorName == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
       errorName == "org.freedesktop.DBus.Error.NoReply" ||

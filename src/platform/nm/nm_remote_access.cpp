@@ -85,6 +85,14 @@ int ProgressOf(unsigned deviceState) {
   }
 }
 
+// The service's text for an error code: the adapter's own, else the message table's.
+std::optional<std::string> ErrorTextOf(int code) {
+  if (auto own = nm::ErrorText(code)) return own;
+  std::string text = RasErrorText(code);
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
 struct Credentials {
   QString user;
   QString password;
@@ -284,14 +292,13 @@ class NmRemoteAccess::Worker : public QObject {
   int Dial(const std::string& name, const std::string& user, const std::string& password,
            DialNotifier notifier, ConnectionHandle& handle, std::string& errorText) {
     const auto refuse = [&](int code) {
-      errorText = ErrorString(code).value_or(std::string());
+      errorText = ErrorTextOf(code).value_or(std::string());
       return 1;
     };
     const auto saved = SavedConnections();
     if (!saved) return refuse(nm::error::kServiceGone);
     auto found = FindSaved(*saved, name);
-    if (!found)
-      return refuse(nm::RequestFailure("org.freedesktop.NetworkManager.UnknownConnection"));
+    if (!found) return refuse(kUnknownEntryError);
     const QString connectionPath = found->first;
     if (!user.empty() || !password.empty()) {
       agent_->Arm(connectionPath, {QString::fromStdString(Cp932ToUtf8(user)),
@@ -320,13 +327,6 @@ class NmRemoteAccess::Worker : public QObject {
       }
     }
     return 0;
-  }
-
-  static std::optional<std::string> ErrorString(int code) {
-    if (auto own = nm::ErrorText(code)) return own;
-    std::string text = RasErrorText(code);
-    if (text.empty()) return std::nullopt;
-    return text;
   }
 
  private slots:
@@ -512,9 +512,7 @@ std::optional<std::string> NmRemoteAccess::GetEntryPhoneNumber(const std::string
   return OnWorker([&] { return worker_->PhoneNumber(connection); });
 }
 
-std::optional<std::string> NmRemoteAccess::ErrorString(int code) {
-  return Worker::ErrorString(code);
-}
+std::optional<std::string> NmRemoteAccess::ErrorString(int code) { return ErrorTextOf(code); }
 
 int NmRemoteAccess::FindConnection(const std::string& entryName, ConnectionHandle& connection) {
   return OnWorker([&] { return worker_->Find(entryName, connection); });
