@@ -191,6 +191,15 @@ struct WaylandWindowSystem::Impl {
     return true;
   }
 
+  // Sends a request of the toplevel handle of a window that is still there.
+  void Request(WindowId window, void (*request)(zwlr_foreign_toplevel_handle_v1*)) {
+    std::lock_guard lock(mutex);
+    if (auto* t = Usable() ? Find(window) : nullptr) {
+      request(t->handle);
+      Flush();
+    }
+  }
+
   void Press(TypingKeymaps::Stroke stroke) {
     if (stroke.keycode == 0) return;
     lastKey = std::chrono::steady_clock::now();
@@ -475,21 +484,11 @@ void WaylandWindowSystem::BeginTyping() {
 void WaylandWindowSystem::EndTyping() { impl_->directInput.reset(); }
 
 void WaylandWindowSystem::Minimise(WindowId window) {
-  auto& i = *impl_;
-  std::lock_guard lock(i.mutex);
-  if (auto* t = i.Usable() ? i.Find(window) : nullptr) {
-    zwlr_foreign_toplevel_handle_v1_set_minimized(t->handle);
-    i.Flush();
-  }
+  impl_->Request(window, zwlr_foreign_toplevel_handle_v1_set_minimized);
 }
 
 void WaylandWindowSystem::Maximise(WindowId window) {
-  auto& i = *impl_;
-  std::lock_guard lock(i.mutex);
-  if (auto* t = i.Usable() ? i.Find(window) : nullptr) {
-    zwlr_foreign_toplevel_handle_v1_set_maximized(t->handle);
-    i.Flush();
-  }
+  impl_->Request(window, zwlr_foreign_toplevel_handle_v1_set_maximized);
 }
 
 }  // namespace norvax
