@@ -14,26 +14,18 @@ namespace {
 
 constexpr const char* kLoggingProfile = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
 
-// A program whose session has a connection up since 12:00:00, with the watch on it.
+// A program whose session's connection came up at 12:00:00, with the watch on it.
 struct Call {
   fakes::FakePorts fake;
   ProgramState state;
 
-  explicit Call(const std::string& connection = "Provider") {
-    state.prefs.ResetToDefaults();
-    DialSession& s = state.session;
-    s.entryName = connection;
-    s.profileText = kLoggingProfile;
-    s.profile = ParseProfile(kLoggingProfile);
-    s.profileParsed = true;
-    s.attempts = 1;
-    Connect(connection);
-  }
   void Connect(const std::string& connection) {
     DialSession& s = state.session;
+    s.profile = ParseProfile(s.profileText = kLoggingProfile);
+    s.profileParsed = true;
+    s.attempts = 1;
     s.entryName = connection;
-    s.connection = ++fake.remote.lastHandle;
-    fake.remote.open[connection] = s.connection;
+    fake.remote.open[connection] = s.connection = ++fake.remote.lastHandle;
     s.startTick = fake.clock.ticks;
     s.startTime = DateTime::From(fake.clock.now);
     s.endTime = {};
@@ -42,10 +34,12 @@ struct Call {
   }
   void Pass(int seconds) {
     fake.clock.ticks += static_cast<uint32_t>(seconds) * 1000;
-    fake.clock.now.second += seconds % 60;
-    fake.clock.now.minute += seconds / 60;
+    fake.clock.now.second += seconds;
   }
-  std::vector<CallRecord> Stored() { return ReadCallRecords(fake.logFiles); }
+  void End() {
+    HangUpStep(state, fake.ports);
+    LogStep(state, fake.ports, fake.dialogs, LockWait::kWait);
+  }
   std::vector<std::string> Log() { return ReadAllLines(fake.logFiles, kLogFileName); }
 };
 
@@ -53,55 +47,51 @@ std::string Duration(const std::string& line) { return SplitLogLine(line).at(3);
 
 TEST(CallRecord, RecordedAtConnectRefreshedWhileUpAndLoggedOnce) {
   Call c;
-  auto stored = c.Stored();
-  ASSERT_EQ(stored.size(), 1u);
-  EXPECT_EQ(stored[0].connection, "Provider");
-  EXPECT_EQ(stored[0].profile, kLoggingProfile);
-  EXPECT_EQ(stored[0].start, (DateTime{1999, 6, 10, 12, 0, 0}));
-  EXPECT_FALSE(stored[0].Ended());
+  c.Connect("Provider");
   c.Pass(45);
   RefreshCall(c.state, c.fake.ports);
-  EXPECT_EQ(c.Stored()[0].refreshed, (DateTime{1999, 6, 10, 12, 0, 45}));
-  EXPECT_EQ(c.Stored()[0].seconds, 45);
-
+  auto stored = ReadCallRecords(c.fake.logFiles);
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0], (CallRecord{"",
+                                   "Provider",
+                                   "",
+                                   kLoggingProfile,
+                                   true,
+                                   1,
+                                   {1999, 6, 10, 12, 0, 0},
+                                   {1999, 6, 10, 12, 0, 45},
+                                   45,
+                                   {}}));
   c.Pass(5);
-  HangUpStep(c.state, c.fake.ports);
-  LogStep(c.state, c.fake.ports, c.fake.dialogs, LockWait::kWait);
+  c.End();
   ASSERT_EQ(c.Log().size(), 1u);
   EXPECT_EQ(Duration(c.Log()[0]), "0050");
   EXPECT_FALSE(c.fake.logFiles.Exists(kCallRecordFileName)) << "cleared with its line";
   // The display goes before the worker's end handler ran: nothing is logged twice.
   ShutDownWithoutDisplay(c.state, c.fake.ports, WindowBounds{});
   EXPECT_EQ(c.Log().size(), 1u);
-  EXPECT_TRUE(c.fake.dialogs.errors.empty());
 }
 
 TEST(CallRecord, LinesThatFindTheLogBusyAreKeptAndWrittenFirstLater) {
-  Call c("A");
+  Call c;
+  c.Connect("A");
   c.fake.logFiles.locks.insert(kLogLockName);  // another program holds the log
   c.Pass(10);
   // The display is gone: nothing is shown (the messages go to the error stream).
   ShutDownWithoutDisplay(c.state, c.fake.ports, WindowBounds{});
   EXPECT_TRUE(c.fake.dialogs.errors.empty());
-  EXPECT_EQ(c.fake.remote.hungUp.size(), 1u);
-
-  c.state.worker->RequestStop();
   c.Connect("B");
   c.Pass(20);
-  HangUpStep(c.state, c.fake.ports);
-  LogStep(c.state, c.fake.ports, c.fake.dialogs, LockWait::kWait);
+  c.End();
   ASSERT_EQ(c.fake.dialogs.errors.size(), 1u);
   EXPECT_TRUE(c.fake.dialogs.errors[0].ends_with(PendingCallsMessage()));
-  auto stored = c.Stored();
-  ASSERT_EQ(stored.size(), 2u);
-  EXPECT_TRUE(stored[0].Ended() && stored[1].Ended());
+  EXPECT_EQ(ReadCallRecords(c.fake.logFiles).size(), 2u);
   EXPECT_TRUE(c.Log().empty());
 
   c.fake.logFiles.locks.clear();
   c.Connect("C");
   c.Pass(30);
-  HangUpStep(c.state, c.fake.ports);
-  LogStep(c.state, c.fake.ports, c.fake.dialogs, LockWait::kWait);
+  c.End();
   auto log = c.Log();
   ASSERT_EQ(log.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
