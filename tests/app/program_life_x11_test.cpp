@@ -26,32 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct ProgramDirectory {
-  testing::TempDir dir;
-  std::unique_ptr<testing::XServer> server = std::make_unique<testing::XServer>(false);
-
-  ProgramDirectory() { std::filesystem::copy(NORVAX_PROGRAM, dir.Path()); }
-  std::unique_ptr<testing::ChildProcess> Start(std::vector<std::string> args = {}) {
-    args.insert(args.begin(), (dir / "norvax").string());
-    return std::make_unique<testing::ChildProcess>(args, server->Env());
-  }
-  // The copy has started: its main window shows.
-  bool Shown(const testing::ChildProcess& program) {
-    X11WindowSystem windows(server->Display().c_str());
-    return testing::WaitUntil(
-        [&] {
-          for (WindowId w : windows.TopLevelWindows()) {
-            if (windows.CaptionUtf8(w) == "NORVAX" &&
-                windows.ProcessId(w) == static_cast<std::uint32_t>(program.Pid())) {
-              return true;
-            }
-          }
-          return false;
-        },
-        20s);
-  }
-};
-
 // Entry 1 dials Provider with the simulated dialler (which connects at once) and logs its
 // calls; its browser writes its process id to browser.pid, so that the test can end it.
 void StoreCallEntry(const std::filesystem::path& dir) {
@@ -88,6 +62,38 @@ pid_t CallUp(const std::filesystem::path& dir) {
       20s);
   return up ? std::stoi(pid) : 0;
 }
+
+struct ProgramDirectory {
+  testing::TempDir dir;
+  std::unique_ptr<testing::XServer> server = std::make_unique<testing::XServer>(false);
+
+  ProgramDirectory() { std::filesystem::copy(NORVAX_PROGRAM, dir.Path()); }
+  std::unique_ptr<testing::ChildProcess> Start(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), (dir / "norvax").string());
+    return std::make_unique<testing::ChildProcess>(args, server->Env());
+  }
+  // A copy started with the call of StoreCallEntry up; the browser's process id, or 0.
+  pid_t StartWithCall(std::unique_ptr<testing::ChildProcess>& program) {
+    StoreCallEntry(dir.Path());
+    program = Start({"1"});
+    return Shown(*program) ? CallUp(dir.Path()) : 0;
+  }
+  // The copy has started: its main window shows.
+  bool Shown(const testing::ChildProcess& program) {
+    X11WindowSystem windows(server->Display().c_str());
+    return testing::WaitUntil(
+        [&] {
+          for (WindowId w : windows.TopLevelWindows()) {
+            if (windows.CaptionUtf8(w) == "NORVAX" &&
+                windows.ProcessId(w) == static_cast<std::uint32_t>(program.Pid())) {
+              return true;
+            }
+          }
+          return false;
+        },
+        20s);
+  }
+};
 
 // Runs `norvaxctl log show` on dir (a log command, which finishes what an earlier copy left);
 // its lines.
@@ -129,10 +135,8 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT, 0}) {
     ProgramDirectory p;
     // With a connection up whose browser the worker watches: the end hangs up and logs it.
-    StoreCallEntry(p.dir.Path());
-    auto program = p.Start({"1"});
-    ASSERT_TRUE(p.Shown(*program));
-    const pid_t browser = CallUp(p.dir.Path());
+    std::unique_ptr<testing::ChildProcess> program;
+    const pid_t browser = p.StartWithCall(program);
     ASSERT_NE(browser, 0);
     const std::string stored = testing::ReadFile(p.dir / "norvax.ini");
     if (signal != 0) {
@@ -159,10 +163,8 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
 // the next log command, once.
 TEST(ProgramLife, TheServerEndingWhileTheEndWaitsForTheLogLosesNothing) {
   ProgramDirectory p;
-  StoreCallEntry(p.dir.Path());
-  auto program = p.Start({"1"});
-  ASSERT_TRUE(p.Shown(*program));
-  const pid_t browser = CallUp(p.dir.Path());
+  std::unique_ptr<testing::ChildProcess> program;
+  const pid_t browser = p.StartWithCall(program);
   ASSERT_NE(browser, 0);
   const std::string stored = testing::ReadFile(p.dir / "norvax.ini");
   const int lock = open((p.dir / kLogLockName).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
