@@ -28,7 +28,9 @@ struct DesktopPorts {
         dialler(OpenDialler(directory)),
         registry((directory / kRegistryStoreFileName).string()),
         logState((directory / kLogStateFileName).string()),
-        logFiles(directory) {}
+        logFiles(directory, std::chrono::seconds(5), [this](std::chrono::milliseconds pause) {
+          clock.Sleep(static_cast<uint32_t>(pause.count()));
+        }) {}
 
   // Destroyed last: the dialler's threads, which hand their notifications to the main
   // thread through it, end with the dialler before it goes.
@@ -42,6 +44,7 @@ struct DesktopPorts {
   RegistryStore registry;
   PosixProcesses processes;
   IniFile logState;
+  // A wait for the log's lock lets the windows work (QtClock).
   PosixFileStore logFiles;
   Ports ports{settings, dialogs,   help,    *dialler.access, clock,   *windows.system,
               registry, processes, program, logState,        logFiles};

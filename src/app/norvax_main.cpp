@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
 
   norvax::DesktopPorts desktop(directory, norvax::SettingsFilePath());
   norvax::ProgramState state;
+  state.dialler = norvax::DiallerName(desktop.dialler.kind);
 
   // The command line arrives in the locale's encoding (UTF-8); the program works in CP932.
   std::vector<std::string> args;

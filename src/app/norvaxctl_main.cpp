@@ -17,6 +17,7 @@
 #include "core/register_rules.h"
 #include "core/scrambler.h"
 #include "core/settings.h"
+#include "dialup/call_record.h"
 #include "dialup/connection_log.h"
 #include "dialup/dates.h"
 #include "dialup/holidays.h"
@@ -431,6 +432,26 @@ class TerminalDialogs : public norvax::UserDialogs {
   bool yes_;
 };
 
+// Calls a copy of NORVAX left unfinished (it ended without its own end in the middle of a
+// call, or could not log a line) are ended and logged before the log is read or moved, unless
+// a copy runs on the directory: those are its own.
+void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files) {
+  if (!files.Exists(norvax::kCallRecordFileName)) return;
+  norvax::InstanceLock running(dir);
+  if (!running.Held()) return;
+  int argc = 1;
+  char name[] = "norvaxctl";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);  // for NetworkManager
+  const norvax::Dialler dialler = norvax::OpenDialler(dir);
+  norvax::IniFile logState((dir / norvax::kLogStateFileName).string());
+  TerminalDialogs report(true);
+  std::vector<norvax::CallRecord> calls;
+  norvax::FinishLeftoverCalls(calls, files, logState, norvax::LoadHolidays(),
+                              norvax::DiallerName(dialler.kind), *dialler.access,
+                              norvax::DateTime::From(norvax::SystemClock().Now()), report);
+}
+
 int LogCommand(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("log needs show or move");
   const std::string& sub = args[1];
@@ -453,6 +474,7 @@ int LogCommand(const std::vector<std::string>& args) {
   if (!Present(dir, true)) return kFailed;
   norvax::PosixFileStore files(dir);
   try {
+    FinishLeftoverCalls(dir, files);
     if (!move) {
       auto lines = norvax::ReadLogLines(files);
       std::size_t count = lines ? lines->size() : 0;

@@ -95,7 +95,10 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
     TAboutBox box(owner);
     box.exec();
   };
-  logCommand = [](ProgramState&, Ports& ports, QWidget* owner) {
+  logCommand = [](ProgramState& state, Ports& ports, QWidget* owner) {
+    // Calls kept for later are logged first: the viewer shows them, and a move takes them.
+    WriteEndedCalls(state.calls, ports.logFiles, ports.logState, state.holidays, ports.dialogs,
+                    LockWait::kWait);
     ShowLogViewer(ports.logFiles, ports.dialogs, ports.help, ports.clock, owner);
   };
   processEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); };
@@ -247,11 +250,14 @@ void TForm1::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   ShutDown(state_, ports_, CurrentBounds(), processEvents);
+  shutDown_ = true;
 }
 
 void TForm1::EndWithoutDisplay() {
-  if (destroyed_) return;
-  destroyed_ = true;
+  // The display can go while the shut-down waits (for the worker, in a message): what it
+  // had still to do is done here.
+  if (shutDown_) return;
+  destroyed_ = shutDown_ = true;
   ShutDownWithoutDisplay(state_, ports_, CurrentBounds());
 }
 

@@ -87,7 +87,8 @@ class TForm1 : public QMainWindow {
   // The shut-down rules; runs once, however often it is called (also after
   // EndWithoutDisplay).
   void FormDestroy();
-  // The end when the display is gone; runs once, and not after FormDestroy.
+  // The end when the display is gone; runs once, and not after FormDestroy has finished
+  // (during it, it does what is left).
   void EndWithoutDisplay();
   // Another start of the program handed over its command line (UTF-8).
   void AnotherStart(const QStringList& args);
@@ -170,7 +171,8 @@ class TForm1 : public QMainWindow {
 
   ProgramState& state_;
   Ports& ports_;
-  bool destroyed_ = false;
+  bool destroyed_ = false;  // the shut-down has begun
+  bool shutDown_ = false;   // and is over
 };
 
 }  // namespace norvax

@@ -7,6 +7,7 @@
 #include "core/entry_table.h"
 #include "core/preferences.h"
 #include "core/startup.h"
+#include "dialup/call_record.h"
 #include "dialup/dial_session.h"
 #include "dialup/holidays.h"
 #include "launch/launch_state.h"
@@ -87,6 +88,10 @@ struct ProgramState {
   std::string lastTargetCaption;
   LaunchState launch;
   DialSession session;
+  // The calls the program answers for until their line is written (kept in the record file).
+  std::vector<CallRecord> calls;
+  // The remote-access service that dials for the program directory (DiallerName).
+  std::string dialler;
   HolidayCalendar holidays = LoadHolidays();
   // The worker thread; the last member, so that it ends before the state it uses goes.
   std::unique_ptr<TNORVATH1> worker = std::make_unique<TNORVATH1>();

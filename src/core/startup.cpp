@@ -19,6 +19,22 @@
 #include "platform/user_dialogs.h"
 
 namespace norvax {
+namespace {
+
+// Messages once the display is gone: on the error stream.
+class StandardErrorReport : public UserDialogs {
+ public:
+  void ShowError(const std::string& text) override { ShowMessage(text); }
+  void ShowMessage(const std::string& text) override {
+    std::cerr << "norvax: " << Cp932ToUtf8(text) << "\n";
+  }
+  bool ConfirmOkCancel(const std::string& text) override {
+    ShowMessage(text);
+    return false;
+  }
+};
+
+}  // namespace
 
 CommandLineResult ReadCommandLine(const std::vector<std::string>& args, const PreferenceList& prefs,
                                   const EntryTable& table) {
@@ -104,6 +120,9 @@ StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::st
   } catch (const FileError& e) {
     ports.dialogs.ShowError(e.Message());
   }
+  // The copy before may have ended without its own end, in the middle of a call.
+  FinishLeftoverCalls(state.calls, ports.logFiles, ports.logState, state.holidays, state.dialler,
+                      ports.remote, DateTime::From(ports.clock.Now()), ports.dialogs);
   plan.showTargetCaption = state.prefs.IsOn(ShowTargetCaption);
   plan.alwaysOnTop = state.prefs.IsOn(AlwaysOnTop);
   plan.bounds = StoredWindowBounds(state.prefs, screenWidth, screenHeight);
@@ -155,15 +174,16 @@ void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBound
   state.main.ending = true;
   if (state.main.watchThreadRunning) {
     state.worker->RequestStop();
-    if (!HangUpDialUnderWay(state, ports) && BrowserEndHangsUp(state)) {
-      HangUpStep(state, ports);
-      LogStep(state, ports);
-    }
+    if (!HangUpDialUnderWay(state, ports) && BrowserEndHangsUp(state)) HangUpStep(state, ports);
   }
+  // Whatever the worker (or a shut-down cut short) did not log yet; a busy log is not
+  // waited for, the next start logs the calls.
+  StandardErrorReport report;
+  LogStep(state, ports, report, LockWait::kNoWait);
   try {
     SaveAtExit(ports.settings, state.table, state.prefs, bounds, state.main.startAborted);
   } catch (const WriteError& e) {
-    std::cerr << Cp932ToUtf8(e.Message()) << "\n";
+    report.ShowError(e.Message());
   }
 }
 

@@ -166,12 +166,20 @@ std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
                                       const ParsedProfile& profile) {
   if (connection.start == DateTime{}) return std::nullopt;  // no connection came up
   auto lock = files.Lock(kLogLockName);
+  return WriteLogLine(stateFile, files, *lock, holidays, connection, profile);
+}
+
+std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
+                                      const FileLock& held, const HolidayCalendar& holidays,
+                                      const LoggedConnection& connection,
+                                      const ParsedProfile& profile) {
+  if (connection.start == DateTime{}) return std::nullopt;
   // A move that cannot be finished now does not cost the call its line: the line goes to
   // the end of the log, where the move's recovery keeps it, and the move is tried again
   // at the next write, move or start.
   std::optional<FileError> pending;
   try {
-    RecoverLogMove(files, *lock);
+    RecoverLogMove(files, held);
   } catch (const FileError& e) {
     pending = e;
   }

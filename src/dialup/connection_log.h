@@ -74,6 +74,12 @@ int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& st
                                                     const HolidayCalendar& holidays,
                                                     const LoggedConnection& connection,
                                                     const ParsedProfile& profile);
+// The same for a caller that holds the log's lock.
+[[nodiscard]] std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
+                                                    const FileLock& held,
+                                                    const HolidayCalendar& holidays,
+                                                    const LoggedConnection& connection,
+                                                    const ParsedProfile& profile);
 
 // Sequential access to the log, one open file at a time.
 class LogFile {

@@ -4,6 +4,7 @@
 
 #include "core/decimal.h"
 #include "core/program_state.h"
+#include "dialup/dial_steps.h"
 #include "dialup/ras_messages.h"
 #include "launch/keystrokes.h"
 #include "launch/main_timer.h"
@@ -105,7 +106,8 @@ void StartDialSession(DialSession& session, const EntryTable& table, std::size_t
     session.state = kSessionRelaunched;
     return;
   }
-  session.profile = ParseProfile(table.Value(entry, Column::DialProfile));
+  session.profileText = table.Value(entry, Column::DialProfile);
+  session.profile = ParseProfile(session.profileText);
   session.profileParsed = true;
   session.entry = static_cast<int>(entry);
   // No connection of this launch yet: nothing logs an earlier one's times.
@@ -183,6 +185,7 @@ void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int
         session.startTime = {};
       } else {
         session.state = kSessionConnected;
+        if (BrowserEndHangsUp(state)) BeginCall(state, ports);
       }
     }
   }

@@ -35,6 +35,7 @@ struct DialSession {
   std::string password;
   std::string dialNumber;
   ParsedProfile profile;
+  std::string profileText;  // the entry's profile as stored, for the call's record
   bool profileParsed = false;
   std::string dialError;
   std::string notifyError;

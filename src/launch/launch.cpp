@@ -155,7 +155,8 @@ void LaunchBrowserOnly(ProgramState& state, Ports& ports, std::size_t entry) {
   session.startTime = {};
   session.endTime = {};
   try {
-    session.profile = ParseProfile(table.Value(entry, Column::DialProfile));
+    session.profileText = table.Value(entry, Column::DialProfile);
+    session.profile = ParseProfile(session.profileText);
     session.profileParsed = true;
   } catch (const ProfileError&) {
     // An unreadable profile only means no log line for this connection.

@@ -2,6 +2,7 @@
 
 #include "core/main_window_rules.h"
 #include "core/program_state.h"
+#include "dialup/dial_steps.h"
 #include "launch/autodial.h"
 #include "launch/keystrokes.h"
 #include "launch/login_fill.h"
@@ -104,7 +105,10 @@ void ConnectionPhase(ProgramState& state, Ports& ports) {
     WindowId dialup = finder.FindTargetWindow(Sjis("ﾀﾞｲﾔﾙｱｯﾌﾟ"), "", 0);
     if (dialup == 0) dialup = finder.FindTargetWindow(launch.dialupCaption, "", 0);
     if (dialup != 0 && launch.browserIsNetscape) ports.windows.Minimise(dialup);
-    if (state.prefs.IsOn(HangUpOnBrowserExit)) StartWatchThread(state, ports);
+    if (state.prefs.IsOn(HangUpOnBrowserExit)) {
+      BeginCall(state, ports);
+      StartWatchThread(state, ports);
+    }
     return;
   }
   if (error == 0) session.connection = 0;

@@ -128,16 +128,15 @@ bool TNORVATH1::DialPhase(ProgramState& state, Ports& ports) {
 
 void TNORVATH1::BrowserPhase(ProgramState& state, Ports& ports) {
   bool wanted = false;
-  bool log = false;
   ProcessHandle browser = 0;
   ports.program.RunOnMainThread([&] {
-    const DialSession& session = state.session;
-    log = session.profileParsed && session.profile.log == '1';
     wanted = BrowserEndHangsUp(state);
-    browser = session.browserProcess;
+    browser = state.session.browserProcess;
   });
   if (!wanted) return;
+  uint32_t lastLook = ports.clock.Ticks();
   while (!stop_ && browser != 0 && !ports.processes.WaitForExit(browser, kBrowserWaitSliceMs)) {
+    RefreshWhenDue(state, ports, lastLook);
   }
   bool handedOver = false;
   if (!stop_ && browser != 0) {
@@ -145,7 +144,13 @@ void TNORVATH1::BrowserPhase(ProgramState& state, Ports& ports) {
   }
   if (handedOver) WaitForHangUpRequest(state, ports);
   ports.program.RunOnMainThread([&] { HangUpStep(state, ports); });
-  if (log) ports.program.RunOnMainThread([&] { LogStep(state, ports); });
+  ports.program.RunOnMainThread([&] { LogStep(state, ports, ports.dialogs, LockWait::kWait); });
+}
+
+void TNORVATH1::RefreshWhenDue(ProgramState& state, Ports& ports, uint32_t& lastLook) {
+  if (ports.clock.Ticks() - lastLook < kCallRefreshMs) return;
+  lastLook = ports.clock.Ticks();
+  ports.program.RunOnMainThread([&] { RefreshCall(state, ports); });
 }
 
 void TNORVATH1::WaitForHangUpRequest(ProgramState& state, Ports& ports) {
@@ -156,8 +161,10 @@ void TNORVATH1::WaitForHangUpRequest(ProgramState& state, Ports& ports) {
                                HandOverText(), [&asked] { asked = true; });
   });
   bool over = false;
+  uint32_t lastLook = ports.clock.Ticks();
   while (!stop_ && !over) {
     ports.clock.Sleep(kBrowserWaitSliceMs);
+    RefreshWhenDue(state, ports, lastLook);
     program.RunOnMainThread([&] { over = asked || !ConnectionUp(state.session, ports.remote); });
   }
   program.RunOnMainThread([&] { program.CloseHandOverPrompt(); });

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -47,6 +48,9 @@ class TNORVATH1 {
   // to the connection itself.
   void BrowserPhase(ProgramState& state, Ports& ports);
   void WaitForHangUpRequest(ProgramState& state, Ports& ports);
+  // Brings the record of the call up to date on the main thread once kCallRefreshMs have
+  // passed since lastLook.
+  void RefreshWhenDue(ProgramState& state, Ports& ports, uint32_t& lastLook);
 
   std::thread thread_;
   std::atomic<bool> stop_{false};

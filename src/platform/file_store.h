@@ -68,6 +68,9 @@ class FileStore {
   // throws FileError. A second Lock of the same name in the same program waits like any
   // other, so a holder must never wait for work that takes the lock itself.
   virtual std::unique_ptr<FileLock> Lock(std::string_view name) = 0;
+
+  // The same lock without a wait: nothing while another holder has it.
+  virtual std::unique_ptr<FileLock> TryLock(std::string_view name) = 0;
 };
 
 // Every line of a file; none when it does not exist. Throws FileError.

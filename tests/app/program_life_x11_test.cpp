@@ -1,14 +1,18 @@
 // The real program's life on a private X server: one copy per program directory (a later
 // start hands its entry number to the running copy), and the end by a signal or a lost
 // display saved as a close of the main window saves it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "core/settings.h"
+#include "dialup/call_record.h"
 #include "dialup/connection_log.h"
 #include "platform/sim/sim_connections.h"
 #include "platform/sim/sim_phonebook.h"
@@ -22,6 +26,43 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Entry 1 dials Provider with the simulated dialler (which connects at once) and logs its
+// calls; its browser writes its process id to browser.pid, so that the test can end it.
+void StoreCallEntry(const std::filesystem::path& dir) {
+  IniFile book((dir / kPhonebookFileName).string());
+  book.WriteSections(
+      {{"Connections", {{"1", "Provider"}}},
+       {"Connection:Provider", {{"Phone", "0311112222"}, {"Attempt1", "connect 0"}}}});
+  IniFile settings((dir / "norvax.ini").string());
+  EntryTable table;
+  Entry e = Entry::New();
+  e[Column::Title] = "Provider";
+  e[Column::Browser] =
+      "sh -c 'echo $$ > " + (dir / "browser.pid").string() + "; exec sleep 600 >/dev/null 2>&1'";
+  e[Column::Connection] = "Provider";
+  e[Column::OwnDialler] = "1";
+  e[Column::DialProfile] = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+  table.Append(e);
+  PreferenceList prefs;
+  prefs.ResetToDefaults();
+  SaveEntryTable(settings, table, prefs);
+}
+
+// The call of StoreCallEntry is up, recorded, and its browser runs (the worker watches it);
+// the browser's process id, or 0.
+pid_t CallUp(const std::filesystem::path& dir) {
+  SimConnections connections((dir / kSimConnectionsFileName).string());
+  std::string pid;
+  const bool up = testing::WaitUntil(
+      [&] {
+        pid = testing::ReadFile(dir / "browser.pid");
+        return connections.Find("Provider") && !pid.empty() && pid.back() == '\n' &&
+               std::filesystem::exists(dir / kCallRecordFileName);
+      },
+      20s);
+  return up ? std::stoi(pid) : 0;
+}
+
 struct ProgramDirectory {
   testing::TempDir dir;
   std::unique_ptr<testing::XServer> server = std::make_unique<testing::XServer>(false);
@@ -30,6 +71,12 @@ struct ProgramDirectory {
   std::unique_ptr<testing::ChildProcess> Start(std::vector<std::string> args = {}) {
     args.insert(args.begin(), (dir / "norvax").string());
     return std::make_unique<testing::ChildProcess>(args, server->Env());
+  }
+  // A copy started with the call of StoreCallEntry up; the browser's process id, or 0.
+  pid_t StartWithCall(std::unique_ptr<testing::ChildProcess>& program) {
+    StoreCallEntry(dir.Path());
+    program = Start({"1"});
+    return Shown(*program) ? CallUp(dir.Path()) : 0;
   }
   // The copy has started: its main window shows.
   bool Shown(const testing::ChildProcess& program) {
@@ -47,6 +94,15 @@ struct ProgramDirectory {
         20s);
   }
 };
+
+// Runs `norvaxctl log show` on dir (a log command, which finishes what an earlier copy left);
+// its lines.
+std::size_t LogShowLines(const std::filesystem::path& dir) {
+  testing::ChildProcess show({NORVAXCTL_PATH, "log", "show", dir.string()}, {});
+  EXPECT_TRUE(show.WaitForExit(20s));
+  const std::string log = testing::ReadFile(dir / kLogFileName);
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+}
 
 TEST(ProgramLife, ALaterStartHandsItsEntryToTheRunningCopy) {
   ProgramDirectory p;
@@ -79,38 +135,10 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT, 0}) {
     ProgramDirectory p;
     // With a connection up whose browser the worker watches: the end hangs up and logs it.
-    IniFile book((p.dir / kPhonebookFileName).string());
-    book.WriteSections(
-        {{"Connections", {{"1", "Provider"}}},
-         {"Connection:Provider", {{"Phone", "0311112222"}, {"Attempt1", "connect 0"}}}});
-    {
-      IniFile settings((p.dir / "norvax.ini").string());
-      EntryTable table;
-      Entry e = Entry::New();
-      e[Column::Title] = "Provider";
-      // Writes its process id, so that the test can end it; keeps no output of the test's.
-      e[Column::Browser] = "sh -c 'echo $$ > " + (p.dir / "browser.pid").string() +
-                           "; exec sleep 600 >/dev/null 2>&1'";
-      e[Column::Connection] = "Provider";
-      e[Column::OwnDialler] = "1";
-      e[Column::DialProfile] = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
-      table.Append(e);
-      PreferenceList prefs;
-      prefs.ResetToDefaults();
-      SaveEntryTable(settings, table, prefs);
-    }
-    auto program = p.Start({"1"});
-    SimConnections connections((p.dir / kSimConnectionsFileName).string());
-    ASSERT_TRUE(testing::WaitUntil([&] { return connections.Find("Provider").has_value(); }, 20s));
-    ASSERT_TRUE(p.Shown(*program));
-    // The browser runs: the worker watches it.
-    const auto pidFile = p.dir / "browser.pid";
-    ASSERT_TRUE(testing::WaitUntil(
-        [&] {
-          const std::string pid = testing::ReadFile(pidFile);
-          return !pid.empty() && pid.back() == '\n';
-        },
-        20s));
+    std::unique_ptr<testing::ChildProcess> program;
+    const pid_t browser = p.StartWithCall(program);
+    ASSERT_NE(browser, 0);
+    const std::string stored = testing::ReadFile(p.dir / "norvax.ini");
     if (signal != 0) {
       kill(program->Pid(), signal);
     } else {
@@ -120,13 +148,60 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
     ASSERT_TRUE(status) << signal;
     EXPECT_TRUE(WIFEXITED(*status)) << "ended by itself, not by signal " << signal;
     // The end saved the window's place, as a close does.
-    IniFile settings((p.dir / "norvax.ini").string());
-    EXPECT_FALSE(settings.ReadSection(kPreferenceSection).empty()) << signal;
+    EXPECT_NE(testing::ReadFile(p.dir / "norvax.ini"), stored) << signal;
+    SimConnections connections((p.dir / kSimConnectionsFileName).string());
     EXPECT_FALSE(connections.Find("Provider")) << "hung up " << signal;
     const std::string log = testing::ReadFile(p.dir / kLogFileName);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << "logged " << signal;
-    kill(std::stoi(testing::ReadFile(pidFile)), SIGKILL);
+    kill(browser, SIGKILL);
   }
+}
+
+// The usual end of a session: the program is asked to end, and the X server ends while the
+// program's end still waits, here for the log, which another program holds (a long log
+// move). The call is hung up, the settings saved, and the call's line, kept, is written by
+// the next log command, once.
+TEST(ProgramLife, TheServerEndingWhileTheEndWaitsForTheLogLosesNothing) {
+  ProgramDirectory p;
+  std::unique_ptr<testing::ChildProcess> program;
+  const pid_t browser = p.StartWithCall(program);
+  ASSERT_NE(browser, 0);
+  const std::string stored = testing::ReadFile(p.dir / "norvax.ini");
+  const int lock = open((p.dir / kLogLockName).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  kill(program->Pid(), SIGTERM);
+  SimConnections connections((p.dir / kSimConnectionsFileName).string());
+  // Hung up: the log step, which waits for the log, comes next.
+  ASSERT_TRUE(testing::WaitUntil([&] { return !connections.Find("Provider"); }, 20s));
+  p.server.reset();
+  ASSERT_TRUE(program->WaitForExit(30s));
+  EXPECT_NE(testing::ReadFile(p.dir / "norvax.ini"), stored) << "saved";
+  EXPECT_TRUE(testing::ReadFile(p.dir / kLogFileName).empty());
+  close(lock);
+  EXPECT_EQ(LogShowLines(p.dir.Path()), 1u);
+  EXPECT_EQ(LogShowLines(p.dir.Path()), 1u) << "once";
+  kill(browser, SIGKILL);
+}
+
+// Qt ends a Wayland program at once when the compositor goes, without any end of its own:
+// the next log command (or start) hangs the call up and logs it, once.
+TEST(ProgramLife, ACallLeftByTheCompositorsEndIsEndedAndLoggedByTheNextLogCommand) {
+  auto sway = testing::SwayServer::Start();
+  if (!sway) GTEST_SKIP() << "no headless sway";
+  testing::TempDir dir;
+  std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
+  StoreCallEntry(dir.Path());
+  testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
+  const pid_t browser = CallUp(dir.Path());
+  ASSERT_NE(browser, 0);
+  sway.reset();
+  ASSERT_TRUE(program.WaitForExit(30s));
+  EXPECT_EQ(LogShowLines(dir.Path()), 1u);
+  EXPECT_EQ(LogShowLines(dir.Path()), 1u) << "once";
+  SimConnections connections((dir / kSimConnectionsFileName).string());
+  EXPECT_FALSE(connections.Find("Provider")) << "hung up";
+  EXPECT_FALSE(std::filesystem::exists(dir / kCallRecordFileName));
+  kill(browser, SIGKILL);
 }
 
 }  // namespace

@@ -250,7 +250,8 @@ TEST(ShutDownWait, WithoutTheDisplayTheWorkersLastStepsRunAtOnce) {
     state.main.watchThreadRunning = true;
     state.session.connection = 7;
     state.session.state = session;
-    state.session.profile = ParseProfile("0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+    state.session.profileText = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+    state.session.profile = ParseProfile(state.session.profileText);
     state.session.profileParsed = true;
     state.session.entryName = "Provider";
     state.session.startTime = {2026, 1, 10, 12, 0, 0};

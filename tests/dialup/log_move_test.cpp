@@ -207,14 +207,15 @@ TEST(LogMove, CallsAreLoggedWhileAPendingMoveCannotBeFinished) {
   ProgramState state;
   DialSession& s = state.session;
   s.profileParsed = true;
-  s.profile = ParseProfile("0;20;1;1;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  s.profileText = "0;20;1;1;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+  s.profile = ParseProfile(s.profileText);
   s.entryName = "f";
-  s.startTime = {1999, 6, 10, 10, 0, 0};
   s.endTime = {1999, 6, 10, 10, 0, 10};
   s.endTick = 10000;
   s.attempts = 1;
   for (int i = 0; i < 2; ++i) {
-    LogStep(state, fake.ports);
+    s.startTime = {1999, 6, 10, 10, 0, 0};
+    LogStep(state, fake.ports, fake.dialogs, LockWait::kWait);
     fake.logState.sections.clear();  // the same line each time
   }
   EXPECT_EQ(fake.dialogs.errors,

@@ -94,4 +94,9 @@ std::unique_ptr<FileLock> MemoryFileStore::Lock(std::string_view name) {
   return std::make_unique<HeldLock>(locks, std::string(name));
 }
 
+std::unique_ptr<FileLock> MemoryFileStore::TryLock(std::string_view name) {
+  if (locks.count(name)) return nullptr;
+  return Lock(name);
+}
+
 }  // namespace norvax::fakes

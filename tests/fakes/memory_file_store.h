@@ -21,6 +21,7 @@ class MemoryFileStore : public FileStore {
   void Remove(std::string_view name) override;
   // Throws FileError at once when the lock is held, as a wait that runs out does.
   std::unique_ptr<FileLock> Lock(std::string_view name) override;
+  std::unique_ptr<FileLock> TryLock(std::string_view name) override;
 
   // The changing operation with this number (counted from 0 over the store's life) throws
   // FileError, and every later one too until failAt is set again. A failing Append first

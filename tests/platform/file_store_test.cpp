@@ -84,7 +84,15 @@ TEST(PosixFileStore, LockExcludesOtherHoldersAndGivesUpAfterItsWait) {
                                          ": in use by another program; gave up after waiting 0 "
                                          "seconds");
   }
-  held.reset();
+  EXPECT_EQ(second.TryLock("L.LCK"), nullptr);
+  // The wait lets time pass through its pause (the program's events run), here until the
+  // other holder lets go.
+  int pauses = 0;
+  PosixFileStore waiting(dir.Path(), std::chrono::seconds(5), [&](std::chrono::milliseconds) {
+    if (++pauses == 3) held.reset();
+  });
+  EXPECT_NE(waiting.Lock("L.LCK"), nullptr);
+  EXPECT_EQ(pauses, 3);
   EXPECT_NE(second.Lock("L.LCK"), nullptr);
   EXPECT_THROW(PosixFileStore(dir / "no-such-folder").Lock("L.LCK"), FileError);
 }

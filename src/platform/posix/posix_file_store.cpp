@@ -182,25 +182,34 @@ void PosixFileStore::Remove(std::string_view name) {
 
 std::unique_ptr<FileLock> PosixFileStore::Lock(std::string_view name) {
   using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + lockWait_;
+  for (;;) {
+    if (auto lock = TryLock(name)) return lock;
+    if (Clock::now() >= deadline) {
+      auto seconds = std::chrono::duration_cast<std::chrono::seconds>(lockWait_).count();
+      throw FileError(PathOf(name), "in use by another program; gave up after waiting " +
+                                        std::to_string(seconds) + " seconds");
+    }
+    if (pause_) {
+      pause_(kLockLookMs);
+    } else {
+      std::this_thread::sleep_for(kLockLookMs);
+    }
+  }
+}
+
+std::unique_ptr<FileLock> PosixFileStore::TryLock(std::string_view name) {
   std::string path = PathOf(name);
   // Not inherited by programs started while it is held.
   int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) Fail(path);
-  const auto deadline = Clock::now() + lockWait_;
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK || Clock::now() >= deadline) {
-      int saved = errno;
-      ::close(fd);
-      if (saved != EWOULDBLOCK) {
-        errno = saved;
-        Fail(path);
-      }
-      auto seconds = std::chrono::duration_cast<std::chrono::seconds>(lockWait_).count();
-      throw FileError(path, "in use by another program; gave up after waiting " +
-                                std::to_string(seconds) + " seconds");
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int saved = errno;
+    ::close(fd);
+    if (saved == EWOULDBLOCK) return nullptr;
+    errno = saved;
+    Fail(path);
   }
   return std::make_unique<FlockLock>(fd);
 }

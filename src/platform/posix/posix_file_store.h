@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "platform/file_store.h"
 
@@ -10,10 +11,16 @@ namespace norvax {
 
 class PosixFileStore : public FileStore {
  public:
+  // How a wait for a lock held elsewhere lets time pass between two looks: the program's
+  // main thread handles its events meanwhile. Without one the thread sleeps.
+  using Pause = std::function<void(std::chrono::milliseconds)>;
+  static constexpr std::chrono::milliseconds kLockLookMs{20};
+
   // A lock held elsewhere is waited for at most lockWait.
   explicit PosixFileStore(std::filesystem::path folder,
-                          std::chrono::milliseconds lockWait = std::chrono::seconds(5))
-      : folder_(std::move(folder)), lockWait_(lockWait) {}
+                          std::chrono::milliseconds lockWait = std::chrono::seconds(5),
+                          Pause pause = {})
+      : folder_(std::move(folder)), lockWait_(lockWait), pause_(std::move(pause)) {}
 
   std::string PathOf(std::string_view name) const override;
   bool Exists(std::string_view name) const override;
@@ -24,10 +31,12 @@ class PosixFileStore : public FileStore {
   void Truncate(std::string_view name, uint64_t size) override;
   void Remove(std::string_view name) override;
   std::unique_ptr<FileLock> Lock(std::string_view name) override;
+  std::unique_ptr<FileLock> TryLock(std::string_view name) override;
 
  private:
   std::filesystem::path folder_;
   std::chrono::milliseconds lockWait_;
+  Pause pause_;
 };
 
 }  // namespace norvax
