@@ -243,13 +243,21 @@ void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) 
     PosixFileStore folder(file.parent_path());
     WriteCsvFile(folder, file.filename().string(), csv);
   } catch (const FileError& e) {
-    dialogs.ShowError(e.Message());
+    std::error_code ec;
+    dialogs.ShowError(CsvWriteErrorMessage(
+        file.string(), !std::filesystem::is_directory(file.parent_path(), ec), e.Reason()));
   }
 }
 
 QString AskCsvPath(QWidget* parent, const QString& suggestedName) {
-  return QFileDialog::getSaveFileName(parent, QStringLiteral("CSV出力"), suggestedName,
-                                      QStringLiteral("CSV (*.csv)"));
+  QFileDialog dialog(parent, QStringLiteral("CSV出力"), suggestedName,
+                     QStringLiteral("CSV (*.csv)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // A name typed without an extension gets ".csv", before the question whether to replace a
+  // file of that name.
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  if (ExecModal(dialog) != QDialog::Accepted) return {};
+  return dialog.selectedFiles().value(0);
 }
 
 }  // namespace norvax
