@@ -258,6 +258,17 @@ TEST_F(LogViewer, ExportsTheShownLinesAsCsv) {
   EXPECT_EQ(dialogs.errors.size(), 1u);
 }
 
+TEST_F(LogViewer, ReadsTheLogAgainWhenAnotherProgramChangedIt) {
+  files.files[kLogFileName] = Line("1999/04/14", "a") + Line("1999/04/16", "b");
+  auto form = Open();
+  ASSERT_EQ(form->Model()->rowCount(), 2);
+  files.files[kLogFileName] = Line("1999/04/16", "b");  // moved away by another program
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(form.get(), &activate);
+  EXPECT_EQ(form->Model()->rowCount(), 1);
+  EXPECT_EQ(Cell(*form, 0, 1).trimmed(), QStringLiteral("b"));
+}
+
 TEST_F(LogViewer, ANameWithoutExtensionGetsCsv) {
   testing::TempDir dir;
   QTimer::singleShot(0, [&] {
