@@ -425,7 +425,12 @@ MainWindowControl::~MainWindowControl() = default;
 
 void MainWindowControl::HideMainWindow() { form_->hide(); }
 
-void MainWindowControl::ShowMainWindow() { form_->show(); }
+void MainWindowControl::ShowMainWindow() {
+  form_->show();
+  // The window is shown before anything is raised above it through another connection to
+  // the display (the browser, after a launch).
+  QGuiApplication::sync();
+}
 
 void MainWindowControl::MinimiseApplication() {
   for (QWidget* w : QApplication::topLevelWidgets()) {
