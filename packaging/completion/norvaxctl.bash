@@ -2,10 +2,13 @@
 # A command is a word of "commands" below and, when it takes options or arguments, a
 # branch of the case; an option that takes a value is listed in "valued".
 
-# Lines of output as completions (they may hold blanks).
+# Lines of output as completions, quoted for the shell: a name may hold blanks or quotes.
 _norvaxctl_lines() {
-    local IFS=$'\n'
-    COMPREPLY=($(compgen -W "$1" -- "$cur"))
+    local IFS=$'\n' line
+    COMPREPLY=()
+    for line in $(compgen -W "$1" -- "$cur"); do
+        COMPREPLY+=("$(printf '%q' "$line")")
+    done
 }
 
 _norvaxctl() {
@@ -48,7 +51,8 @@ _norvaxctl() {
             case ${words[2]} in
                 add)
                     valued="--title --id --browser --connection --set1 --set2 --workdir"
-                    options="$valued --password-stdin --own-dialler --maximise --set-pass"
+                    options="$valued --password-stdin --empty-password --own-dialler --maximise
+                        --set-pass"
                     ;;
                 remove)
                     if ((cword == 3)); then

@@ -83,8 +83,11 @@ int main(int argc, char** argv) {
 
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   QObject::connect(buttons, &QDialogButtonBox::accepted, [&] {
+    // The connection's own check, as the dialler makes it: a user or password that the
+    // phonebook does not list is not checked.
+    auto typedUser = norvax::Utf8ToCp932(user->text().toStdString());
     auto typed = norvax::Utf8ToCp932(password->text().toStdString());
-    if (!typed || *typed != entry->password) {
+    if (!typedUser || !typed || !entry->Accepts(*typedUser, *typed)) {
       std::printf("wrong password\n");
       std::fflush(stdout);
       status->setText(QStringLiteral("パスワードが違います。"));

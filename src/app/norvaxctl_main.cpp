@@ -10,7 +10,9 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/decimal.h"
@@ -21,6 +23,7 @@
 #include "dialup/connection_log.h"
 #include "dialup/dates.h"
 #include "dialup/holidays.h"
+#include "dialup/log_csv.h"
 #include "dialup/log_move.h"
 #include "dialup/log_view.h"
 #include "dialup/monthly_totals.h"
@@ -95,9 +98,9 @@ const char kUsage[] =
     "  entry list [DIR]         list the entries of the settings file norvax.ini in DIR, one\n"
     "                           line each: number (from 1), title, ID, connection and Set1,\n"
     "                           tab-separated; the password is never shown\n"
-    "  entry add --title T [--id I] [--password-stdin] [--browser CMD] [--connection NAME]\n"
-    "          [--set1 TEXT] [--set2 TEXT] [--workdir DIR] [--own-dialler] [--maximise]\n"
-    "          [--set-pass] [DIR]\n"
+    "  entry add --title T [--id I] [--password-stdin [--empty-password]] [--browser CMD]\n"
+    "          [--connection NAME] [--set1 TEXT] [--set2 TEXT] [--workdir DIR]\n"
+    "          [--own-dialler] [--maximise] [--set-pass] [DIR]\n"
     "                           add an entry at the end, as the register window's 追加 and OK\n"
     "                           do, and print its number; what is not given is left empty or\n"
     "                           off, with a new entry's dial profile and proxy settings. An\n"
@@ -106,7 +109,10 @@ const char kUsage[] =
     "                           bytes, a line break, a character without a Shift-JIS form)\n"
     "                           is refused with the editor's message (exit 1)\n"
     "      --password-stdin     read the password (PASS) from standard input: one line,\n"
-    "                           without its line end; it is never taken from the command line\n"
+    "                           without its line end; it is never taken from the command line.\n"
+    "                           An empty one is refused (exit 1) unless --empty-password\n"
+    "      --empty-password     with --password-stdin: store an empty standard input as an\n"
+    "                           empty password\n"
     "      --own-dialler        \"NORVAXで接続\": NORVAX dials the connection itself\n"
     "      --maximise           start the browser maximised\n"
     "      --set-pass           \"PASSをセットする\": type the password into the connect dialog\n"
@@ -141,10 +147,43 @@ const char kUsage[] =
     "                           else \"X11\"\n"
     "  --help, -h, help         show this help\n";
 
-// A command line that is not understood: what is wrong, then the usage.
-int Usage(const std::string& problem = {}) {
-  if (!problem.empty()) std::cerr << "norvaxctl: " << problem << "\n";
-  std::cerr << kUsage;
+// The synopsis of a line of the usage: the line without its description, which stands
+// after a run of blanks.
+std::string Synopsis(const std::string& line) {
+  const auto start = line.find_first_not_of(' ');
+  const auto description = line.find("  ", start);
+  return line.substr(start, description == std::string::npos ? description : description - start);
+}
+
+// The usage lines of a command ("log" gives those of "log show" and "log move"): each line of
+// the usage that begins with it, and the lines of options that continue its synopsis.
+std::string CommandUsage(const std::string& command) {
+  std::istringstream usage(kUsage);
+  std::string line, lines;
+  bool continued = false;
+  while (std::getline(usage, line)) {
+    const std::string head = "  " + command;
+    if (line.rfind(head, 0) == 0 && (line.size() == head.size() || line[head.size()] == ' ')) {
+      lines += (lines.empty() ? "usage: norvaxctl " : "       norvaxctl ") + Synopsis(line) + "\n";
+      continued = true;
+    } else if (continued && line.rfind("          [", 0) == 0) {
+      lines += "           " + Synopsis(line) + "\n";
+    } else {
+      continued = false;
+    }
+  }
+  return lines.empty() ? "usage: norvaxctl COMMAND [ARGUMENTS]\n" : lines;
+}
+
+// A command line that is not understood: what is wrong, then the usage of the command (all
+// of it when no command is given at all).
+int Usage(const std::string& problem = {}, const std::string& command = {}) {
+  if (problem.empty()) {
+    std::cerr << kUsage;
+    return kUsageError;
+  }
+  std::cerr << "norvaxctl: " << problem << "\n"
+            << CommandUsage(command) << "Run \"norvaxctl --help\" for more.\n";
   return kUsageError;
 }
 
@@ -162,20 +201,41 @@ int NoCp932Form(const char* argument) {
 template <typename T>
 std::optional<T> CheckedValue(std::optional<T> value, const std::string& what,
                               const std::string& form, const std::string& text) {
-  if (!value) std::cerr << "norvaxctl: not a " << what << " (" << form << "): " << text << "\n";
+  const char* article =
+      std::string_view("aeiou").find(what.front()) == std::string_view::npos ? "a" : "an";
+  if (!value) {
+    std::cerr << "norvaxctl: not " << article << " " << what << " (" << form << "): " << text
+              << "\n";
+  }
   return value;
+}
+
+// A date of the calendar's gap (1582/10/05 to 1582/10/14) is refused like any date that does
+// not exist, with the calendar's own message.
+template <typename T>
+std::optional<T> ExistingDay(std::optional<T> date) {
+  if (!date) return date;
+  try {
+    norvax::DayNumber(date->year, date->month, date->day);
+    return date;
+  } catch (const norvax::EJuliusError& e) {
+    Fail(e.what());
+    return std::nullopt;
+  }
 }
 
 std::optional<norvax::Date> DateValue(const std::string& text) {
   norvax::Date date;
   bool ok = norvax::ParseDateText(text, date);
-  return CheckedValue(ok ? std::optional(date) : std::nullopt, "date", "YYYY/MM/DD", text);
+  return ExistingDay(
+      CheckedValue(ok ? std::optional(date) : std::nullopt, "date", "YYYY/MM/DD", text));
 }
 
 std::optional<norvax::DateTime> TimeValue(const std::string& text) {
   norvax::DateTime time;
   bool ok = norvax::ParseDateTimeText(text, time);
-  return CheckedValue(ok ? std::optional(time) : std::nullopt, "time", "YYYY/MM/DD hh:nn:ss", text);
+  return ExistingDay(
+      CheckedValue(ok ? std::optional(time) : std::nullopt, "time", "YYYY/MM/DD hh:nn:ss", text));
 }
 
 std::optional<int32_t> NumberValue(const std::string& text, const std::string& what, int32_t min,
@@ -241,15 +301,10 @@ int UnscrambleCommand(const std::string& stored) {
 int DayCommand(const std::string& text) {
   auto date = DateValue(text);
   if (!date) return kUsageError;
-  try {
-    int32_t n = norvax::DayNumber(date->year, date->month, date->day);
-    int flags = norvax::ClassifyDay(norvax::LoadHolidays(), date->year, date->month, date->day);
-    std::cout << "jdn=" << n << " weekday=" << norvax::WeekdayOf(n) << " flags=" << flags << "\n";
-    return 0;
-  } catch (const norvax::EJuliusError& e) {
-    std::cerr << norvax::Cp932ToUtf8(e.what()) << "\n";
-    return kFailed;
-  }
+  int32_t n = norvax::DayNumber(date->year, date->month, date->day);
+  int flags = norvax::ClassifyDay(norvax::LoadHolidays(), date->year, date->month, date->day);
+  std::cout << "jdn=" << n << " weekday=" << norvax::WeekdayOf(n) << " flags=" << flags << "\n";
+  return 0;
 }
 
 std::string DateOfDayInYear(int year, int32_t dayNumber) {
@@ -291,6 +346,10 @@ struct Options {
   std::string problem;
 };
 
+bool HasFlag(const Options& options, std::string_view name) {
+  return std::find(options.flags.begin(), options.flags.end(), name) != options.flags.end();
+}
+
 Options ReadOptions(const std::vector<std::string>& args, std::size_t from,
                     const std::vector<std::string>& valueNames,
                     const std::vector<std::string>& flagNames) {
@@ -319,12 +378,12 @@ int LoglineCommand(const std::vector<std::string>& args) {
       args, 1,
       {"--profile", "--entry", "--start", "--end", "--attempts", "--state-date", "--state-seconds"},
       {});
-  if (!options.problem.empty()) return Usage(options.problem);
+  if (!options.problem.empty()) return Usage(options.problem, "logline");
   if (!options.positional.empty())
-    return Usage("logline takes no argument " + options.positional[0]);
+    return Usage("logline takes no argument " + options.positional[0], "logline");
   auto& v = options.values;
   for (const char* required : {"--profile", "--entry", "--start", "--end"}) {
-    if (!v.count(required)) return Usage(std::string("logline needs ") + required);
+    if (!v.count(required)) return Usage(std::string("logline needs ") + required, "logline");
   }
   norvax::LoggedConnection connection;
   auto start = TimeValue(v["--start"]);
@@ -392,7 +451,8 @@ int TotalsCommand(const std::string& logPath) {
       return kFailed;
     }
     for (const auto& g : result.groups) {
-      std::cout << norvax::Cp932ToUtf8(g.period) << "," << norvax::Cp932ToUtf8(g.name) << ","
+      std::cout << norvax::Cp932ToUtf8(g.period) << ","
+                << norvax::CsvField(norvax::Cp932ToUtf8(g.name)) << ","
                 << norvax::TotalTimeText(g.seconds) << "," << g.provider << "," << g.fixed << ","
                 << g.phone << "," << g.flat << "\n";
     }
@@ -453,18 +513,19 @@ void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStor
 }
 
 int LogCommand(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("log needs show or move");
+  if (args.size() < 2) return Usage("log needs show or move", "log");
   const std::string& sub = args[1];
-  if (sub != "show" && sub != "move") return Usage("unknown log command: " + sub);
+  if (sub != "show" && sub != "move") return Usage("unknown log command: " + sub, "log");
   const bool move = sub == "move";
   auto options =
       ReadOptions(args, 2, move ? std::vector<std::string>{"--before"} : std::vector<std::string>{},
                   move ? std::vector<std::string>{"--yes"} : std::vector<std::string>{});
-  if (!options.problem.empty()) return Usage(options.problem);
-  if (options.positional.size() > 1) return Usage("log " + sub + " takes one DIR at most");
+  if (!options.problem.empty()) return Usage(options.problem, "log " + sub);
+  if (options.positional.size() > 1)
+    return Usage("log " + sub + " takes one DIR at most", "log " + sub);
   std::optional<norvax::Date> cutoff;
   if (move) {
-    if (!options.values.count("--before")) return Usage("log move needs --before");
+    if (!options.values.count("--before")) return Usage("log move needs --before", "log move");
     cutoff = DateValue(options.values["--before"]);
     if (!cutoff) return kUsageError;
   }
@@ -526,7 +587,6 @@ std::optional<StoredSettings> ReadStoredSettings(const norvax::IniFile& file) {
   StoredSettings stored;
   try {
     if (!norvax::ReadSettings(file, stored.table, stored.prefs)) {
-      Fail(norvax::SettingsDamagedMessage());
       std::cerr << "norvaxctl: " << file.Path()
                 << " is damaged and is left as it is (NORVAX keeps a copy of it and starts "
                    "afresh at its next start)\n";
@@ -609,12 +669,9 @@ std::optional<norvax::EditorForm> NewEntryForm(const Options& options,
     }
     *f.field = std::move(*cp932);
   }
-  auto flag = [&](const char* name) {
-    return std::find(options.flags.begin(), options.flags.end(), name) != options.flags.end();
-  };
-  form.ownDialler = flag("--own-dialler");
-  form.maximise = flag("--maximise");
-  form.setPass = flag("--set-pass");
+  form.ownDialler = HasFlag(options, "--own-dialler");
+  form.maximise = HasFlag(options, "--maximise");
+  form.setPass = HasFlag(options, "--set-pass");
   if (auto message = norvax::ValidateEditorForm(form)) {
     Fail(*message);
     return std::nullopt;
@@ -623,27 +680,29 @@ std::optional<norvax::EditorForm> NewEntryForm(const Options& options,
 }
 
 int EntryCommand(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("entry needs list, add or remove");
+  if (args.size() < 2) return Usage("entry needs list, add or remove", "entry");
   const std::string& sub = args[1];
   std::vector<std::string> values, flags;
   if (sub == "add") {
     values = {"--title", "--id", "--browser", "--connection", "--set1", "--set2", "--workdir"};
-    flags = {"--password-stdin", "--own-dialler", "--maximise", "--set-pass"};
+    flags = {"--password-stdin", "--empty-password", "--own-dialler", "--maximise", "--set-pass"};
   } else if (sub != "list" && sub != "remove") {
-    return Usage("unknown entry command: " + sub);
+    return Usage("unknown entry command: " + sub, "entry");
   }
   auto options = ReadOptions(args, 2, values, flags);
-  if (!options.problem.empty()) return Usage(options.problem);
+  if (!options.problem.empty()) return Usage(options.problem, "entry " + sub);
   auto& positional = options.positional;
   std::optional<int32_t> number;
   if (sub == "remove") {
-    if (positional.empty()) return Usage("entry remove needs N");
+    if (positional.empty()) return Usage("entry remove needs N", "entry remove");
     number = NumberValue(positional[0], "entry number", 1);
     if (!number) return kUsageError;
     positional.erase(positional.begin());
   }
-  if (sub == "add" && !options.values.count("--title")) return Usage("entry add needs --title");
-  if (positional.size() > 1) return Usage("entry " + sub + " takes one DIR at most");
+  if (sub == "add" && !options.values.count("--title"))
+    return Usage("entry add needs --title", "entry add");
+  if (positional.size() > 1)
+    return Usage("entry " + sub + " takes one DIR at most", "entry " + sub);
   std::filesystem::path dir =
       positional.empty() ? norvax::ProgramDirectory() : std::filesystem::path(positional[0]);
   if (!Present(dir, true)) return kFailed;
@@ -668,9 +727,16 @@ int EntryCommand(const std::vector<std::string>& args) {
   // held only while the file changes.
   std::optional<norvax::EditorForm> form;
   if (sub == "add") {
-    const bool fromStdin = std::find(options.flags.begin(), options.flags.end(),
-                                     "--password-stdin") != options.flags.end();
-    form = NewEntryForm(options, fromStdin ? ReadPasswordLine() : std::string());
+    const bool fromStdin = HasFlag(options, "--password-stdin");
+    const std::string password = fromStdin ? ReadPasswordLine() : std::string();
+    // An empty standard input is more often a mistake (a closed pipe, a file not found by the
+    // shell) than a wish for an entry without a password.
+    if (fromStdin && password.empty() && !HasFlag(options, "--empty-password")) {
+      std::cerr << "norvaxctl: standard input gave an empty password; nothing was stored "
+                   "(give --empty-password to store an entry without one)\n";
+      return kFailed;
+    }
+    form = NewEntryForm(options, password);
     if (!form) return kFailed;
   }
 
@@ -717,7 +783,7 @@ int NoDisplay() {
 
 // The windows the finders of type see, and which window system reaches them.
 int WindowsCommand(const std::vector<std::string>& args) {
-  if (args.size() != 1) return Usage("windows takes no argument");
+  if (args.size() != 1) return Usage("windows takes no argument", "windows");
   const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
   std::cerr << "windows: " << norvax::WindowSystemName(desktop.kind) << "\n";
   if (!desktop.available) return NoDisplay();
@@ -731,13 +797,14 @@ int WindowsCommand(const std::vector<std::string>& args) {
 // Types text into another program's window with the desktop program's finder and typing.
 int TypeCommand(const std::vector<std::string>& args) {
   auto options = ReadOptions(args, 1, {"--caption", "--class"}, {"--stdin"});
-  if (!options.problem.empty()) return Usage(options.problem);
+  if (!options.problem.empty()) return Usage(options.problem, "type");
   const bool fromStdin = !options.flags.empty();
   const bool byCaption = options.values.count("--caption") > 0;
-  if (byCaption == (options.values.count("--class") > 0))
-    return Usage("type needs either --caption or --class");
+  const bool byClass = options.values.count("--class") > 0;
+  if (byCaption && byClass) return Usage("type takes --caption or --class, not both", "type");
+  if (!byCaption && !byClass) return Usage("type needs --caption or --class", "type");
   if (options.positional.size() != (fromStdin ? 0u : 1u))
-    return Usage(fromStdin ? "type --stdin takes no TEXT" : "type needs TEXT (or --stdin)");
+    return Usage(fromStdin ? "type --stdin takes no TEXT" : "type needs TEXT (or --stdin)", "type");
   const std::string& search = options.values[byCaption ? "--caption" : "--class"];
   auto name = norvax::Utf8ToCp932(search);
   if (!name) return NoCp932Form(byCaption ? "--caption" : "--class");
@@ -772,7 +839,7 @@ int TypeCommand(const std::vector<std::string>& args) {
 }
 
 int ConnectionsCommand(const std::vector<std::string>& args) {
-  if (args.size() > 2) return Usage("connections takes one DIR at most");
+  if (args.size() > 2) return Usage("connections takes one DIR at most", "connections");
   const std::filesystem::path dir =
       args.size() == 2 ? std::filesystem::path(args[1]) : norvax::ProgramDirectory();
   if (!Present(dir, true)) return kFailed;
@@ -830,7 +897,8 @@ int main(int argc, char** argv) {
   if (command == "windows") return WindowsCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
-    if (args.size() != 2) return Usage(command + " takes one argument, " + simple.argument);
+    if (args.size() != 2)
+      return Usage(command + " takes one argument, " + simple.argument, command);
     return simple.run(args[1]);
   }
   return Usage("unknown command: " + command);

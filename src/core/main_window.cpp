@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -182,6 +183,8 @@ TForm1::TForm1(ProgramState& state, Ports& ports, QWidget* parent)
   white.setColor(QPalette::WindowText, Qt::black);
   Panel5->setPalette(white);
   Label4 = new QLabel(Panel5);
+  // A long caption never widens the window: the width is the user's.
+  Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   Label4->setPalette(white);
   Label4->setAutoFillBackground(true);
   auto* h5 = new QHBoxLayout(Panel5);
@@ -335,7 +338,18 @@ void TForm1::LevelColumns(int top) {
 }
 
 void TForm1::CaptionUpdate() {
-  if (state_.prefs.IsOn(ShowTargetCaption)) Label4->setText(ToQString(state_.lastTargetCaption));
+  if (state_.prefs.IsOn(ShowTargetCaption)) ShowCaptionBar();
+}
+
+void TForm1::ShowCaptionBar() {
+  const QString caption = ToQString(state_.lastTargetCaption);
+  Label4->setToolTip(caption);
+  Label4->setText(Label4->fontMetrics().elidedText(caption, Qt::ElideRight, Label4->width()));
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (!Label4->toolTip().isEmpty()) ShowCaptionBar();
 }
 
 void TForm1::SetStayOnTop(bool on) {
@@ -417,7 +431,12 @@ MainWindowControl::~MainWindowControl() = default;
 
 void MainWindowControl::HideMainWindow() { form_->hide(); }
 
-void MainWindowControl::ShowMainWindow() { form_->show(); }
+void MainWindowControl::ShowMainWindow() {
+  form_->show();
+  // The window is shown before anything is raised above it through another connection to
+  // the display (the browser, after a launch).
+  QGuiApplication::sync();
+}
 
 void MainWindowControl::MinimiseApplication() {
   for (QWidget* w : QApplication::topLevelWidgets()) {

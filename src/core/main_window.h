@@ -158,12 +158,15 @@ class TForm1 : public QMainWindow {
   void customEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend class MainWindowControl;
   void EntryClick(MainColumn column, ClickKind kind);
   void CaptionUpdate();
+  // Shows the last target's caption in the caption bar, cut to its width (whole in the tip).
+  void ShowCaptionBar();
   void LevelColumns(int top);
   void SetStayOnTop(bool on);
   void ApplyPanel5();

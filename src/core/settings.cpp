@@ -157,6 +157,8 @@ void LoadSettings(ProfileFile& file, EntryTable& table, PreferenceList& prefs, U
       erased.emplace_back(kPreferenceSection, KeyValues{});
       file.WriteSections(erased);
     } catch (...) {
+      // The copy is there even when the file itself could not be started afresh.
+      if (!copy.empty()) dialogs.ShowMessage(DamagedCopyMessage(copy));
       reset();
       throw;
     }

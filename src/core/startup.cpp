@@ -3,6 +3,7 @@
 #include "platform/processes.h"
 #include "platform/program_control.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "core/decimal.h"
@@ -66,7 +67,13 @@ std::optional<WindowBounds> StoredWindowBounds(const PreferenceList& prefs, int 
   if (!(int64_t{*v[0]} + 10 < screenWidth && int64_t{*v[1]} + 10 < screenHeight)) {
     return std::nullopt;
   }
-  return WindowBounds{*v[0], *v[1], *v[2], *v[3], *v[4], *v[5]};
+  // A window is never larger than the screen, whatever was stored.
+  return WindowBounds{*v[0],
+                      *v[1],
+                      std::min(*v[2], static_cast<int32_t>(screenWidth)),
+                      std::min(*v[3], static_cast<int32_t>(screenHeight)),
+                      *v[4],
+                      *v[5]};
 }
 
 void SaveAtExit(ProfileFile& file, const EntryTable& table, PreferenceList& prefs,

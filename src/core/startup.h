@@ -49,7 +49,8 @@ struct WindowBounds {
 
 // The stored bounds to restore at start, or nothing when the design-time bounds are to be
 // kept: preference 0 off, a stored left or top not at least 10 pixels inside the screen,
-// or any stored value that is not decimal text.
+// or any stored value that is not decimal text. A width or height larger than the screen's
+// is cut to it.
 std::optional<WindowBounds> StoredWindowBounds(const PreferenceList& prefs, int screenWidth,
                                                int screenHeight);
 

@@ -77,6 +77,12 @@ std::string TotalsCsv(const std::vector<TotalRecord>& groups) {
   return csv;
 }
 
+std::string CsvWriteErrorMessage(const std::string& path, bool folderMissing,
+                                 const std::string& reason) {
+  return Cp932ForDisplay("CSVファイル「" + path + "」を保存できませんでした。\n" +
+                         (folderMissing ? std::string("保存先のフォルダがありません。") : reason));
+}
+
 void WriteCsvFile(FileStore& files, std::string_view name, std::string_view csv) {
   // The byte-order mark tells the spreadsheet programs that the file is UTF-8; without it
   // they read it in the system's code page.

@@ -27,6 +27,11 @@ std::string LogCsv(const std::vector<std::string>& lines);
 // The totals window's columns of its groups.
 std::string TotalsCsv(const std::vector<TotalRecord>& groups);
 
+// The message of a CSV file that could not be written (CP932): the file the user chose
+// (UTF-8) and why, a missing folder in words of its own, else the system's reason (UTF-8).
+std::string CsvWriteErrorMessage(const std::string& path, bool folderMissing,
+                                 const std::string& reason);
+
 // Writes the byte-order mark and the CSV text to the file in one step: the file holds the old
 // contents or all of the new ones, never a part. Throws FileError.
 void WriteCsvFile(FileStore& files, std::string_view name, std::string_view csv);

@@ -6,6 +6,7 @@
 #include "launch/autodial.h"
 #include "launch/keystrokes.h"
 #include "launch/login_fill.h"
+#include "launch/start_process.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
 #include "platform/program_control.h"
@@ -59,6 +60,8 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
     ports.dialogs.ShowError(stopped ? TypingStoppedMessage() : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
+  // The main window that came back does not cover the browser the user asked for.
+  if (main.passwordFilled) RaiseBrowser(state, ports);
   if (state.prefs.IsOn(ExitAfterBrowserStart) || IsNoConnection(launch.fillConnection)) {
     StopTimer(state, ports);
     ports.program.EndProgram();

@@ -53,6 +53,13 @@ void StopBrowserWatch(ProgramState& state, Ports& ports) {
   ports.program.StopReadyTimer();
 }
 
+void RaiseBrowser(ProgramState& state, Ports& ports) {
+  if (state.session.browserProcess == 0) return;
+  const auto processes = ports.processes.ProcessTree(state.session.browserProcess);
+  const WindowId window = processes.empty() ? 0 : FirstWindowOf(ports.windows, processes);
+  if (window != 0) ports.windows.SetForeground(window);
+}
+
 bool BrowserHandedOver(const ProgramState& state, Ports& ports) {
   const BrowserWatch& watch = state.launch.browser;
   return !watch.windowSeen && ports.clock.Ticks() - watch.startTick < kHandOverMs;

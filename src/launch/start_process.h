@@ -34,6 +34,10 @@ void BrowserReadyTimer(ProgramState& state, Ports& ports);
 // Ends the watch of the browser started last (a new launch, the end of the program).
 void StopBrowserWatch(ProgramState& state, Ports& ports);
 
+// Brings the window of the browser the launch started to the front, above the program's
+// own windows that came back since; nothing when it has none (yet).
+void RaiseBrowser(ProgramState& state, Ports& ports);
+
 // Whether the browser, whose processes have all ended by now, handed over to a browser that
 // was already running: no window of its own ever showed and it ended within kHandOverMs.
 bool BrowserHandedOver(const ProgramState& state, Ports& ports);

@@ -5,7 +5,7 @@
 namespace norvax {
 
 FileError::FileError(const std::string& path, const std::string& reason)
-    : std::runtime_error(path + ": " + reason) {}
+    : std::runtime_error(path + ": " + reason), reason_(reason) {}
 
 std::string FileError::Message() const { return Cp932ForDisplay(what()); }
 

@@ -18,6 +18,11 @@ class FileError : public std::runtime_error {
  public:
   FileError(const std::string& path, const std::string& reason);
   std::string Message() const;
+  // The system's reason alone (UTF-8).
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 // Reads a text file line by line; the line end (LF, or CR LF) is not part of the line.

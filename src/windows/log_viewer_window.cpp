@@ -1,5 +1,6 @@
 #include "windows/log_viewer_window.h"
 
+#include <QEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -181,6 +182,7 @@ TForm8::TForm8(FileStore& files, UserDialogs& dialogs, Help& help, const Clock& 
 void TForm8::FormCreate() {
   std::optional<std::vector<std::string>> lines;
   try {
+    shownSize_ = files_.Size(kLogFileName);
     lines = ReadLogLines(files_);
   } catch (const FileError& e) {
     dialogs_.ShowError(e.Message());
@@ -194,6 +196,24 @@ void TForm8::FormCreate() {
   SpinEdit1->setValue(cutoff.year);
   SpinEdit2->setValue(cutoff.month);
   SpinEdit3->setValue(cutoff.day);
+}
+
+void TForm8::ReloadIfChanged() {
+  try {
+    const auto size = files_.Size(kLogFileName);
+    if (size == shownSize_) return;
+    auto lines = ReadLogLines(files_);
+    shownSize_ = size;
+    model_->SetLines(std::move(lines).value_or(std::vector<std::string>{}));
+    ListView1->scrollToBottom();
+  } catch (const FileError& e) {
+    dialogs_.ShowError(e.Message());
+  }
+}
+
+bool TForm8::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) ReloadIfChanged();
+  return QDialog::event(event);
 }
 
 void TForm8::ListView1Click(const QModelIndex& index) {
@@ -210,13 +230,17 @@ void TForm8::Button1Click() {
   LocalDateTime now = clock_.Now();
   try {
     auto outcome = MoveLog(files_, dialogs_, cutoff, DateText(now.year, now.month, now.day));
-    if (outcome.result == LogMoveResult::kMoved) model_->RemoveMovedRows(cutoff);
+    if (outcome.result == LogMoveResult::kMoved) {
+      model_->RemoveMovedRows(cutoff);
+      shownSize_ = files_.Size(kLogFileName);
+    }
   } catch (const FileError& e) {
     dialogs_.ShowError(e.Message());
   }
 }
 
 void TForm8::Button2Click() {
+  ReloadIfChanged();
   TForm9 totals(files_, dialogs_, this);
   ExecModal(totals);
 }
@@ -226,6 +250,7 @@ void TForm8::Button3Click() { close(); }
 void TForm8::Button4Click() { help_.ShowTopic(help_topic::kLogViewer); }
 
 void TForm8::CsvButtonClick() {
+  ReloadIfChanged();
   QString path = chooseCsvPath();
   if (path.isEmpty()) return;
   SaveCsv(path, LogCsv(model_->Lines()), dialogs_);
@@ -243,13 +268,21 @@ void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) 
     PosixFileStore folder(file.parent_path());
     WriteCsvFile(folder, file.filename().string(), csv);
   } catch (const FileError& e) {
-    dialogs.ShowError(e.Message());
+    std::error_code ec;
+    dialogs.ShowError(CsvWriteErrorMessage(
+        file.string(), !std::filesystem::is_directory(file.parent_path(), ec), e.Reason()));
   }
 }
 
 QString AskCsvPath(QWidget* parent, const QString& suggestedName) {
-  return QFileDialog::getSaveFileName(parent, QStringLiteral("CSV出力"), suggestedName,
-                                      QStringLiteral("CSV (*.csv)"));
+  QFileDialog dialog(parent, QStringLiteral("CSV出力"), suggestedName,
+                     QStringLiteral("CSV (*.csv)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // A name typed without an extension gets ".csv", before the question whether to replace a
+  // file of that name.
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  if (ExecModal(dialog) != QDialog::Accepted) return {};
+  return dialog.selectedFiles().value(0);
 }
 
 }  // namespace norvax

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,14 +90,21 @@ class TForm8 : public QDialog {
   void Button4Click();
   void CsvButtonClick();
 
+ protected:
+  bool event(QEvent* event) override;
+
  private:
   void FormCreate();
+  // Reads the log again when its size changed since it was read: another program (norvaxctl,
+  // a second copy's call) wrote or moved lines while the window was open.
+  void ReloadIfChanged();
 
   FileStore& files_;
   UserDialogs& dialogs_;
   Help& help_;
   const Clock& clock_;
   LogTableModel* model_;
+  std::optional<uint64_t> shownSize_;
 };
 
 // Shows the log viewer modally (the main window's log command) over the files of the

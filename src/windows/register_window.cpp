@@ -101,6 +101,11 @@ TForm2::TForm2(ProgramState& state, Ports& ports, QWidget* parent)
     ColumnList* box = Column(k);
     connect(box, &QListWidget::itemPressed, this, [this, k] { ColumnClick(k); });
     connect(box, &QListWidget::itemClicked, this, [this, k] { ColumnClick(k); });
+    // A double click on a row edits it, as 編集 does.
+    connect(box, &QListWidget::itemDoubleClicked, this, [this, k] {
+      ColumnClick(k);
+      if (Button5->isEnabled()) Button5Click();
+    });
     // A drag moves the selection within one column: the row goes to all of them, so that
     // Delete and Edit take the row the user sees.
     connect(box, &QListWidget::itemSelectionChanged, this, [this, k] {

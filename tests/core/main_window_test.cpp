@@ -222,6 +222,15 @@ TEST_F(MainWindow, CaptionBarShowsTheLastTargetAfterAFill) {
   EXPECT_EQ(form->Label4->text(), QString());
   form->Nonscrlbox2DblClick();
   EXPECT_EQ(form->Label4->text(), QStringLiteral("接続 - 前回"));
+
+  // A caption longer than the bar is cut; the window keeps its width.
+  const int width = form->width();
+  state.lastTargetCaption = std::string(200, 'W');
+  form->Nonscrlbox2DblClick();
+  QApplication::processEvents();
+  EXPECT_EQ(form->width(), width);
+  EXPECT_TRUE(form->Label4->text().endsWith(QChar(0x2026))) << form->Label4->text().toStdString();
+  EXPECT_EQ(form->Label4->toolTip(), QString(200, 'W'));
 }
 
 TEST_F(MainWindow, LogCommandHidesTheMainWindowWhileTheViewerIsOpen) {

@@ -208,18 +208,22 @@ TEST(LoadSettings, PlainValueErrorMarkerEndsItsSection) {
   EXPECT_EQ(loaded.table.List(Column::WorkDirectory), (std::vector<std::string>{"", ""}));
 }
 
-TEST(LoadSettings, FailedEraseStillResetsAndReports) {
-  SavedFile saved;
-  saved.Put("LIST01", "0", "00FFFF");
-  saved.file.failWrites = true;
-  EntryTable table;
-  PreferenceList prefs;
-  fakes::FakeUserDialogs dialogs;
-  EXPECT_THROW(LoadSettings(saved.file, table, prefs, dialogs, {}), WriteError);
-  EXPECT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(table.Count(), 0u);
-  EXPECT_EQ(prefs.Size(), kPreferenceCount);
-  EXPECT_FALSE(saved.file.sections.empty()) << "the damaged file stays as it was";
+TEST(LoadSettings, FailedEraseStillResetsAndReportsTheCopyItMade) {
+  for (bool copyFails : {true, false}) {
+    SavedFile saved;
+    saved.Put("LIST01", "0", "00FFFF");
+    saved.file.failWrites = true;
+    saved.file.failCopies = copyFails;
+    EntryTable table;
+    PreferenceList prefs;
+    fakes::FakeUserDialogs dialogs;
+    EXPECT_THROW(LoadSettings(saved.file, table, prefs, dialogs, {}), WriteError);
+    EXPECT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), copyFails ? 0u : 1u) << "the message names the copy";
+    EXPECT_EQ(table.Count(), 0u);
+    EXPECT_EQ(prefs.Size(), kPreferenceCount);
+    EXPECT_FALSE(saved.file.sections.empty()) << "the damaged file stays as it was";
+  }
 }
 
 TEST(LoadSettings, LongValuesReadBackWhole) {

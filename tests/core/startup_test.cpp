@@ -67,6 +67,10 @@ TEST(WindowBoundsRule, RestoredOnlyWellInsideTheScreen) {
   EXPECT_FALSE(StoredWindowBounds(prefs, 1920, 1080));
   prefs[WindowLeft] = "1909";
   EXPECT_TRUE(StoredWindowBounds(prefs, 1920, 1080));
+  prefs[WindowLeft] = "100";
+  prefs[WindowWidth] = "1132";
+  ASSERT_TRUE(StoredWindowBounds(prefs, 1024, 768));
+  EXPECT_EQ(StoredWindowBounds(prefs, 1024, 768)->width, 1024) << "never wider than the screen";
   prefs[WindowHeight] = "tall";
   EXPECT_FALSE(StoredWindowBounds(prefs, 1920, 1080)) << "non-decimal text keeps design bounds";
   prefs[WindowHeight] = "300";

@@ -37,7 +37,7 @@ void MemoryProfileFile::WriteSections(const Sections& changes) {
 }
 
 std::string MemoryProfileFile::SaveCopy(std::string_view suffix) const {
-  if (failWrites) throw WriteError(Path() + std::string(suffix));
+  if (failCopies) throw WriteError(Path() + std::string(suffix));
   const_cast<MemoryProfileFile*>(this)->copies.emplace_back(suffix);
   return Path() + std::string(suffix);
 }

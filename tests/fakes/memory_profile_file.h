@@ -16,8 +16,10 @@ class MemoryProfileFile : public ProfileFile {
   void WriteSections(const Sections& sections) override;
   std::string SaveCopy(std::string_view suffix) const override;
 
-  // Every write after this throws WriteError and changes nothing.
+  // Every write of sections after this throws WriteError and changes nothing.
   bool failWrites = false;
+  // Every copy after this throws WriteError.
+  bool failCopies = false;
   // Every read after this throws ReadError, as for a file of another user.
   bool failReads = false;
   int writeCount = 0;

@@ -50,6 +50,15 @@ TEST_F(Timer, DialogAlreadyOpenIsFilledAtOnceWithoutWaitWindow) {
   EXPECT_FALSE(state.main.mainWindowHidden);
 }
 
+TEST_F(Timer, TheBrowserStaysInFrontOfTheMainWindowThatComesBack) {
+  const WindowId browser =
+      fake.windows.Add("Browser", "", static_cast<std::uint32_t>(state.session.browserProcess));
+  Dialog();
+  Tick();
+  EXPECT_TRUE(fake.program.mainWindowVisible);
+  EXPECT_EQ(fake.windows.foreground, browser);
+}
+
 TEST_F(Timer, DialogThatNeverAppearsCountsDownThirtySeconds) {
   Tick(60);
   ASSERT_EQ(fake.program.waitTexts.size(), 60u);

@@ -68,6 +68,10 @@ TEST(HelpFile, ShippedFileHasEveryTopicTheProgramOpens) {
     ASSERT_NE(t, nullptr) << k;
     EXPECT_GT(HelpPlainText(t->html).size(), 100u) << k;
   }
+  // The pages name the buttons as the windows label them, so a search for a label finds them.
+  for (const char* label : {"CSV出力", "月間合計", "norvax.ini.damaged-"}) {
+    EXPECT_FALSE(SearchHelpTopics(topics, label).empty()) << label;
+  }
 }
 
 }  // namespace

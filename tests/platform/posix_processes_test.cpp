@@ -80,6 +80,27 @@ TEST(PosixProcesses, WaitsForEveryProgramTheStartedOneStarted) {
   EXPECT_TRUE(ended());
 }
 
+TEST(PosixProcesses, FollowsAProgramThatLeftForASessionOfItsOwn) {
+  testing::TempDir dir;
+  // A launcher that detaches the real program into a session of its own and ends before
+  // anyone looked.
+  testing::WriteFile(dir / "launch",
+                     "setsid sleep 30 & c=$!\n"
+                     "until [ \"$(cut -d' ' -f6 /proc/$c/stat)\" = \"$c\" ]; do :; done\n");
+  PosixProcesses processes;
+  ProcessHandle p = processes.Start("sh launch", dir.Path().string());
+  ASSERT_NE(p, 0);
+  const auto stat = "/proc/" + std::to_string(p) + "/stat";
+  for (int i = 0; i < 1000 && testing::ReadFile(stat).find(") Z") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const auto tree = processes.ProcessTree(p);
+  ASSERT_EQ(tree.size(), 1u) << "the detached program is still the launch's";
+  EXPECT_NE(testing::ReadFile("/proc/" + std::to_string(tree[0]) + "/cmdline").find("sleep"),
+            std::string::npos);
+  processes.Terminate(p);
+}
+
 TEST(PosixProcesses, ShellOpenNeverWaitsForTheOpener) {
   testing::TempDir dir;
   // An opener that, as xdg-open in its generic mode, lasts as long as the program it opened:

@@ -71,6 +71,24 @@ TEST(SimPhonebook, ReadsConnectionsInListOrderAndReportsFaults) {
   EXPECT_EQ(net->Attempt(7).delayMs, 1500);  // the last step repeats
 }
 
+TEST(SimPhonebook, UserAndPasswordAreCheckedOnlyWhereListed) {
+  struct Case {
+    const char *user, *password, *givenUser, *givenPassword;
+    bool accepted;
+  } cases[] = {
+      {"", "", "anyone", "anything", true}, {"taro", "", "taro", "x", true},
+      {"taro", "", "jiro", "x", false},     {"", "pw", "x", "pw", true},
+      {"", "pw", "x", "PW", false},         {"taro", "pw", "taro", "pw", true},
+  };
+  for (const auto& c : cases) {
+    PhonebookEntry entry;
+    entry.user = c.user;
+    entry.password = c.password;
+    EXPECT_EQ(entry.Accepts(c.givenUser, c.givenPassword), c.accepted)
+        << c.user << "/" << c.password << " given " << c.givenUser << "/" << c.givenPassword;
+  }
+}
+
 TEST(SimPhonebook, MissingFileIsAnEmptyBook) {
   testing::TempDir dir;
   SimRemoteAccess remote((dir / "phonebook.ini").string());

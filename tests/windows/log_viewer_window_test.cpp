@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
@@ -15,6 +16,7 @@
 #include "fakes/fake_help.h"
 #include "fakes/fake_user_dialogs.h"
 #include "fakes/memory_file_store.h"
+#include "platform/cp932.h"
 #include "platform/qt/qt_user_dialogs.h"
 #include "test_files.h"
 #include "windows/monthly_totals_window.h"
@@ -247,11 +249,37 @@ TEST_F(LogViewer, ExportsTheShownLinesAsCsv) {
   form->chooseCsvPath = [&] { return QString::fromStdString((dir / "no/such/x.csv").string()); };
   form->CsvButton->click();
   ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_NE(dialogs.errors[0].find("x.csv"), std::string::npos);
+  EXPECT_EQ(dialogs.errors[0],
+            Cp932ForDisplay("CSVファイル「" + (dir / "no/such/x.csv").string() +
+                            "」を保存できませんでした。\n保存先のフォルダがありません。"));
 
   form->chooseCsvPath = [] { return QString(); };  // the user gave up
   form->CsvButton->click();
   EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+TEST_F(LogViewer, ReadsTheLogAgainWhenAnotherProgramChangedIt) {
+  files.files[kLogFileName] = Line("1999/04/14", "a") + Line("1999/04/16", "b");
+  auto form = Open();
+  ASSERT_EQ(form->Model()->rowCount(), 2);
+  files.files[kLogFileName] = Line("1999/04/16", "b");  // moved away by another program
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(form.get(), &activate);
+  EXPECT_EQ(form->Model()->rowCount(), 1);
+  EXPECT_EQ(Cell(*form, 0, 1).trimmed(), QStringLiteral("b"));
+}
+
+TEST_F(LogViewer, ANameWithoutExtensionGetsCsv) {
+  testing::TempDir dir;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(QString::fromStdString(dir.Path().string()));
+    dialog->selectFile(QStringLiteral("export"));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  EXPECT_EQ(AskCsvPath(nullptr, QStringLiteral("NORVA.csv")),
+            QString::fromStdString((dir / "export.csv").string()));
 }
 
 TEST_F(LogViewer, ListTakesTheWindowsSizeAndTheButtonsStayAlongTheBottom) {

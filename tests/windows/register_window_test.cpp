@@ -222,6 +222,27 @@ TEST_F(RegisterWindowTest, ADragInOneColumnSelectsTheRowInAllAndDeleteTakesThatR
   for (int k = 1; k <= 7; ++k) EXPECT_EQ(w.Column(k)->TopIndex(), w.Scrlbox1->TopIndex()) << k;
 }
 
+TEST_F(RegisterWindowTest, ADoubleClickOnARowEditsIt) {
+  Fill(3);
+  TForm2 w(state, fake.ports);
+  w.show();
+  QApplication::processEvents();
+  EditorContext edited{EditorMode::Add, -1, 0, true};
+  w.runEditor = [&](EditorContext& ctx, EntryTable&) { edited = ctx; };
+  QWidget* view = w.Nonscrlbox4->viewport();
+  const QPointF at = w.Nonscrlbox4->visualItemRect(w.Nonscrlbox4->item(1)).center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                            QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(type, at, view->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(view, &e);
+  }
+  EXPECT_EQ(edited.mode, EditorMode::Edit);
+  EXPECT_EQ(edited.currentIndex, 1);
+  ExpectSelected(w, 1);
+}
+
 TEST_F(RegisterWindowTest, HelpOpensTheRegisterTopic) {
   TForm2 w(state, fake.ports);
   w.Button8Click();

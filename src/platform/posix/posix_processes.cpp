@@ -27,16 +27,31 @@ namespace {
 // How often a wait for the end of a program looks at its processes.
 constexpr std::chrono::milliseconds kTreePoll{250};
 
+// The environment variable that marks every process of one started program: it goes with
+// the processes wherever they go - a session or process group of their own, a new parent
+// once theirs has ended - which neither the group nor the parent chain follows.
+constexpr const char* kMarkVariable = "NORVAX_LAUNCH";
+
 // Starts argv in directory, in a process group of its own (so that what the program starts
 // can be told from the rest of the desktop even after the program itself has ended). The
 // child changes directory itself before exec, so the program's own working directory never
 // changes. A program that cannot be executed, or a directory that cannot be entered, fails
-// here.
-pid_t Spawn(std::vector<std::string> argv, const std::string& directory) {
+// here. A mark, when given, is added to the program's environment as kMarkVariable.
+pid_t Spawn(std::vector<std::string> argv, const std::string& directory,
+            const std::string& mark = {}) {
   if (argv.empty()) return 0;
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
+  std::vector<char*> environment;
+  std::string markEntry = std::string(kMarkVariable) + "=" + mark;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, markEntry.c_str(), std::strlen(kMarkVariable) + 1) != 0) {
+      environment.push_back(*e);
+    }
+  }
+  if (!mark.empty()) environment.push_back(markEntry.data());
+  environment.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -46,7 +61,7 @@ pid_t Spawn(std::vector<std::string> argv, const std::string& directory) {
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, raw[0], &actions, &attributes, raw.data(), environ);
+  int rc = posix_spawnp(&pid, raw[0], &actions, &attributes, raw.data(), environment.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? pid : 0;
@@ -103,15 +118,36 @@ std::vector<ProcessInfo> LiveProcesses() {
   return out;
 }
 
+// Whether the environment a process started with holds the variable entry ("NAME=value").
+bool HasEnvironmentEntry(pid_t pid, const std::string& entry) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/%d/environ", static_cast<int>(pid));
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string environment;
+  char buffer[4096];
+  ssize_t n;
+  while (environment.size() < (1u << 20) && (n = read(fd, buffer, sizeof buffer)) > 0) {
+    environment.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  const std::string needle = '\0' + entry + '\0';
+  return ('\0' + environment).find(needle) != std::string::npos;
+}
+
 // The live processes of a started program: those seen before (same start time), those of
-// its process group, and the children of members (also those that have left the group),
-// until nothing more joins.
+// its process group, those that carry its mark in their environment (started after it), and
+// the children of members (also those that have left the group), until nothing more joins.
 std::map<pid_t, unsigned long long> Members(const std::map<pid_t, unsigned long long>& seen,
-                                            pid_t root, const std::vector<ProcessInfo>& live) {
+                                            pid_t root, unsigned long long rootStart,
+                                            const std::string& mark,
+                                            const std::vector<ProcessInfo>& live) {
   std::map<pid_t, unsigned long long> members;
+  const std::string markEntry = std::string(kMarkVariable) + "=" + mark;
   for (const ProcessInfo& p : live) {
     auto known = seen.find(p.pid);
-    if ((known != seen.end() && known->second == p.startTime) || p.group == root) {
+    if ((known != seen.end() && known->second == p.startTime) || p.group == root ||
+        (p.startTime >= rootStart && HasEnvironmentEntry(p.pid, markEntry))) {
       members[p.pid] = p.startTime;
     }
   }
@@ -143,12 +179,16 @@ ProcessHandle PosixProcesses::Start(const std::string& commandLine, const std::s
   ReapClosed();
   auto words = SplitCommandLine(Cp932ToUtf8(commandLine));
   if (!words || words->empty()) return 0;
-  pid_t pid = Spawn(*words, Cp932ToUtf8(directory));
+  const std::string mark = std::to_string(getpid()) + "-" + std::to_string(++starts_);
+  pid_t pid = Spawn(*words, Cp932ToUtf8(directory), mark);
   if (pid <= 0) return 0;
   // Not collected yet, so /proc still knows the program even when it has already ended.
   auto info = ReadProcess(pid);
   std::lock_guard lock(mutex_);
-  trees_[pid].seen[pid] = info ? info->startTime : 0;
+  Tree& tree = trees_[pid];
+  tree.start = info ? info->startTime : 0;
+  tree.seen[pid] = tree.start;
+  tree.mark = mark;
   return pid;
 }
 
@@ -166,13 +206,13 @@ std::vector<std::uint32_t> PosixProcesses::TreeLocked(ProcessHandle process) {
   Tree& tree = it->second;
   const pid_t root = static_cast<pid_t>(process);
   const bool rootEnded = Collect(tree, root);
-  auto members = Members(tree.seen, root, LiveProcesses());
+  auto members = Members(tree.seen, root, tree.start, tree.mark, LiveProcesses());
   // A process that ended since the last look may have started another just before, after
   // the list of processes was taken; that one was there before it ended, so a second look
   // finds it.
   if (rootEnded ||
       std::ranges::any_of(tree.seen, [&](const auto& p) { return members.count(p.first) == 0; })) {
-    members = Members(tree.seen, root, LiveProcesses());
+    members = Members(tree.seen, root, tree.start, tree.mark, LiveProcesses());
   }
   std::vector<std::uint32_t> out;
   for (const auto& [pid, start] : members) out.push_back(static_cast<std::uint32_t>(pid));

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 
 #include "platform/processes.h"
 
@@ -28,6 +29,8 @@ class PosixProcesses : public Processes {
   // an id the system has given to another program since never counts).
   struct Tree {
     std::map<pid_t, unsigned long long> seen;
+    unsigned long long start = 0;  // of the started program
+    std::string mark;              // in the environment of each of its processes
     bool gone = false;
   };
 
@@ -41,6 +44,7 @@ class PosixProcesses : public Processes {
   std::mutex mutex_;
   std::map<ProcessHandle, Tree> trees_;
   std::set<ProcessHandle> closed_;
+  unsigned long long starts_ = 0;
 };
 
 }  // namespace norvax

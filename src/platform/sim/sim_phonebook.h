@@ -46,6 +46,10 @@ struct PhonebookEntry {
 
   // The script of attempt number n (from 1); the last one repeats.
   const DialStepScript& Attempt(int n) const;
+  // Whether a user name and password log in: each is checked only when the entry lists one.
+  bool Accepts(const std::string& userName, const std::string& pass) const {
+    return (user.empty() || userName == user) && (password.empty() || pass == password);
+  }
 };
 
 struct Phonebook {

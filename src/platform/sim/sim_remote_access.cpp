@@ -177,8 +177,7 @@ int SimRemoteAccess::DialEntry(const std::string& entryName, const std::string& 
     errorText = *ErrorString(sim_error::kUnknownEntry);
     return 1;
   }
-  const bool accepted = (entry->user.empty() || userName == entry->user) &&
-                        (entry->password.empty() || password == entry->password);
+  const bool accepted = entry->Accepts(userName, password);
   ConnectionHandle handle = 0;
   try {
     handle = Connections().NewHandle();
