@@ -30,6 +30,9 @@ void EndWithoutDisplay() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
+  // The menu entry's name: the Wayland app id, by which the taskbar finds the entry's icon
+  // (on X11 the window class NORVAX, the entry's StartupWMClass, does).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.norvax.norvax"));
   // Signals that ask the program to end close the main window; one that arrives before the
   // window exists waits in the event loop, which first runs once it does.
   norvax::OnQuitSignals([] {
