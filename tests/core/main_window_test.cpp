@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "fakes/fake_password_prompt.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
+#include "platform/qt/qt_user_dialogs.h"
 #include "test_files.h"
 #include "windows/wait_window.h"
 
@@ -300,6 +302,51 @@ TEST_F(MainWindow, CommandLineStartIsMinimisedUntilRestored) {
   form->showNormal();
   QApplication::processEvents();
   EXPECT_FALSE(state.main.minimisedAtStart);
+}
+
+TEST_F(MainWindow, AQuitAskedForDuringAStartUpBoxEndsTheProgramOnceStartUpReturns) {
+  Store(1, {{LockActive, "1"}});  // damaged: start-up says so in a box
+  QtUserDialogs boxes;
+  Ports ports{fake.settings, boxes,         fake.help,     fake.remote,
+              fake.clock,    fake.windows,  fake.registry, fake.processes,
+              fake.program,  fake.logState, fake.logFiles};
+  TForm1 window(state, ports);
+  bool runs = true;
+  QTimer::singleShot(0, &window, [&] {
+    // A quit signal while the box is open: it closes the main window, as at any time.
+    QTimer::singleShot(0, &window, [&] { window.close(); });
+    runs = window.Start({}, prompt);
+  });
+  QApplication::exec();
+  EXPECT_FALSE(runs);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindow, AHandedOverLaunchWaitsForNoModalWindowNorTheEnd) {
+  struct Case {
+    QStringList args;
+    bool modal;
+    bool ending;
+    StartAnswer answer;
+    int launched;  // the entry launched, -1 for none
+  } cases[] = {
+      {{"2"}, true, false, StartAnswer::kEditing, -1},  // the entry may be changed there
+      {{}, true, false, StartAnswer::kTaken, -1},       // the windows come to the front
+      {{"2"}, false, true, StartAnswer::kEnding, -1},
+      {{"2"}, false, false, StartAnswer::kTaken, 1},
+  };
+  Store(2);
+  ASSERT_TRUE(Start());
+  for (const Case& c : cases) {
+    QDialog editing(form.get());
+    editing.setModal(true);
+    if (c.modal) editing.show();
+    state.main.ending = c.ending;
+    EXPECT_EQ(form->AnotherStart(c.args), c.answer) << c.args.size() << c.modal << c.ending;
+    editing.hide();
+    QApplication::processEvents();
+    EXPECT_EQ(state.main.currentEntry, c.launched) << c.args.size() << c.modal << c.ending;
+  }
 }
 
 TEST_F(MainWindow, BoundsAreRestoredAndSavedAtExit) {
