@@ -323,30 +323,22 @@ TEST_F(MainWindow, AQuitAskedForDuringAStartUpBoxEndsTheProgramOnceStartUpReturn
 }
 
 TEST_F(MainWindow, AHandedOverLaunchWaitsForNoModalWindowNorTheEnd) {
-  struct Case {
-    QStringList args;
-    bool modal;
-    bool ending;
-    StartAnswer answer;
-    int launched;  // the entry launched, -1 for none
-  } cases[] = {
-      {{"2"}, true, false, StartAnswer::kEditing, -1},  // the entry may be changed there
-      {{}, true, false, StartAnswer::kTaken, -1},       // the windows come to the front
-      {{"2"}, false, true, StartAnswer::kEnding, -1},
-      {{"2"}, false, false, StartAnswer::kTaken, 1},
-  };
   Store(2);
   ASSERT_TRUE(Start());
-  for (const Case& c : cases) {
-    QDialog editing(form.get());
-    editing.setModal(true);
-    if (c.modal) editing.show();
-    state.main.ending = c.ending;
-    EXPECT_EQ(form->AnotherStart(c.args), c.answer) << c.args.size() << c.modal << c.ending;
-    editing.hide();
-    QApplication::processEvents();
-    EXPECT_EQ(state.main.currentEntry, c.launched) << c.args.size() << c.modal << c.ending;
-  }
+  QDialog editing(form.get());
+  editing.setModal(true);
+  editing.show();
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kEditing) << "its entry may change there";
+  EXPECT_EQ(form->AnotherStart({}), StartAnswer::kTaken) << "the windows come to the front";
+  editing.hide();
+  state.main.ending = true;
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kEnding);
+  state.main.ending = false;
+  QApplication::processEvents();
+  EXPECT_EQ(state.main.currentEntry, -1);
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kTaken);
+  QApplication::processEvents();
+  EXPECT_EQ(state.main.currentEntry, 1);
 }
 
 TEST_F(MainWindow, BoundsAreRestoredAndSavedAtExit) {

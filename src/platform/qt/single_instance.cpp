@@ -1,5 +1,6 @@
 #include "platform/qt/single_instance.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +79,7 @@ std::filesystem::path SingleInstance::SocketPath(const std::filesystem::path& di
 SingleInstance::SingleInstance(const std::filesystem::path& directory)
     : lock_(directory), path_(SocketPath(directory)) {
   if (!First()) return;
+  socketDirectory_ = open(path_.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   listenFailure_ = ClearPlace(path_);
@@ -92,8 +94,11 @@ SingleInstance::SingleInstance(const std::filesystem::path& directory)
 }
 
 SingleInstance::~SingleInstance() {
-  // Closing removes the socket file.
-  if (server_) server_->close();
+  if (!server_) return;
+  server_->close();
+  // The socket goes with the directory it lies in, even when that was renamed meanwhile.
+  unlinkat(socketDirectory_, path_.filename().c_str(), 0);
+  close(socketDirectory_);
 }
 
 void SingleInstance::Accept() {

@@ -66,6 +66,7 @@ class SingleInstance : public QObject {
 
   InstanceLock lock_;
   std::filesystem::path path_;
+  int socketDirectory_ = -1;  // the first copy's: the folder of its socket
   std::string listenFailure_;
   std::unique_ptr<QLocalServer> server_;
   std::function<StartAnswer(const QStringList&)> onStart_;
