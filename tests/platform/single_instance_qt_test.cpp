@@ -9,10 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QTimer>
-#include <atomic>
 #include <future>
 #include <thread>
 
@@ -24,25 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// XDG_RUNTIME_DIR for one test (nullptr: none); the tests run without one.
-struct RuntimeDirectory {
-  explicit RuntimeDirectory(const char* dir) {
-    dir ? setenv("XDG_RUNTIME_DIR", dir, 1) : unsetenv("XDG_RUNTIME_DIR");
-  }
-  ~RuntimeDirectory() { unsetenv("XDG_RUNTIME_DIR"); }
-};
-
-// Runs the event loop until done() holds; false after 10 s.
-bool RunUntil(const std::function<bool()>& done) {
-  for (QDeadlineTimer deadline(10s); !done();) {
-    if (deadline.hasExpired()) return false;
-    QEventLoop loop;
-    QTimer::singleShot(5, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
-
+// A socket bound at path, as a copy leaves it when it is killed.
 int Bound(const fs::path& path) {
   int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{AF_UNIX, {}};
@@ -56,10 +35,10 @@ TEST(SingleInstance, TheSocketIsTheUsersOwnAndFollowsTheProgramDirectoryItself) 
   for (mode_t mode : {0700, 0755, 0}) {  // 0: no runtime directory
     fs::create_directory(dir);
     ASSERT_EQ(chmod(runtime.Path().c_str(), mode ? mode : 0700), 0);
-    RuntimeDirectory xdg(mode ? runtime.Path().c_str() : nullptr);
+    mode ? setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
     const fs::path path = SingleInstance::SocketPath(dir);
     EXPECT_EQ(path.parent_path(), mode == 0700 ? runtime.Path() : dir) << mode;
-    close(Bound(path));  // left by a copy that was killed
+    close(Bound(path));
     {
       SingleInstance first(dir);
       EXPECT_EQ(first.ListenFailure(), "");
@@ -71,7 +50,6 @@ TEST(SingleInstance, TheSocketIsTheUsersOwnAndFollowsTheProgramDirectoryItself) 
     fs::remove_all(moved);
   }
   // Anything but a socket of the user's own stays, and the copy says it cannot listen.
-  RuntimeDirectory xdg(nullptr);
   fs::create_directory(dir);
   testing::WriteFile(dir / "norvax.sock", "not ours");
   SingleInstance first(dir);
@@ -80,18 +58,17 @@ TEST(SingleInstance, TheSocketIsTheUsersOwnAndFollowsTheProgramDirectoryItself) 
 }
 
 TEST(SingleInstance, ALaterStartWaitsForABusyFirstCopyAndLearnsItsAnswer) {
-  RuntimeDirectory xdg(nullptr);
   // No answer: the first copy ends before it takes the command line.
   for (auto answer : {std::optional{StartAnswer::kTaken}, std::optional{StartAnswer::kEditing},
                       std::optional{StartAnswer::kEnding}, std::optional<StartAnswer>{}}) {
     testing::TempDir dir;
     auto first = std::make_unique<SingleInstance>(dir.Path());
     std::promise<void> waiting;
-    std::atomic<bool> done = false;
     std::string failure;
+    QEventLoop loop;
     std::thread later([&] {
       failure = SingleInstance(dir.Path()).HandOver({"2"}, 50ms, [&] { waiting.set_value(); });
-      done = true;
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit);
     });
     // The first copy runs no events until the later start has waited past its patience.
     EXPECT_EQ(waiting.get_future().wait_for(10s), std::future_status::ready);
@@ -104,7 +81,7 @@ TEST(SingleInstance, ALaterStartWaitsForABusyFirstCopyAndLearnsItsAnswer) {
     } else {
       first.reset();
     }
-    EXPECT_TRUE(RunUntil([&] { return done.load(); }));
+    loop.exec();
     later.join();
     EXPECT_EQ(received, answer ? QStringList{"2"} : QStringList{});
     EXPECT_EQ(failure.empty(), answer == StartAnswer::kTaken) << failure;
@@ -113,7 +90,6 @@ TEST(SingleInstance, ALaterStartWaitsForABusyFirstCopyAndLearnsItsAnswer) {
 
 TEST(SingleInstance, ALaterStartHandsNothingToASocketOfAnotherUser) {
   if (geteuid() != 0) GTEST_SKIP() << "a socket of another user needs root to make";
-  RuntimeDirectory xdg(nullptr);
   testing::TempDir dir;
   InstanceLock running(dir.Path());
   // Bound in the running copy's place, listening as the user nobody.
