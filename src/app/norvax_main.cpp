@@ -66,9 +66,10 @@ int main(int argc, char** argv) {
   running = &form;
   std::atexit(EndWithoutDisplay);
   norvax::QtPasswordPrompt prompt(nullptr);
+  // Said before start-up, which ends the program when a quit came while a box was open.
+  if (!instance.ListenFailure().empty()) norvax::ReportStartFailure(instance.ListenFailure());
   int rc = 0;
   if (form.Start(args, prompt)) {
-    if (!instance.ListenFailure().empty()) norvax::ReportStartFailure(instance.ListenFailure());
     instance.Receive([&form](const QStringList& later) { return form.AnotherStart(later); });
     rc = QApplication::exec();
   }
