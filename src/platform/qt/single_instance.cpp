@@ -125,15 +125,16 @@ void SingleInstance::Deliver(QLocalSocket* socket, const QStringList& args) {
     return;
   }
   const char answer = static_cast<char>(onStart_(args));
-  if (socket) {
-    socket->write(&answer, 1);
-    socket->flush();
-  }
+  socket->write(&answer, 1);
+  socket->flush();
 }
 
 void SingleInstance::Receive(std::function<StartAnswer(const QStringList&)> onStart) {
   onStart_ = std::move(onStart);
-  for (auto& [socket, args] : std::exchange(pending_, {})) Deliver(socket, args);
+  // A later start that was ended meanwhile (Ctrl+C) has given up its command line.
+  for (auto& [socket, args] : std::exchange(pending_, {})) {
+    if (socket && socket->state() == QLocalSocket::ConnectedState) Deliver(socket, args);
+  }
 }
 
 std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milliseconds patience,
@@ -145,7 +146,7 @@ std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milli
     socket.connectToServer(QtPath(path_));
     if (socket.waitForConnected(kRetryMs)) break;
     if (reach.hasExpired()) {
-      return WithPath(path_, Sjis("起動中の NORVAX に接続できません。") +
+      return WithPath(path_, Sjis("起動中の NORVAX に接続できません。 ") +
                                  Cp932ForDisplay(socket.errorString().toStdString()));
     }
     QThread::msleep(kRetryMs);
