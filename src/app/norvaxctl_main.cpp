@@ -29,6 +29,7 @@
 #include "dialup/monthly_totals.h"
 #include "launch/entry_editor_rules.h"
 #include "launch/keystrokes.h"
+#include "launch/login_fill.h"
 #include "platform/cp932.h"
 #include "platform/nm/dialler.h"
 #include "platform/posix/instance_lock.h"
@@ -814,6 +815,10 @@ int TypeCommand(const std::vector<std::string>& args) {
   const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
   norvax::WindowSystem& windows = *desktop.system;
   if (!desktop.available) return NoDisplay();
+  if (const std::string untypable = windows.UntypableText(*text); !untypable.empty()) {
+    Fail(norvax::UntypableMessage(untypable));
+    return kFailed;
+  }
   norvax::SystemClock clock;
   std::string lastCaption;
   norvax::WindowFinder finder(windows, clock, lastCaption);
