@@ -1,8 +1,27 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
 #include "platform/posix/posix_file_store.h"
+#include "platform/store/ini_file.h"
 #include "test_files.h"
+
+// Set by a test: the fsync of a folder fails with this error.
+static int folderSyncError = 0;
+
+extern "C" int fsync(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  struct stat st {};
+  if (folderSyncError != 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = folderSyncError;
+    return -1;
+  }
+  return real(fd);
+}
 
 namespace norvax {
 namespace {
@@ -44,7 +63,8 @@ TEST(PosixFileStore, AppendReplaceTruncateRemove) {
   EXPECT_EQ(files.Size("log"), 3u);
   files.Replace("log", "new");
   EXPECT_EQ(testing::ReadFile(dir / "log"), "new");
-  EXPECT_FALSE(std::filesystem::exists(dir / "log.new"));
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), dir / "log")
+      << "no temporary left";
   files.Remove("log");
   EXPECT_FALSE(files.Exists("log"));
   files.Remove("log");
@@ -66,8 +86,43 @@ TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {
   } catch (const FileError& e) {
     EXPECT_NE(std::string(e.what()).find("busy"), std::string::npos);
   }
-  EXPECT_FALSE(std::filesystem::exists(dir / "busy.new"));
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), dir / "busy")
+      << "no temporary left";
   EXPECT_THROW(files.Append("busy", "x"), FileError);
+}
+
+// A folder that cannot be synced after a change leaves the change unsure to last: each writer
+// reports it as its other write failures. A file system that has no sync of folders (EINVAL)
+// has nothing to wait for.
+TEST(PosixFileStore, AFolderSyncThatFailsIsAWriteFailure) {
+  testing::TempDir dir;
+  PosixFileStore files(dir.Path());
+  const std::string path = (dir / "f").string();
+  struct Case {
+    const char* step;
+    std::function<void()> write;
+    std::string error;  // what() or Message(); none when the write succeeds
+  } cases[] = {
+      {"replace", [&] { files.Replace("f", "x"); }, path + ": " + std::strerror(EIO)},
+      {"remove", [&] { files.Remove("f"); }, path + ": " + std::strerror(EIO)},
+      {"profile", [&] { IniFile(path).WriteValue("S", "k", "v"); },
+       path + testing::Sjis(" に書き込めません")},
+  };
+  for (int error : {EIO, EINVAL}) {
+    folderSyncError = error;
+    for (const auto& c : cases) {
+      std::string caught;
+      try {
+        c.write();
+      } catch (const FileError& e) {
+        caught = e.what();
+      } catch (const WriteError& e) {
+        caught = e.Message();
+      }
+      EXPECT_EQ(caught, error == EIO ? c.error : "") << c.step << " " << error;
+    }
+  }
+  folderSyncError = 0;
 }
 
 // Two stores of one folder stand for two programs: flock excludes open files, not processes.
