@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -220,6 +221,50 @@ std::vector<std::string> XServer::Env() const {
   // that joins the program's process tree and outlives it.
   return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
           "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/norvax-test-bus"};
+}
+
+FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
+                                       ChildProcess& aProgram, WindowId a, WindowId b, int runs) {
+  using namespace std::chrono_literals;
+  const std::string text = "abcdefghijklmnopqrstuvwx";
+  std::mt19937 random(23);
+  FocusRace race;
+  // The length of the first field of a, which keeps what every run typed.
+  std::size_t received = 0;
+  auto readUntil = [&](std::size_t length) {
+    while (received < length) {
+      auto line = aProgram.ReadLine(10s);
+      if (!line) return false;
+      if (line->starts_with("1:")) received = line->size() - 2;
+    }
+    return true;
+  };
+  for (int run = 0; run < runs; ++run) {
+    if (!windows.SetForeground(a) || !WaitUntil([&] { return windows.Foreground() == a; }, 5s)) {
+      throw std::runtime_error("the first window did not take the focus");
+    }
+    const std::size_t start = received;
+    const std::size_t moveAt =
+        start + std::uniform_int_distribution<std::size_t>(1, text.size() - 1)(random);
+    std::thread mover([&] {
+      if (readUntil(moveAt)) other.SetForeground(b);
+    });
+    const std::size_t typed = windows.TypeText(a, text);
+    mover.join();
+    race.cutShort += typed < text.size();
+    race.typed += typed;
+    if (!readUntil(start + typed)) break;
+  }
+  // ENTER comes after every key before it: what a has then is all it ever received.
+  if (windows.SetForeground(a) && WaitUntil([&] { return windows.Foreground() == a; }, 5s) &&
+      windows.PressKey(a, Key::Enter)) {
+    while (auto line = aProgram.ReadLine(10s)) {
+      if (*line == "enter") break;
+      if (line->starts_with("1:")) received = line->size() - 2;
+    }
+  }
+  race.received = received;
+  return race;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

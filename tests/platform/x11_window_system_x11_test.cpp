@@ -121,6 +121,25 @@ TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {
   EXPECT_EQ(first->LastValuesUntil("enter", 5s)["1"], "ok");
 }
 
+// Another program moves the focus at a random moment of the typing: each key reaches the
+// window typed into, and is counted, or is not sent at all.
+TEST_P(X11WindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyping) {
+  auto first = StartTarget("first");
+  auto second = StartTarget("second");
+  WindowId a = WaitForWindow("first");
+  WindowId b = WaitForWindow("second");
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  X11WindowSystem other(server_->Display().c_str());
+  const auto race = testing::RaceTypingAgainstFocusChange(*windows_, other, *first, a, b, 100);
+  EXPECT_GT(race.cutShort, 0);
+  EXPECT_EQ(race.received, race.typed);
+  // The first key b receives is the one typed into it now.
+  ASSERT_TRUE(Activate(b));
+  EXPECT_EQ(windows_->TypeText(b, "ok"), 2u);
+  EXPECT_EQ(second->ReadLine(5s), "1:o");
+}
+
 TEST_P(X11WindowSystemTest, TopLevelListHoldsEveryProgramsWindow) {
   auto first = StartTarget("one");
   auto second = StartTarget("two");

@@ -116,6 +116,27 @@ struct X11WindowSystem::Impl {
     return out;
   }
 
+  // The client window that holds the keyboard focus; 0 when none does.
+  Window Focused() {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == None || focus == PointerRoot) return 0;
+    Window top = TopLevelAncestor(focus);
+    if (!top) return 0;
+    auto clients = ClientList();
+    if (clients.empty()) return top;
+    // With a window manager the top-level window is its frame: find the client inside it,
+    // or the client that holds the focus itself.
+    for (Window w = focus; w && w != root; w = Parent(w)) {
+      if (std::find(clients.begin(), clients.end(), w) != clients.end()) return w;
+    }
+    for (Window c : clients) {
+      if (TopLevelAncestor(c) == top) return c;
+    }
+    return 0;
+  }
+
   // Keycodes and the shift level at which they give a key symbol.
   struct KeyStroke {
     KeyCode code = 0;
@@ -215,20 +236,27 @@ struct X11WindowSystem::Impl {
     XSync(display, False);
   }
 
-  // Presses and releases one key, with Shift when asked. The keyboard state is checked
-  // before every key, under a grab of the server, so that a modifier another program (or
-  // the user) presses meanwhile cannot change the character.
-  void Tap(KeyCode code, bool shift, SavedLocks& saved) {
+  // Presses and releases one key in target, with Shift when asked; false, and nothing sent,
+  // when target does not hold the focus. Under a grab of the server no other program's
+  // request runs between the check of the focus and the key, so that the key cannot go to
+  // a window that took the focus meanwhile, and a modifier another program (or the user)
+  // presses cannot change the character. The round trip at the end has the key processed
+  // before the next check.
+  bool Tap(Window target, KeyCode code, bool shift, SavedLocks& saved) {
     XGrabServer(display);
-    Neutralise(saved);
-    auto shiftKey = FindKey(XK_Shift_L);
-    KeyCode shiftCode = shiftKey ? shiftKey->code : XKeysymToKeycode(display, XK_Shift_L);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    const bool focused = Focused() == target;
+    if (focused) {
+      Neutralise(saved);
+      auto shiftKey = FindKey(XK_Shift_L);
+      KeyCode shiftCode = shiftKey ? shiftKey->code : XKeysymToKeycode(display, XK_Shift_L);
+      if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
+      XTestFakeKeyEvent(display, code, True, CurrentTime);
+      XTestFakeKeyEvent(display, code, False, CurrentTime);
+      if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    }
     XUngrabServer(display);
     XSync(display, False);
+    return focused;
   }
 };
 
@@ -339,24 +367,7 @@ bool X11WindowSystem::Exists(WindowId window) {
 
 WindowId X11WindowSystem::Foreground() {
   if (!Available()) return 0;
-  auto& i = *impl_;
-  Window focus = 0;
-  int revert = 0;
-  XGetInputFocus(i.display, &focus, &revert);
-  if (focus == None || focus == PointerRoot) return 0;
-  Window top = i.TopLevelAncestor(focus);
-  if (!top) return 0;
-  auto clients = i.ClientList();
-  if (clients.empty()) return top;
-  // With a window manager the top-level window is its frame: find the client inside it,
-  // or the client that holds the focus itself.
-  for (Window w = focus; w && w != i.root; w = i.Parent(w)) {
-    if (std::find(clients.begin(), clients.end(), w) != clients.end()) return w;
-  }
-  for (Window c : clients) {
-    if (i.TopLevelAncestor(c) == top) return c;
-  }
-  return 0;
+  return impl_->Focused();
 }
 
 bool X11WindowSystem::SetForeground(WindowId window) {
@@ -385,7 +396,7 @@ bool X11WindowSystem::SetForeground(WindowId window) {
 std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   if (text.empty()) return 0;
-  if (Foreground() != target) return 0;
+  if (Foreground() != target) return 0;  // the keyboard mapping stays as it is
   i.LoadKeymap();
   Impl::SavedLocks saved;
   std::vector<KeyCode> spare = i.SpareKeycodes();
@@ -422,16 +433,14 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
     }
     bool focusLost = false;
     for (auto& p : batch) {
-      if (Foreground() != target) {
-        focusLost = true;
-        break;
-      }
+      const auto w = static_cast<Window>(target);
       if (p.stroke) {
-        i.Tap(p.stroke->code, p.stroke->shift, saved);
+        focusLost = !i.Tap(w, p.stroke->code, p.stroke->shift, saved);
       } else if (p.sym != NoSymbol) {
         auto at = std::find(remapped.begin(), remapped.end(), p.sym) - remapped.begin();
-        i.Tap(spare[static_cast<std::size_t>(at)], false, saved);
+        focusLost = !i.Tap(w, spare[static_cast<std::size_t>(at)], false, saved);
       }
+      if (focusLost) break;
       typed += p.bytes;
     }
     if (!remapped.empty()) {
@@ -455,9 +464,9 @@ bool X11WindowSystem::PressKey(WindowId target, Key key) {
   auto stroke = i.FindKey(key == Key::Enter ? XK_Return : XK_Tab);
   if (!stroke) return false;
   Impl::SavedLocks saved;
-  i.Tap(stroke->code, false, saved);
+  const bool pressed = i.Tap(static_cast<Window>(target), stroke->code, false, saved);
   i.Restore(saved);
-  return true;
+  return pressed;
 }
 
 void X11WindowSystem::BeginTyping() {
