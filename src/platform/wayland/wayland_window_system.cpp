@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -309,16 +308,11 @@ const wl_keyboard_listener WaylandWindowSystem::Impl::kKeyboardListener = {
     .keymap =
         [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
           auto& i = *static_cast<Impl*>(data);
-          void* map = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0
-                          ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
-                          : MAP_FAILED;
+          auto text =
+              format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? ReadSentKeymap(fd, size) : std::nullopt;
           close(fd);
-          if (map == MAP_FAILED) return;
-          std::string text(static_cast<const char*>(map),
-                           strnlen(static_cast<const char*>(map), size));
-          munmap(map, size);
-          if (TypingKeymaps::IsOurs(text)) return;
-          i.userKeymap = std::move(text);
+          if (!text || TypingKeymaps::IsOurs(*text)) return;
+          i.userKeymap = std::move(*text);
           i.userKeymapChanged = true;
         },
     .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
