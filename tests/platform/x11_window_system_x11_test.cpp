@@ -1,6 +1,7 @@
 #include "platform/x11/x11_window_system.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,6 +104,26 @@ TEST_P(X11WindowSystemTest, TypesJapaneseTextTabAndEnterExactly) {
   auto fields = target->LastValuesUntil("enter", 5s);
   EXPECT_EQ(fields["1"], id);
   EXPECT_EQ(fields["2"], pass);
+}
+
+// Characters without a key of the keyboard are typed on keys remapped for a moment; a
+// program that reads its events late (stopped here, for longer than the typing takes) still
+// reads them with the keys remapped.
+TEST_P(X11WindowSystemTest, AProgramThatReadsItsKeysLateGetsEveryCharacter) {
+  auto target = StartTarget(kCaption);
+  WindowId w = WaitForWindow(kCaption);
+  ASSERT_NE(w, 0u);
+  ASSERT_TRUE(Activate(w));
+  const std::string text = "ﾊﾟｽﾜｰﾄﾞ秘密";
+  ASSERT_EQ(kill(target->Pid(), SIGSTOP), 0);
+  std::thread late([&] {
+    std::this_thread::sleep_for(500ms);
+    kill(target->Pid(), SIGCONT);
+  });
+  EXPECT_EQ(windows_->TypeText(w, Sjis(text)), Sjis(text).size());
+  late.join();
+  EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
+  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], text);
 }
 
 TEST_P(X11WindowSystemTest, NothingIsTypedIntoAWindowWithoutTheFocus) {

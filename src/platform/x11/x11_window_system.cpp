@@ -8,8 +8,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -38,7 +41,8 @@ struct X11WindowSystem::Impl {
   Display* display = nullptr;
   Window root = 0;
   Atom netClientListStacking = 0, netClientList = 0, netActiveWindow = 0, netWmName = 0,
-       netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0;
+       netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0, wmProtocols = 0, netWmPing = 0;
+  long lastPing = 0;
   int minKeycode = 0, maxKeycode = 0;
   std::optional<DirectInput> directInput;
 
@@ -135,6 +139,56 @@ struct X11WindowSystem::Impl {
       if (TopLevelAncestor(c) == top) return c;
     }
     return 0;
+  }
+
+  // Waits until the program of window w has read every event sent to it so far: the
+  // window manager's ping (_NET_WM_PING), sent to it now, comes back once it has read the
+  // events before it. False when the program takes no part in the ping or does not answer
+  // within kEventsReadTimeoutMs.
+  bool WaitUntilEventsRead(Window w) {
+    Atom* protocols = nullptr;
+    int count = 0;
+    bool pings = false;
+    if (XGetWMProtocols(display, w, &protocols, &count)) {
+      pings = std::find(protocols, protocols + count, netWmPing) != protocols + count;
+      XFree(protocols);
+    }
+    if (!pings) return false;
+    // The answer goes to the root window, to those who watch its children (or, as Qt sends
+    // it, the root window itself).
+    XSelectInput(display, root, SubstructureNotifyMask | StructureNotifyMask);
+    XEvent ping{};
+    ping.xclient.type = ClientMessage;
+    ping.xclient.window = w;
+    ping.xclient.message_type = wmProtocols;
+    ping.xclient.format = 32;
+    ping.xclient.data.l[0] = static_cast<long>(netWmPing);
+    ping.xclient.data.l[1] = ++lastPing;
+    ping.xclient.data.l[2] = static_cast<long>(w);
+    XSendEvent(display, w, False, NoEventMask, &ping);
+    XFlush(display);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventsReadTimeoutMs);
+    bool answered = false;
+    while (!answered) {
+      while (!answered && XPending(display)) {
+        XEvent event{};
+        XNextEvent(display, &event);
+        answered = event.type == ClientMessage && event.xclient.window == root &&
+                   event.xclient.message_type == wmProtocols &&
+                   event.xclient.data.l[0] == static_cast<long>(netWmPing) &&
+                   event.xclient.data.l[1] == lastPing;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (answered || left <= 0) break;
+      pollfd p{ConnectionNumber(display), POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) break;
+    }
+    XSelectInput(display, root, NoEventMask);
+    XSync(display, True);  // without the events that came meanwhile
+    return answered;
   }
 
   // Keycodes and the shift level at which they give a key symbol.
@@ -279,6 +333,8 @@ X11WindowSystem::X11WindowSystem(const char* displayName) : impl_(std::make_uniq
   i.netWmPid = XInternAtom(d, "_NET_WM_PID", False);
   i.netSupportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
   i.utf8String = XInternAtom(d, "UTF8_STRING", False);
+  i.wmProtocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  i.netWmPing = XInternAtom(d, "_NET_WM_PING", False);
   XDisplayKeycodes(d, &i.minKeycode, &i.maxKeycode);
 }
 
@@ -444,7 +500,8 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
       typed += p.bytes;
     }
     if (!remapped.empty()) {
-      PauseMs(kRemapPauseMs);
+      // The program reads the keys with the keyboard mapping of when it reads them.
+      if (!i.WaitUntilEventsRead(static_cast<Window>(target))) PauseMs(kRemapPauseMs);
       for (std::size_t k = 0; k < remapped.size(); ++k) {
         KeySym none[2] = {NoSymbol, NoSymbol};
         XChangeKeyboardMapping(i.display, spare[k], 2, none, 1);
