@@ -229,23 +229,20 @@ FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& othe
   const std::string text = "abcdefghijklmnopqrstuvwx";
   std::mt19937 random(23);
   FocusRace race;
-  // The length of the first field of a, which keeps what every run typed.
-  std::size_t received = 0;
+  std::size_t received = 0;  // the length of a's first field, which keeps every run's text
   auto readUntil = [&](std::size_t length) {
-    while (received < length) {
-      auto line = aProgram.ReadLine(10s);
-      if (!line) return false;
+    for (std::optional<std::string> line; received < length;) {
+      if (!(line = aProgram.ReadLine(10s))) return false;
       if (line->starts_with("1:")) received = line->size() - 2;
     }
-    return true;
+    return received == length;
   };
-  for (int run = 0; run < runs; ++run) {
-    if (!windows.SetForeground(a) || !WaitUntil([&] { return windows.Foreground() == a; }, 5s)) {
-      throw std::runtime_error("the first window did not take the focus");
-    }
-    const std::size_t start = received;
+  auto activateA = [&] {
+    return windows.SetForeground(a) && WaitUntil([&] { return windows.Foreground() == a; }, 5s);
+  };
+  for (int run = 0; run < runs && activateA(); ++run) {
     const std::size_t moveAt =
-        start + std::uniform_int_distribution<std::size_t>(1, text.size() - 1)(random);
+        received + std::uniform_int_distribution<std::size_t>(1, text.size() - 1)(random);
     std::thread mover([&] {
       if (readUntil(moveAt)) other.SetForeground(b);
     });
@@ -253,17 +250,11 @@ FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& othe
     mover.join();
     race.cutShort += typed < text.size();
     race.typed += typed;
-    if (!readUntil(start + typed)) break;
+    if (!readUntil(race.typed)) return race;
   }
-  // ENTER comes after every key before it: what a has then is all it ever received.
-  if (windows.SetForeground(a) && WaitUntil([&] { return windows.Foreground() == a; }, 5s) &&
-      windows.PressKey(a, Key::Enter)) {
-    while (auto line = aProgram.ReadLine(10s)) {
-      if (*line == "enter") break;
-      if (line->starts_with("1:")) received = line->size() - 2;
-    }
-  }
-  race.received = received;
+  // ENTER comes after every key before it: nothing more reached a.
+  race.countsHold =
+      activateA() && windows.PressKey(a, Key::Enter) && aProgram.ReadLine(10s) == "enter";
   return race;
 }
 

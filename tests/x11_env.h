@@ -118,14 +118,13 @@ class NmMock {
 // and the program control it names, so that it runs before they go.
 void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processes& processes);
 
-// Types text into window a of program aProgram, runs times, while a thread moves the focus
-// to window b through other (a connection of its own, as another program would) once a has
-// received a random number of the characters (the seed is fixed). Every run activates a
-// first and ends when a has received every key the typing counted.
+// Types text into window a of aProgram, runs times, while another program (other: a
+// connection of its own) moves the focus to window b once a has received a random number of
+// the characters (fixed seed).
 struct FocusRace {
-  int cutShort = 0;          // runs the focus change stopped before the end of the text
-  std::size_t typed = 0;     // characters the typing counted, all runs
-  std::size_t received = 0;  // characters a received, all runs
+  int cutShort = 0;         // runs the focus change stopped before the end of the text
+  std::size_t typed = 0;    // characters the typing counted, all runs
+  bool countsHold = false;  // a received exactly those
 };
 FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
                                        ChildProcess& aProgram, WindowId a, WindowId b, int runs);

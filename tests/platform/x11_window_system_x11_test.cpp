@@ -15,6 +15,8 @@
 #include "fakes/fake_clock.h"
 #include "launch/keystrokes.h"
 #include "platform/cp932.h"
+#include "platform/x11/direct_input.h"
+#include "test_files.h"
 #include "x11_env.h"
 
 // After the test framework: Xlib's macros clash with its names.
@@ -99,31 +101,20 @@ TEST_P(X11WindowSystemTest, TypesJapaneseTextTabAndEnterExactly) {
   const std::string pass = "ﾊﾟｽﾜｰﾄﾞ秘密の合言葉ａｂｃ①";
   EXPECT_EQ(windows_->TypeText(w, Sjis(id)), Sjis(id).size());
   EXPECT_TRUE(windows_->PressKey(w, Key::Tab));
-  EXPECT_EQ(windows_->TypeText(w, Sjis(pass)), Sjis(pass).size());
-  EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
-  auto fields = target->LastValuesUntil("enter", 5s);
-  EXPECT_EQ(fields["1"], id);
-  EXPECT_EQ(fields["2"], pass);
-}
-
-// Characters without a key of the keyboard are typed on keys remapped for a moment; a
-// program that reads its events late (stopped here, for longer than the typing takes) still
-// reads them with the keys remapped.
-TEST_P(X11WindowSystemTest, AProgramThatReadsItsKeysLateGetsEveryCharacter) {
-  auto target = StartTarget(kCaption);
-  WindowId w = WaitForWindow(kCaption);
-  ASSERT_NE(w, 0u);
-  ASSERT_TRUE(Activate(w));
-  const std::string text = "ﾊﾟｽﾜｰﾄﾞ秘密";
+  // The characters the keyboard lacks are typed on keys remapped for a moment: a program
+  // that reads its events late (stopped here for longer than the typing takes) still reads
+  // them with the keys remapped.
   ASSERT_EQ(kill(target->Pid(), SIGSTOP), 0);
   std::thread late([&] {
     std::this_thread::sleep_for(500ms);
     kill(target->Pid(), SIGCONT);
   });
-  EXPECT_EQ(windows_->TypeText(w, Sjis(text)), Sjis(text).size());
+  EXPECT_EQ(windows_->TypeText(w, Sjis(pass)), Sjis(pass).size());
   late.join();
   EXPECT_TRUE(windows_->PressKey(w, Key::Enter));
-  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], text);
+  auto fields = target->LastValuesUntil("enter", 5s);
+  EXPECT_EQ(fields["1"], id);
+  EXPECT_EQ(fields["2"], pass);
 }
 
 TEST_P(X11WindowSystemTest, NotOneKeyReachesAWindowWithoutTheFocus) {
@@ -141,7 +132,7 @@ TEST_P(X11WindowSystemTest, NotOneKeyReachesAWindowWithoutTheFocus) {
   X11WindowSystem other(server_->Display().c_str());
   const auto race = testing::RaceTypingAgainstFocusChange(*windows_, other, *first, a, b, 100);
   EXPECT_GT(race.cutShort, 0);
-  EXPECT_EQ(race.received, race.typed);
+  EXPECT_TRUE(race.countsHold);
   // The first key b receives is the one typed into it now.
   ASSERT_TRUE(Activate(b));
   EXPECT_EQ(windows_->TypeText(b, "ok"), 2u);
@@ -308,6 +299,31 @@ TEST(X11InputMethodTest, IbusInJapaneseModeGetsTheExactTextAndKeepsItsEngine) {
   EXPECT_EQ(windows.TypeText(w, "a"), 1u);
   EXPECT_TRUE(windows.PressKey(w, Key::Enter));
   EXPECT_TRUE(target.WaitForLine("1:abcあ", 5s));
+}
+
+// A signal comes while an input-method tool does not answer: the wait still ends after the
+// tools' time, with the tool killed, instead of lasting until the tool ends by itself.
+TEST(DirectInputTest, AToolThatDoesNotAnswerIsKilledWhenASignalInterruptsTheWait) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "fcitx5-remote",  // says, 20 s late, that a method is active
+                     "#!/bin/sh\nexec /usr/bin/python3 -c 'import sys, time; time.sleep(20); "
+                     "open(sys.argv[1], \"w\"); print(2)' " +
+                         (dir / "ended").string() + "\n");
+  std::filesystem::permissions(dir / "fcitx5-remote", std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (dir.Path().string() + ":" + path).c_str(), 1);
+  setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);  // no ibus of this user
+  unsetenv("IBUS_ADDRESS");
+  struct sigaction interrupt {
+  }, previous{};
+  interrupt.sa_handler = [](int) {};  // without SA_RESTART
+  sigaction(SIGALRM, &interrupt, &previous);
+  alarm(1);  // within the tools' time
+  EXPECT_FALSE(DirectInput(":0", "xkb:us::eng").Switched());
+  EXPECT_FALSE(std::filesystem::exists(dir / "ended")) << "the tool was waited for to its end";
+  sigaction(SIGALRM, &previous, nullptr);
+  setenv("PATH", path.c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
