@@ -68,6 +68,14 @@ TEST(PosixFileStore, AppendReplaceTruncateRemove) {
   EXPECT_FALSE(files.Exists("log"));
   files.Remove("log");
   EXPECT_EQ(files.PathOf("x"), (dir / "x").string());
+
+  // Files handed on (an export) get the mode the umask gives the user's files.
+  const mode_t saved = umask(027);
+  files.MakeUserFiles();
+  files.Replace("export.csv", "x");
+  umask(saved);
+  ASSERT_EQ(stat((dir / "export.csv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace norvax {
 namespace {
@@ -98,8 +99,24 @@ int MakeLockedTemporary(const std::filesystem::path& target, std::string& temp) 
 
 }  // namespace
 
+namespace {
+
+// 0666 less the process's umask, read without changing it (umask() would change it for a
+// moment for every thread).
+mode_t UserFileMode() {
+  mode_t mask = 022;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) == 0)
+      mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
 void ReplaceInOneStep(const std::string& path, std::string_view contents,
-                      const std::function<void()>& beforeRename) {
+                      const std::function<void()>& beforeRename, FileMode mode) {
   const std::filesystem::path target = LinkTarget(path);
   RemoveStaleTemporaries(target);
   std::string temp;
@@ -110,7 +127,7 @@ void ReplaceInOneStep(const std::string& path, std::string_view contents,
     unlink(temp.c_str());
     Fail(path, error);
   };
-  if (fchmod(fd, 0600) != 0) fail(errno);
+  if (fchmod(fd, mode == FileMode::kPrivate ? 0600 : UserFileMode()) != 0) fail(errno);
   while (!contents.empty()) {
     ssize_t n = write(fd, contents.data(), contents.size());
     if (n < 0 && errno == EINTR) continue;

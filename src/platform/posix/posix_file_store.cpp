@@ -133,7 +133,7 @@ void PosixFileStore::Append(std::string_view name, std::string_view data) {
 }
 
 void PosixFileStore::Replace(std::string_view name, std::string_view data) {
-  ReplaceInOneStep(PathOf(name), data);
+  ReplaceInOneStep(PathOf(name), data, {}, fileMode_);
 }
 
 void PosixFileStore::Truncate(std::string_view name, uint64_t size) {
