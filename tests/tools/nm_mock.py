@@ -4,6 +4,11 @@ Parameters (JSON):
   connections: list of {id, type (gsm, cdma, pppoe or vpn), number, user, password,
                stored (true: the service holds the right secrets itself), script}
   step_ms:     the pause between two state changes of an activation (default 20)
+  refuse_agents: true: every agent registration is refused
+
+Agents register as NetworkManager's agent manager takes them: one identifier per user (a
+second registration of an identifier from another connection is refused); the last one
+registered is asked. AgentManager.GetAgent (the stand-in's own) gives its bus name.
 
 A script is a list of outcomes, one per activation, the last one repeated: "connect",
 "device:<reason>" (the modem fails with that device state reason) or "active:<reason>" (the
@@ -39,7 +44,7 @@ REASON_NO_SECRETS, REASON_USER_REQUESTED = 7, 39
 ACTIVE_REASON_USER_DISCONNECTED, ACTIVE_REASON_DEVICE_DISCONNECTED = 2, 3
 ASK_ALLOW_INTERACTION, ASK_REQUEST_NEW = 0x1, 0x2
 
-state = {'agent': None, 'next_active': 1, 'walks': {}, 'attempts': {}, 'connections': {}}
+state = {'agent': None, 'agent_ids': {}, 'next_active': 1, 'walks': {}, 'attempts': {}, 'connections': {}}
 
 
 def error(name, text):
@@ -224,12 +229,17 @@ def deactivate(self, path):
 
 
 @dbus.service.method(AGENT_MANAGER_IFACE, in_signature='s', sender_keyword='sender')
-def register_agent(_self, _identifier, sender=None):
+def register_agent(_self, identifier, sender=None):
+    if state['refuse_agents'] or state['agent_ids'].get(identifier, sender) != sender:
+        raise dbus.exceptions.DBusException(
+            'refused', name=AGENT_MANAGER_IFACE + '.PermissionDenied')
+    state['agent_ids'][identifier] = sender
     state['agent'] = sender
 
 
 def load(mock, parameters):
     state['step_ms'] = int(parameters.get('step_ms', 20))
+    state['refuse_agents'] = bool(parameters.get('refuse_agents'))
     mock.AddProperties(MAIN_IFACE, {
         'ActiveConnections': dbus.Array([], signature='o'),
         'Devices': dbus.Array([dbus.ObjectPath(DEVICE_OBJ)], signature='o'),
@@ -245,6 +255,7 @@ def load(mock, parameters):
     }, [])
     mock.AddObject(AGENT_MANAGER_OBJ, AGENT_MANAGER_IFACE, {}, [
         ('Unregister', '', '', ''),
+        ('GetAgent', '', 's', lambda self: state['agent'] or ''),
     ])
     dbusmock.get_object(AGENT_MANAGER_OBJ).methods[AGENT_MANAGER_IFACE]['Register'] = (
         's', '', '', register_agent)

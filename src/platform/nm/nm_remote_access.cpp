@@ -1,7 +1,9 @@
 #include "platform/nm/nm_remote_access.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -11,6 +13,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -67,6 +70,19 @@ constexpr int kStartAuthenticationState = 19;
 constexpr unsigned kRequestNew = 0x2;
 
 using ConnectionSettings = QMap<QString, QVariantMap>;
+
+// The connection types a user launches: a line or a tunnel to the provider. Loopback and
+// the parts of other connections (bridge, bond and VLAN ports, tunnels of the system) are
+// nobody's dial-up entry.
+bool Dialable(const ConnectionSettings& settings) {
+  static const QSet<QString> kTypes = {
+      QStringLiteral("pppoe"),          QStringLiteral("gsm"),
+      QStringLiteral("cdma"),           QStringLiteral("bluetooth"),
+      QStringLiteral("adsl"),           QStringLiteral("vpn"),
+      QStringLiteral("wireguard"),      QStringLiteral("802-3-ethernet"),
+      QStringLiteral("802-11-wireless")};
+  return kTypes.contains(settings.value("connection").value("type").toString());
+}
 using StringMap = QMap<QString, QString>;
 
 // The progress state a device state stands for; 0 for none.
@@ -114,8 +130,22 @@ class SecretAgent : public QDBusVirtualObject {
     armed_.erase(connectionPath);
   }
 
+  // NetworkManager's unique bus name: the only sender the agent answers.
+  void SetServiceOwner(const QString& owner) {
+    std::lock_guard lock(mutex_);
+    owner_ = owner;
+  }
+
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     if (message.interface() != kAgentIface) return false;
+    {
+      std::lock_guard lock(mutex_);
+      if (owner_.isEmpty() || message.service() != owner_) {
+        connection.send(message.createErrorReply(kAgentIface + ".PermissionDenied",
+                                                 "only NetworkManager may ask"));
+        return true;
+      }
+    }
     if (message.member() != QLatin1String("GetSecrets")) {
       // Nothing is stored or asked of the user, so there is nothing to save or cancel.
       connection.send(message.createReply());
@@ -177,7 +207,17 @@ class SecretAgent : public QDBusVirtualObject {
  private:
   std::mutex mutex_;
   std::map<QString, Credentials> armed_;
+  QString owner_;
 };
+
+// The agent's identifier: NetworkManager takes one agent of an identifier per user, so every
+// adapter of every running copy has one of its own.
+QString AgentIdentifier() {
+  static std::atomic<unsigned> adapters{0};
+  return QStringLiteral("norvax.dialler.%1.%2")
+      .arg(QCoreApplication::applicationPid())
+      .arg(++adapters);
+}
 
 }  // namespace
 
@@ -200,8 +240,13 @@ class NmRemoteAccess::Worker : public QObject {
     bus_.connect(kService, QString(), kDeviceIface, QStringLiteral("StateChanged"), this,
                  SLOT(DeviceStateChanged(QDBusMessage)));
     watcher_ =
-        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &Worker::ServiceGone);
+        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+              agent_->SetServiceOwner(owner);
+              ServiceGone();
+            });
+    agent_->SetServiceOwner(bus_.interface()->serviceOwner(kService).value());
     bus_.registerVirtualObject(kAgentPath, agent_);
   }
 
@@ -301,9 +346,9 @@ class NmRemoteAccess::Worker : public QObject {
     if (!found) return refuse(kUnknownEntryError);
     const QString connectionPath = found->first;
     if (!user.empty() || !password.empty()) {
+      if (!RegisterAgent()) return refuse(nm::error::kAgentRefused);
       agent_->Arm(connectionPath, {QString::fromStdString(Cp932ToUtf8(user)),
                                    QString::fromStdString(Cp932ToUtf8(password))});
-      RegisterAgent();
     }
     const QDBusMessage reply = Call(
         kManagerPath, kManagerIface, "ActivateConnection",
@@ -360,10 +405,15 @@ class NmRemoteAccess::Worker : public QObject {
     }
   }
 
+  // NetworkManager went or another instance took its place: its active connections and the
+  // agent's registration went with it, and a path of the old one may name another
+  // connection of the new one.
   void ServiceGone() {
     for (auto& [handle, dial] : dials_) {
       if (!dial.finished) Finish(dial, dial.lastState, nm::error::kServiceGone);
     }
+    dials_.clear();
+    handles_.clear();
     agentRegistered_ = false;
   }
 
@@ -408,7 +458,8 @@ class NmRemoteAccess::Worker : public QObject {
     for (const QDBusObjectPath& path : qdbus_cast<QList<QDBusObjectPath>>(list.arguments()[0])) {
       const QDBusMessage reply = Call(path.path(), kConnectionIface, "GetSettings");
       if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) continue;
-      saved.emplace_back(path.path(), qdbus_cast<ConnectionSettings>(reply.arguments()[0]));
+      auto settings = qdbus_cast<ConnectionSettings>(reply.arguments()[0]);
+      if (Dialable(settings)) saved.emplace_back(path.path(), std::move(settings));
     }
     return saved;
   }
@@ -421,11 +472,15 @@ class NmRemoteAccess::Worker : public QObject {
     return std::nullopt;
   }
 
-  void RegisterAgent() {
-    if (agentRegistered_) return;
-    agentRegistered_ =
-        Call(kAgentManagerPath, kAgentManagerIface, "Register", {QStringLiteral("norvax.dialler")})
-            .type() == QDBusMessage::ReplyMessage;
+  // False when NetworkManager refuses the agent: the entry's user name and password would
+  // not reach it.
+  bool RegisterAgent() {
+    if (!agentRegistered_) {
+      agentRegistered_ =
+          Call(kAgentManagerPath, kAgentManagerIface, "Register", {agentId_}).type() ==
+          QDBusMessage::ReplyMessage;
+    }
+    return agentRegistered_;
   }
 
   ConnectionHandle HandleFor(const QString& activePath) {
@@ -459,6 +514,7 @@ class NmRemoteAccess::Worker : public QObject {
   QDBusConnection bus_{QString()};
   QDBusServiceWatcher* watcher_ = nullptr;
   SecretAgent* agent_ = new SecretAgent(this);
+  const QString agentId_ = AgentIdentifier();
   bool agentRegistered_ = false;
   std::map<ConnectionHandle, QString> handles_;  // active connection paths
   std::map<ConnectionHandle, ActiveDial> dials_;
