@@ -288,6 +288,10 @@ TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
        "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
       {});
   ASSERT_TRUE(other.WaitForExit(10s)) << "the activation has begun";
+  ConnectionHandle seen = 0;
+  ASSERT_TRUE(
+      testing::WaitUntil([&] { return d.remote->FindConnection("Provider", seen), seen; }, 10s))
+      << "the adapter reads it in the background";
   d.state.prefs[HangUpOnBrowserExit] = "0";
   d.state.launch.fillConnection = "Provider";
   d.state.main.timerEnabled = d.state.main.waitForConnection = true;
@@ -394,8 +398,8 @@ TEST(NmDialRoad, HandlesOfAServiceThatWentNeverReachItsSuccessor) {
   EXPECT_NE(adapter.GetConnectState(dial.handle, state), 0);
   EXPECT_FALSE(adapter.HangUp(dial.handle));
   ConnectionHandle up = 0;
-  adapter.FindConnection("Provider", up);
-  EXPECT_NE(up, 0u) << "the other connection stays up";
+  EXPECT_TRUE(testing::WaitUntil([&] { return adapter.FindConnection("Provider", up), up; }, 10s))
+      << "the other connection stays up";
 }
 
 // The real NetworkManager: the veth pair stands for the line. "Home LAN" comes up at once,
@@ -454,8 +458,12 @@ TEST(NmDaemonRoad, AnEthernetLineConnectsStartsTheBrowserAndHangsUpWithOneLogLin
   EXPECT_NE(nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN"),
             std::string::npos);
   BrowseAMinuteThenEnd(d, "Home LAN", "00");
-  EXPECT_EQ(nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN"),
-            std::string::npos)
+  EXPECT_TRUE(testing::WaitUntil(
+      [&] {
+        return nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN") ==
+               std::string::npos;
+      },
+      10s))
       << "deactivated";
   EXPECT_TRUE(d.program.dialErrors.empty());
 }
