@@ -402,6 +402,34 @@ TEST(NmDialRoad, HandlesOfAServiceThatWentNeverReachItsSuccessor) {
       << "the other connection stays up";
 }
 
+TEST(NmDialRoad, AStalledServiceIsReportedAndNeverWaitedFor) {
+  testing::NmMock nm(R"({"stall_settings": true, "connections": [{"id": "Provider",)"
+                     R"( "type": "gsm", "number": "*99#"}]})");
+  const auto timeout = 3s;
+  NmRemoteAccess adapter(nm.Address(), timeout);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(adapter.EnumPhonebookEntries(), std::vector<std::string>{});
+  EXPECT_EQ(adapter.GetEntryPhoneNumber("Provider"), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, timeout / 2) << "answered at once";
+  EXPECT_EQ(adapter.PhonebookProblem(), Sjis("NetworkManager から接続の一覧を読んでいます。"));
+  EXPECT_EQ(adapter.WaitForPhonebook(), Sjis("NetworkManager が応答しません。"));
+  EXPECT_EQ(adapter.PhonebookProblem(), Sjis("NetworkManager が応答しません。"));
+}
+
+TEST(NmDialRoad, AnActivationAnsweredTooLateIsTheDialsAndItsHangUpEndsIt) {
+  testing::NmMock nm(R"({"answer_after_ms": 3000, "connections": [{"id": "Provider",)"
+                     R"( "type": "gsm"}]})");
+  NmRemoteAccess adapter(nm.Address(), 1s);
+  AdapterDial dial(adapter, "");
+  ASSERT_EQ(dial.Ended(), 0) << "the timed-out request's connection is followed: " << dial.refusal;
+  ConnectionHandle up = 0;
+  adapter.FindConnection("Provider", up);
+  EXPECT_EQ(up, dial.handle);
+  EXPECT_TRUE(adapter.HangUp(dial.handle));
+  EXPECT_TRUE(
+      testing::WaitUntil([&] { return adapter.FindConnection("Provider", up = 0), !up; }, 10s));
+}
+
 // The real NetworkManager: the veth pair stands for the line. "Home LAN" comes up at once,
 // "会社回線" waits for a DHCP server that never answers (a dial that stays under way),
 // "Provider" is PPPoE whose secrets only an agent gives (pppd then fails: no PPP here).
