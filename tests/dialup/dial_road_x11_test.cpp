@@ -105,6 +105,23 @@ struct DialRoadDesktop {
   ~DialRoadDesktop() { testing::EndWorker(state, program, processes); }
 
   void Launch() { LaunchEntry(state, *ports, 0); }
+  // The browser-only road's main timer waiting for a connection of that name that another
+  // program brings up: the connection it found is up.
+  void SeenByTheMainTimer(const std::string& connection) {
+    state.prefs[HangUpOnBrowserExit] = "0";
+    state.launch.fillConnection = connection;
+    state.main.timerEnabled = state.main.waitForConnection = true;
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+          Timer1Timer(state, *ports);
+          return !state.main.timerEnabled;
+        },
+        10s));
+    int connectState = 0;
+    ASSERT_NE(state.session.connection, 0u) << "seen";
+    EXPECT_EQ(remote->GetConnectState(state.session.connection, connectState), 0);
+    EXPECT_EQ(connectState, kConnectedState);
+  }
   bool UntilWorkerEnds() {
     return program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
   }
@@ -292,19 +309,7 @@ TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
   ASSERT_TRUE(
       testing::WaitUntil([&] { return d.remote->FindConnection("Provider", seen), seen; }, 10s))
       << "the adapter reads it in the background";
-  d.state.prefs[HangUpOnBrowserExit] = "0";
-  d.state.launch.fillConnection = "Provider";
-  d.state.main.timerEnabled = d.state.main.waitForConnection = true;
-  ASSERT_TRUE(testing::WaitUntil(
-      [&] {
-        Timer1Timer(d.state, *d.ports);
-        return !d.state.main.timerEnabled;
-      },
-      10s));
-  int state = 0;
-  ASSERT_NE(d.state.session.connection, 0u) << "seen";
-  EXPECT_EQ(d.remote->GetConnectState(d.state.session.connection, state), 0);
-  EXPECT_EQ(state, kConnectedState);
+  ASSERT_NO_FATAL_FAILURE(d.SeenByTheMainTimer("Provider"));
   EXPECT_TRUE(d.remote->HangUp(d.state.session.connection));
 }
 
@@ -518,20 +523,9 @@ TEST(NmDaemonRoad, AConnectionUpBeforeTheProgramIsFoundAndItsEndSeen) {
   START_NETWORK_MANAGER(nm);
   ASSERT_TRUE(nm->Nmcli({"con", "up", "Home LAN"}));
   DialRoadDesktop d(OnBus(nm->Address()), kDaemonProfile, "secret", "Home LAN");
-  d.state.prefs[HangUpOnBrowserExit] = "0";
-  d.state.launch.fillConnection = "Home LAN";
-  d.state.main.timerEnabled = d.state.main.waitForConnection = true;
-  ASSERT_TRUE(testing::WaitUntil(
-      [&] {
-        Timer1Timer(d.state, *d.ports);
-        return !d.state.main.timerEnabled;
-      },
-      10s));
+  ASSERT_NO_FATAL_FAILURE(d.SeenByTheMainTimer("Home LAN"));
   const ConnectionHandle up = d.state.session.connection;
-  ASSERT_NE(up, 0u) << "seen";
   int state = 0;
-  EXPECT_EQ(d.remote->GetConnectState(up, state), 0);
-  EXPECT_EQ(state, kConnectedState);
   ASSERT_TRUE(nm->Nmcli({"con", "down", "Home LAN"}));
   EXPECT_TRUE(testing::WaitUntil([&] { return d.remote->GetConnectState(up, state) != 0; }, 10s))
       << "its end is seen";
