@@ -17,10 +17,11 @@ namespace norvax {
 
 // All talk with the service runs on a thread of the adapter's own, where the state
 // signals of the connections and devices arrive and the saved and active connections are
-// read in the background: only DialEntry waits for the service, the other calls answer with
-// what it said last, at once. The
-// progress of a dial reaches the notifier on that thread, so the notifier must not wait for
-// the thread that calls this adapter (hand the notification over without blocking). The
+// read in the background: only DialEntry waits for the service (and FindConnection while a
+// reading of the active connections is under way); the other calls answer at once with what
+// the service said last. The progress of a dial reaches the notifier on that thread, so the
+// notifier must not wait for the thread that calls this adapter (hand the notification over
+// without blocking). The
 // entry's user name and password reach the service through a secret agent the adapter
 // registers at the first dial that has them. A QCoreApplication must exist.
 class NmRemoteAccess : public RemoteAccess {
