@@ -335,24 +335,40 @@ NmMock::NmMock(const std::string& parameters) {
   address_ = bus_->ReadLine(std::chrono::seconds(10)).value_or("");
   if (address_.empty()) throw std::runtime_error("the test bus did not start");
   setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+  parameters_ = parameters;
+  RestartService();
+}
+
+void NmMock::RestartService() {
   mock_.emplace(std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system",
                                          "--template", NORVAX_TEST_TOOLS_DIR "/nm_mock.py", "-l",
-                                         "/dev/null", "-p", parameters},
+                                         "/dev/null", "-p", parameters_},
                 std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + address_});
+  if (!WaitForNetworkManager(address_, true)) {
+    throw std::runtime_error("the NetworkManager stand-in did not start");
+  }
+}
+
+void NmMock::StopService() {
+  mock_.reset();
+  WaitForNetworkManager(address_, false);
+}
+
+bool WaitForNetworkManager(const std::string& address, bool registered) {
   const QString probeName = QStringLiteral("norvax-test-probe");
-  bool up = false;
+  bool reached = false;
   {
     QDBusConnection probe =
-        QDBusConnection::connectToBus(QString::fromStdString(address_), probeName);
-    up = WaitUntil(
+        QDBusConnection::connectToBus(QString::fromStdString(address), probeName);
+    reached = WaitUntil(
         [&] {
           return probe.interface()->isServiceRegistered(
-              QStringLiteral("org.freedesktop.NetworkManager"));
+                     QStringLiteral("org.freedesktop.NetworkManager")) == registered;
         },
-        std::chrono::seconds(10));
+        std::chrono::seconds(20));
   }
   QDBusConnection::disconnectFromBus(probeName);
-  if (!up) throw std::runtime_error("the NetworkManager stand-in did not start");
+  return reached;
 }
 
 NmMock::~NmMock() {

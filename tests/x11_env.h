@@ -103,14 +103,21 @@ class NmMock {
   explicit NmMock(const std::string& parameters);
   ~NmMock();
   const std::string& Address() const { return address_; }
-  // Ends the stand-in; the bus stays.
-  void StopService() { mock_.reset(); }
+  // Ends the stand-in and waits until its name has gone; the bus stays.
+  void StopService();
+  // Starts a new stand-in (after StopService), with the same parameters.
+  void RestartService();
 
  private:
   std::optional<ChildProcess> bus_;
   std::string address_;
   std::optional<ChildProcess> mock_;
+  std::string parameters_;
 };
+
+// Waits until NetworkManager's name is (or is no longer) registered on the bus at address;
+// false on timeout.
+bool WaitForNetworkManager(const std::string& address, bool registered);
 
 // Ends a launch's worker thread, whatever way the test ends (a failed assertion returns
 // early while the worker may wait for the main thread): ends the browser's processes, asks

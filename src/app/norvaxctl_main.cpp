@@ -33,6 +33,7 @@
 #include "launch/login_fill.h"
 #include "platform/cp932.h"
 #include "platform/nm/dialler.h"
+#include "platform/nm/nm_remote_access.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
@@ -933,8 +934,14 @@ int ConnectionsCommand(const std::vector<std::string>& args) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
-  const auto names = dialler.access->EnumPhonebookEntries();
   std::cerr << "dialler: " << norvax::DiallerName(dialler.kind) << "\n";
+  if (auto* nm = dynamic_cast<norvax::NmRemoteAccess*>(dialler.access.get())) {
+    if (auto problem = nm->WaitForPhonebook()) {
+      std::cerr << norvax::Cp932ToUtf8(*problem) << "\n";
+      return kFailed;
+    }
+  }
+  const auto names = dialler.access->EnumPhonebookEntries();
   if (auto* sim = dynamic_cast<norvax::SimRemoteAccess*>(dialler.access.get())) {
     for (const std::string& problem : sim->Load().problems) {
       std::cerr << norvax::kPhonebookFileName << ": " << problem << "\n";

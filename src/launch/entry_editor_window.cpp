@@ -148,6 +148,10 @@ void TForm3::FormCreate() {
   for (const std::string& name : remote_.EnumPhonebookEntries()) {
     ComboBox1->addItem(ToQString(name));
   }
+  // A service that does not answer is no empty phonebook.
+  const QString problem = ToQString(remote_.PhonebookProblem().value_or(""));
+  ComboBox1->lineEdit()->setPlaceholderText(problem);
+  ComboBox1->setToolTip(problem);
   working_ = InitialEditorForm(context_, table_);
   Label6->setText(ToQString(EditorNumberText(context_)));
   ComboBox1->setCurrentText(ToQString(working_.connection));

@@ -29,6 +29,10 @@ class RemoteAccess {
   // Names of the phonebook's connections, in phonebook order.
   virtual std::vector<std::string> EnumPhonebookEntries() = 0;
 
+  // Why EnumPhonebookEntries is not the whole phonebook now (the service does not answer, or
+  // its list is still being read), or nothing when it is.
+  virtual std::optional<std::string> PhonebookProblem() { return std::nullopt; }
+
   // The phone number the phonebook holds for a connection; nothing when it has none or
   // the connection is unknown.
   virtual std::optional<std::string> GetEntryPhoneNumber(const std::string& connection) = 0;

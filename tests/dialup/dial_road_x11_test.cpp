@@ -6,7 +6,12 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <algorithm>
+#include <mutex>
 
 #include "core/program_state.h"
 #include "dialup/connection_log.h"
@@ -18,7 +23,9 @@
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
 #include "launch/main_timer.h"
+#include "nm_daemon.h"
 #include "platform/cp932.h"
+#include "platform/nm/nm_reasons.h"
 #include "platform/nm/nm_remote_access.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
@@ -33,6 +40,10 @@ namespace norvax {
 namespace {
 
 using namespace std::chrono_literals;
+
+std::unique_ptr<NmRemoteAccess> OnBus(const std::string& address) {
+  return std::make_unique<NmRemoteAccess>(address);
+}
 
 struct DialRoadDesktop {
   testing::TempDir dir;
@@ -64,10 +75,12 @@ struct DialRoadDesktop {
     sim = owned.get();
     Start(std::move(owned), profile, "secret");
   }
-  // NetworkManager on the bus of the stand-in.
-  DialRoadDesktop(const testing::NmMock* nm, const std::string& profile,
-                  const std::string& password = "secret") {
-    Start(std::make_unique<NmRemoteAccess>(nm->Address()), profile, password);
+  // NetworkManager on the bus at that address, dialling the connection of that name.
+  DialRoadDesktop(std::unique_ptr<NmRemoteAccess> nm, const std::string& profile,
+                  const std::string& password = "secret",
+                  const std::string& connection = "Provider") {
+    Start(std::move(nm), profile, password);
+    state.table.List(Column::Connection)[0] = connection;
   }
   void Start(std::unique_ptr<RemoteAccess> access, const std::string& profile,
              const std::string& password) {
@@ -92,6 +105,23 @@ struct DialRoadDesktop {
   ~DialRoadDesktop() { testing::EndWorker(state, program, processes); }
 
   void Launch() { LaunchEntry(state, *ports, 0); }
+  // The browser-only road's main timer waiting for a connection of that name that another
+  // program brings up: the connection it found is up.
+  void SeenByTheMainTimer(const std::string& connection) {
+    state.prefs[HangUpOnBrowserExit] = "0";
+    state.launch.fillConnection = connection;
+    state.main.timerEnabled = state.main.waitForConnection = true;
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+          Timer1Timer(state, *ports);
+          return !state.main.timerEnabled;
+        },
+        10s));
+    int connectState = 0;
+    ASSERT_NE(state.session.connection, 0u) << "seen";
+    EXPECT_EQ(remote->GetConnectState(state.session.connection, connectState), 0);
+    EXPECT_EQ(connectState, kConnectedState);
+  }
   bool UntilWorkerEnds() {
     return program.PumpUntil([&] { return !state.main.watchThreadRunning; }, 20s);
   }
@@ -108,17 +138,18 @@ struct DialRoadDesktop {
 
 // A minute of browsing after a dial that was busy twice, then the browser ends: the
 // connection is hung up and the call logged once, with two redials.
-void BrowseAMinuteThenEnd(DialRoadDesktop& d) {
+void BrowseAMinuteThenEnd(DialRoadDesktop& d, const std::string& connection = "Provider",
+                          const std::string& redials = "02") {
   d.clock.ticks += 60'000;
   kill(static_cast<pid_t>(d.state.session.browserProcess), SIGTERM);
   ASSERT_TRUE(d.UntilWorkerEnds());
   ConnectionHandle after = 0;
-  d.remote->FindConnection("Provider", after);
+  d.remote->FindConnection(connection, after);
   EXPECT_EQ(after, 0u) << "hung up";
   auto lines = d.LogLines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("\"Provider\""), std::string::npos);
-  EXPECT_NE(lines[0].find(",02,"), std::string::npos) << "two redials: " << lines[0];
+  EXPECT_NE(lines[0].find("\"" + connection + "\""), std::string::npos);
+  EXPECT_NE(lines[0].find("," + redials + ","), std::string::npos) << "redials: " << lines[0];
 }
 
 TEST(DialRoadEndToEnd, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
@@ -205,7 +236,7 @@ std::string ProviderScript(const std::string& outcomes, bool stored = false, int
 
 TEST(NmDialRoad, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   testing::NmMock nm(ProviderScript(R"("device:23", "device:23", "connect")"));
-  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  DialRoadDesktop d(OnBus(nm.Address()), "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
   EXPECT_EQ(d.remote->EnumPhonebookEntries(), std::vector<std::string>{"Provider"});
   EXPECT_EQ(d.remote->GetEntryPhoneNumber("Provider"), "*99#");
   d.Launch();
@@ -235,7 +266,8 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
     testing::NmMock nm(ProviderScript(c.outcome));
-    DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;", c.password);
+    DialRoadDesktop d(OnBus(nm.Address()), "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;",
+                      c.password);
     d.Launch();
     ASSERT_TRUE(d.UntilWorkerEnds());
     ASSERT_EQ(d.program.dialErrors.size(), 1u);
@@ -247,13 +279,13 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
 
 TEST(NmDialRoad, CancelWhileActivatingHangsUpAndStartsNoBrowser) {
   testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
-  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  DialRoadDesktop d(OnBus(nm.Address()), "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
   CancelWhileDialling(d);
 }
 
 TEST(NmDialRoad, AServiceThatGoesAwayEndsTheDialWithItsText) {
   testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
-  DialRoadDesktop d(&nm, "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  DialRoadDesktop d(OnBus(nm.Address()), "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
   d.Launch();
   ASSERT_TRUE(d.program.PumpUntil([&] { return d.state.session.state == kSessionDialling; }, 20s));
   nm.StopService();
@@ -264,7 +296,7 @@ TEST(NmDialRoad, AServiceThatGoesAwayEndsTheDialWithItsText) {
 
 TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
   testing::NmMock nm(ProviderScript(R"("connect")", true));
-  DialRoadDesktop d(&nm, "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
+  DialRoadDesktop d(OnBus(nm.Address()), "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
   // What nmcli or the desktop's network menu does: activate without an agent of NORVAX.
   testing::ChildProcess other(
       {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
@@ -273,20 +305,254 @@ TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
        "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
       {});
   ASSERT_TRUE(other.WaitForExit(10s)) << "the activation has begun";
-  d.state.prefs[HangUpOnBrowserExit] = "0";
-  d.state.launch.fillConnection = "Provider";
-  d.state.main.timerEnabled = d.state.main.waitForConnection = true;
-  ASSERT_TRUE(testing::WaitUntil(
-      [&] {
-        Timer1Timer(d.state, *d.ports);
-        return !d.state.main.timerEnabled;
-      },
-      10s));
-  int state = 0;
-  ASSERT_NE(d.state.session.connection, 0u) << "seen";
-  EXPECT_EQ(d.remote->GetConnectState(d.state.session.connection, state), 0);
-  EXPECT_EQ(state, kConnectedState);
+  ConnectionHandle seen = 0;
+  ASSERT_TRUE(
+      testing::WaitUntil([&] { return d.remote->FindConnection("Provider", seen), seen; }, 10s))
+      << "the adapter reads it in the background";
+  ASSERT_NO_FATAL_FAILURE(d.SeenByTheMainTimer("Provider"));
   EXPECT_TRUE(d.remote->HangUp(d.state.session.connection));
+}
+
+// A dial of the stand-in's "Provider" with user taro straight on an adapter: the error code of
+// its last notification once it has ended (0: connected), or nothing when it was refused,
+// with the refusal's text.
+struct AdapterDial {
+  std::mutex mutex;
+  std::optional<int> ended;
+  ConnectionHandle handle = 0;
+  std::string refusal;
+
+  AdapterDial(RemoteAccess& nm, const std::string& password) {
+    auto notify = [this](int, int state, int error) {
+      if (error == 0 && state != kConnectedState) return;
+      std::lock_guard lock(mutex);
+      ended = error;
+    };
+    if (nm.DialEntry("Provider", "taro", password, "", notify, handle, refusal) != 0) ended = -1;
+  }
+  std::optional<int> Ended() {
+    testing::WaitUntil([&] { return std::lock_guard(mutex), ended.has_value(); }, 10s);
+    std::lock_guard lock(mutex);
+    return ended;
+  }
+};
+
+TEST(NmSecretAgent, EachCopyRegistersAnAgentOfItsOwnAndARefusalFailsTheDial) {
+  testing::NmMock nm(ProviderScript(R"("connect")"));
+  NmRemoteAccess first(nm.Address()), second(nm.Address());
+  AdapterDial firstDial(first, "secret");
+  EXPECT_EQ(firstDial.Ended(), 0);
+  AdapterDial secondDial(second, "secret");
+  EXPECT_EQ(secondDial.Ended(), 0) << "the second copy's agent gave the entry's password";
+
+  testing::NmMock refusing(R"({"refuse_agents": true, "connections": [{"id": "Provider",)"
+                           R"( "type": "gsm", "user": "taro", "password": "secret"}]})");
+  NmRemoteAccess third(refusing.Address());
+  AdapterDial refused(third, "secret");
+  EXPECT_EQ(refused.Ended(), -1);
+  EXPECT_EQ(refused.refusal, Sjis("NetworkManager にユーザー ID とパスワードを渡せませんでした。"));
+}
+
+TEST(NmSecretAgent, AnswersNetworkManagerOnly) {
+  testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
+  NmRemoteAccess adapter(nm.Address());
+  AdapterDial dial(adapter, "secret");  // armed while it authenticates
+  QDBusConnection stranger =
+      QDBusConnection::connectToBus(QString::fromStdString(nm.Address()), "norvax-stranger");
+  auto call = [&](const QString& service, const QString& path, const QString& iface,
+                  const QString& method, const QList<QVariant>& args) {
+    auto message = QDBusMessage::createMethodCall(service, path, iface, method);
+    message.setArguments(args);
+    return stranger.call(message, QDBus::Block, 5000);
+  };
+  const QString agent =
+      call("org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager/AgentManager",
+           "org.freedesktop.NetworkManager.AgentManager", "GetAgent", {})
+          .arguments()
+          .value(0)
+          .toString();
+  ASSERT_FALSE(agent.isEmpty());
+  const QDBusMessage reply =
+      call(agent, "/org/freedesktop/NetworkManager/SecretAgent",
+           "org.freedesktop.NetworkManager.SecretAgent", "GetSecrets",
+           {QVariant::fromValue(QMap<QString, QVariantMap>{{"connection", {{"id", "Provider"}}}}),
+            QVariant::fromValue(QDBusObjectPath("/org/freedesktop/NetworkManager/Settings/1")),
+            QStringLiteral("gsm"), QStringList{}, 1u});
+  EXPECT_EQ(reply.errorName(), "org.freedesktop.NetworkManager.SecretAgent.PermissionDenied")
+      << reply.arguments().value(0).toString().toStdString();
+  QDBusConnection::disconnectFromBus("norvax-stranger");
+}
+
+TEST(NmDialRoad, HandlesOfAServiceThatWentNeverReachItsSuccessor) {
+  testing::NmMock nm(ProviderScript(R"("connect")", true, 1000));
+  NmRemoteAccess adapter(nm.Address());
+  AdapterDial dial(adapter, "");
+  nm.StopService();
+  EXPECT_EQ(dial.Ended(), nm::error::kServiceGone);
+  nm.RestartService();
+  // The new service numbers its active connections from 1 again, as the old one did.
+  testing::ChildProcess other(
+      {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
+       "/org/freedesktop/NetworkManager", "--method",
+       "org.freedesktop.NetworkManager.ActivateConnection",
+       "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
+      {});
+  ASSERT_EQ(other.ReadLine(10s),
+            "(objectpath '/org/freedesktop/NetworkManager/ActiveConnection/1',)");
+  int state = 0;
+  EXPECT_NE(adapter.GetConnectState(dial.handle, state), 0);
+  EXPECT_FALSE(adapter.HangUp(dial.handle));
+  ConnectionHandle up = 0;
+  EXPECT_TRUE(testing::WaitUntil([&] { return adapter.FindConnection("Provider", up), up; }, 10s))
+      << "the other connection stays up";
+}
+
+TEST(NmDialRoad, AStalledServiceIsReportedAndNeverWaitedFor) {
+  testing::NmMock nm(R"({"stall_settings": true, "connections": [{"id": "Provider",)"
+                     R"( "type": "gsm", "number": "*99#"}]})");
+  const auto timeout = 3s;
+  NmRemoteAccess adapter(nm.Address(), timeout);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(adapter.EnumPhonebookEntries(), std::vector<std::string>{});
+  EXPECT_EQ(adapter.GetEntryPhoneNumber("Provider"), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, timeout / 2) << "answered at once";
+  EXPECT_EQ(adapter.PhonebookProblem(), Sjis("NetworkManager から接続の一覧を読んでいます。"));
+  EXPECT_EQ(adapter.WaitForPhonebook(), Sjis("NetworkManager が応答しません。"));
+  EXPECT_EQ(adapter.PhonebookProblem(), Sjis("NetworkManager が応答しません。"));
+}
+
+TEST(NmDialRoad, AnActivationAnsweredTooLateIsTheDialsAndItsHangUpEndsIt) {
+  testing::NmMock nm(R"({"answer_after_ms": 3000, "connections": [{"id": "Provider",)"
+                     R"( "type": "gsm"}]})");
+  NmRemoteAccess adapter(nm.Address(), 1s);
+  AdapterDial dial(adapter, "");
+  ASSERT_EQ(dial.Ended(), 0) << "the timed-out request's connection is followed: " << dial.refusal;
+  ConnectionHandle up = 0;
+  adapter.FindConnection("Provider", up);
+  EXPECT_EQ(up, dial.handle);
+  EXPECT_TRUE(adapter.HangUp(dial.handle));
+  EXPECT_TRUE(
+      testing::WaitUntil([&] { return adapter.FindConnection("Provider", up = 0), !up; }, 10s));
+}
+
+// The real NetworkManager: the veth pair stands for the line. "Home LAN" comes up at once,
+// "会社回線" waits for a DHCP server that never answers (a dial that stays under way),
+// "Provider" is PPPoE whose secrets only an agent gives (pppd then fails: no PPP here).
+std::string Ethernet(const std::string& id, const std::string& ipv4) {
+  return "[connection]\nid=" + id +
+         "\ntype=ethernet\ninterface-name=veth-line\n"
+         "autoconnect=false\n[ipv4]\n" +
+         ipv4 + "\n[ipv6]\nmethod=disabled\n";
+}
+
+std::unique_ptr<testing::NmDaemon> StartNetworkManager(std::string& why) {
+  return testing::NmDaemon::Start(
+      {{"home.nmconnection", Ethernet("Home LAN", "method=manual\naddress1=10.99.0.2/24")},
+       {"office.nmconnection", Ethernet("会社回線", "method=auto")},
+       {"provider.nmconnection",
+        "[connection]\nid=Provider\ntype=pppoe\ninterface-name=veth-line\nautoconnect=false\n"
+        "[pppoe]\nusername=taro\npassword-flags=2\n[ppp]\n[ipv4]\nmethod=auto\n[ipv6]\nmethod="
+        "disabled\n"}},
+      why);
+}
+
+#define START_NETWORK_MANAGER(nm)     \
+  std::string why;                    \
+  auto nm = StartNetworkManager(why); \
+  if (!nm) GTEST_SKIP() << why
+
+const char kDaemonProfile[] = "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+
+TEST(NmDaemonRoad, TheConnectionsCommandListsTheDialableSavedConnectionsSorted) {
+  START_NETWORK_MANAGER(nm);
+  testing::TempDir programDir;
+  testing::ChildProcess ctl({NORVAXCTL_PATH, "connections", programDir.Path().string()},
+                            {"DBUS_SYSTEM_BUS_ADDRESS=" + nm->Address()});
+  std::vector<std::string> lines;
+  while (auto line = ctl.ReadLine(15s)) lines.push_back(*line);
+  const auto status = ctl.WaitForExit(15s);
+  ASSERT_TRUE(status && WIFEXITED(*status));
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  // The loopback connection NetworkManager keeps in memory is none a user dials.
+  EXPECT_EQ(lines, (std::vector<std::string>{"Home LAN", "Provider", "会社回線"}));
+}
+
+TEST(NmDaemonRoad, AnEthernetLineConnectsStartsTheBrowserAndHangsUpWithOneLogLine) {
+  START_NETWORK_MANAGER(nm);
+  DialRoadDesktop d(OnBus(nm->Address()), kDaemonProfile, "secret", "Home LAN");
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil(
+      [&] { return d.state.session.browserProcess != 0 && !d.program.statusShown; }, 20s));
+  std::vector<std::string> texts;
+  for (const auto& text : d.program.statusTexts) texts.push_back(Cp932ToUtf8(text));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{"ﾀﾞｲﾔﾙ中...    (ﾘﾀﾞｲﾔﾙ   なし)", "All devices connected",
+                                      "ﾕｰｻﾞｰID､ﾊﾟｽﾜｰﾄﾞを認証中...", "接続完了"}));
+  EXPECT_NE(nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN"),
+            std::string::npos);
+  BrowseAMinuteThenEnd(d, "Home LAN", "00");
+  EXPECT_TRUE(testing::WaitUntil(
+      [&] {
+        return nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN") ==
+               std::string::npos;
+      },
+      10s))
+      << "deactivated";
+  EXPECT_TRUE(d.program.dialErrors.empty());
+}
+
+TEST(NmDaemonRoad, APppoeLineGetsTheEntrysCredentialsFromTheAgentThenPppFails) {
+  START_NETWORK_MANAGER(nm);
+  DialRoadDesktop d(OnBus(nm->Address()), kDaemonProfile, "s3cr3t-pw", "Provider");
+  d.Launch();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, RasErrorText(734)) << "PPP failed (reason 14)";
+  // NetworkManager takes the user name from the saved connection and asks the agent for the
+  // password only when pppd authenticates, which it never reaches in a kernel without PPP.
+  const std::string log = nm->Log();
+  EXPECT_NE(log.find("/norvax.dialler."), std::string::npos) << "the agent registered";
+  EXPECT_NE(log.find("pppd nodetach"), std::string::npos);
+  EXPECT_NE(log.find(" user taro "), std::string::npos);
+  for (const auto& file : std::filesystem::directory_iterator(d.dir.Path())) {
+    EXPECT_EQ(testing::ReadFile(file.path()).find("s3cr3t-pw"), std::string::npos) << file.path();
+  }
+}
+
+TEST(NmDaemonRoad, AConnectionUpBeforeTheProgramIsFoundAndItsEndSeen) {
+  START_NETWORK_MANAGER(nm);
+  ASSERT_TRUE(nm->Nmcli({"con", "up", "Home LAN"}));
+  DialRoadDesktop d(OnBus(nm->Address()), kDaemonProfile, "secret", "Home LAN");
+  ASSERT_NO_FATAL_FAILURE(d.SeenByTheMainTimer("Home LAN"));
+  const ConnectionHandle up = d.state.session.connection;
+  int state = 0;
+  ASSERT_TRUE(nm->Nmcli({"con", "down", "Home LAN"}));
+  EXPECT_TRUE(testing::WaitUntil([&] { return d.remote->GetConnectState(up, state) != 0; }, 10s))
+      << "its end is seen";
+}
+
+TEST(NmDaemonRoad, ARestartMidDialFailsTheDialAndNoOldHandleReachesTheNewInstance) {
+  START_NETWORK_MANAGER(nm);
+  DialRoadDesktop d(OnBus(nm->Address()), kDaemonProfile, "secret", testing::Sjis("会社回線"));
+  d.Launch();
+  ASSERT_TRUE(d.program.PumpUntil([&] { return d.state.session.state == kSessionDialling; }, 20s));
+  const ConnectionHandle old = d.state.session.connection;
+  ASSERT_NE(old, 0u);
+  nm->Stop();
+  ASSERT_TRUE(d.UntilWorkerEnds());
+  ASSERT_EQ(d.program.dialErrors.size(), 1u);
+  EXPECT_EQ(d.program.dialErrors[0].second, Sjis("NetworkManager が応答しません。"));
+
+  nm->Restart();
+  // The new instance numbers its active connections from the start again: "Home LAN" may
+  // take the path the old handle stood for.
+  ASSERT_TRUE(nm->Nmcli({"con", "up", "Home LAN"}));
+  int state = 0;
+  EXPECT_NE(d.remote->GetConnectState(old, state), 0);
+  EXPECT_FALSE(d.remote->HangUp(old));
+  EXPECT_NE(nm->Nmcli({"-t", "-f", "NAME", "con", "show", "--active"})->find("Home LAN"),
+            std::string::npos)
+      << "the other connection stays up";
 }
 
 }  // namespace

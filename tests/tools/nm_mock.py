@@ -4,6 +4,14 @@ Parameters (JSON):
   connections: list of {id, type (gsm, cdma, pppoe or vpn), number, user, password,
                stored (true: the service holds the right secrets itself), script}
   step_ms:     the pause between two state changes of an activation (default 20)
+  refuse_agents: true: every agent registration is refused
+  stall_settings: true: GetSettings is never answered (a service that hangs)
+  answer_after_ms: ActivateConnection answers only after that long, while the activation
+               runs (a question to the user answered late)
+
+Agents register as NetworkManager's agent manager takes them: one identifier per user (a
+second registration of an identifier from another connection is refused); the last one
+registered is asked. AgentManager.GetAgent (the stand-in's own) gives its bus name.
 
 A script is a list of outcomes, one per activation, the last one repeated: "connect",
 "device:<reason>" (the modem fails with that device state reason) or "active:<reason>" (the
@@ -39,7 +47,7 @@ REASON_NO_SECRETS, REASON_USER_REQUESTED = 7, 39
 ACTIVE_REASON_USER_DISCONNECTED, ACTIVE_REASON_DEVICE_DISCONNECTED = 2, 3
 ASK_ALLOW_INTERACTION, ASK_REQUEST_NEW = 0x1, 0x2
 
-state = {'agent': None, 'next_active': 1, 'walks': {}, 'attempts': {}, 'connections': {}}
+state = {'agent': None, 'agent_ids': {}, 'next_active': 1, 'walks': {}, 'attempts': {}, 'connections': {}}
 
 
 def error(name, text):
@@ -185,6 +193,23 @@ def walk(mock, path, conn, outcome):
     GLib.timeout_add(state['step_ms'], next_step)
 
 
+@dbus.service.method(MAIN_IFACE, in_signature='ooo', out_signature='o',
+                     async_callbacks=('reply', 'fail'))
+def activate_late(self, conn_path, device, specific, reply, fail):
+    try:
+        path = activate(self, conn_path, device, specific)
+    except dbus.exceptions.DBusException as e:
+        fail(e)
+        return
+    GLib.timeout_add(state['answer_after_ms'], lambda: reply(path) and False)
+
+
+@dbus.service.method(CONNECTION_IFACE, in_signature='', out_signature='a{sa{sv}}',
+                     async_callbacks=('_reply', '_fail'))
+def never_answer(_self, _reply, _fail):
+    pass
+
+
 def activate(self, conn_path, _device, _specific):
     conn = state['connections'].get(str(conn_path))
     if conn is None:
@@ -224,12 +249,18 @@ def deactivate(self, path):
 
 
 @dbus.service.method(AGENT_MANAGER_IFACE, in_signature='s', sender_keyword='sender')
-def register_agent(_self, _identifier, sender=None):
+def register_agent(_self, identifier, sender=None):
+    if state['refuse_agents'] or state['agent_ids'].get(identifier, sender) != sender:
+        raise dbus.exceptions.DBusException(
+            'refused', name=AGENT_MANAGER_IFACE + '.PermissionDenied')
+    state['agent_ids'][identifier] = sender
     state['agent'] = sender
 
 
 def load(mock, parameters):
     state['step_ms'] = int(parameters.get('step_ms', 20))
+    state['refuse_agents'] = bool(parameters.get('refuse_agents'))
+    state['answer_after_ms'] = int(parameters.get('answer_after_ms', 0))
     mock.AddProperties(MAIN_IFACE, {
         'ActiveConnections': dbus.Array([], signature='o'),
         'Devices': dbus.Array([dbus.ObjectPath(DEVICE_OBJ)], signature='o'),
@@ -240,11 +271,14 @@ def load(mock, parameters):
         ('DeactivateConnection', 'o', '', deactivate),
         ('GetDevices', '', 'ao', lambda self: self.Get(MAIN_IFACE, 'Devices')),
     ])
+    if state['answer_after_ms']:
+        mock.methods[MAIN_IFACE]['ActivateConnection'] = ('ooo', 'o', '', activate_late)
     mock.AddObject(DEVICE_OBJ, DEVICE_IFACE, {
         'Interface': 'ttyUSB0', 'State': dbus.UInt32(DEVICE_DISCONNECTED),
     }, [])
     mock.AddObject(AGENT_MANAGER_OBJ, AGENT_MANAGER_IFACE, {}, [
         ('Unregister', '', '', ''),
+        ('GetAgent', '', 's', lambda self: state['agent'] or ''),
     ])
     dbusmock.get_object(AGENT_MANAGER_OBJ).methods[AGENT_MANAGER_IFACE]['Register'] = (
         's', '', '', register_agent)
@@ -258,6 +292,9 @@ def load(mock, parameters):
         mock.AddObject(conn['path'], CONNECTION_IFACE, {}, [
             ('GetSettings', '', 'a{sa{sv}}', lambda self, c=conn: settings_of(c)),
         ])
+        if parameters.get('stall_settings'):
+            dbusmock.get_object(conn['path']).methods[CONNECTION_IFACE]['GetSettings'] = (
+                '', 'a{sa{sv}}', '', never_answer)
         paths.append(dbus.ObjectPath(conn['path']))
     mock.AddObject(SETTINGS_OBJ, SETTINGS_IFACE, {
         'Connections': dbus.Array(paths, signature='o'),

@@ -41,7 +41,7 @@ Dialler OpenDialler(const std::filesystem::path& directory) {
     return {DiallerKind::Simulated, std::make_unique<SimRemoteAccess>(phonebook.string())};
   }
   auto nm = std::make_unique<NmRemoteAccess>();
-  if (nm->ServiceAnswers()) return {DiallerKind::NetworkManager, std::move(nm)};
+  if (nm->ServiceOnBus()) return {DiallerKind::NetworkManager, std::move(nm)};
   return {DiallerKind::None, std::make_unique<NoRemoteAccess>()};
 }
 

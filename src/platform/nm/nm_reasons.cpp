@@ -101,6 +101,10 @@ std::optional<std::string> ErrorText(int code) {
       return Sjis("NetworkManager がこの接続の操作を許可しませんでした。");
     case error::kActivationFailed:
       return Sjis("NetworkManager が接続を開始できませんでした。");
+    case error::kPhonebookReading:
+      return Sjis("NetworkManager から接続の一覧を読んでいます。");
+    case error::kAgentRefused:
+      return Sjis("NetworkManager にユーザー ID とパスワードを渡せませんでした。");
     case error::kDeviceReasonBase + 12:
       return Sjis("PPP を開始できませんでした。");
     case error::kActiveReasonBase + 4:

@@ -14,6 +14,8 @@ namespace error {
 inline constexpr int kServiceGone = 20001;       // NetworkManager does not answer
 inline constexpr int kPermissionDenied = 20002;  // the service refused the request
 inline constexpr int kActivationFailed = 20003;  // any other error of an activation request
+inline constexpr int kAgentRefused = 20004;      // the secret agent was not registered
+inline constexpr int kPhonebookReading = 20005;  // the saved connections are being read
 inline constexpr int kDeviceReasonBase = 21000;  // + a device state reason without a row
 inline constexpr int kActiveReasonBase = 22000;  // + an active-connection reason without a row
 }  // namespace error

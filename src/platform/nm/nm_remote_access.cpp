@@ -1,18 +1,24 @@
 #include "platform/nm/nm_remote_access.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QMetaObject>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -39,9 +45,6 @@ const QString kAgentPath = QStringLiteral("/org/freedesktop/NetworkManager/Secre
 const QString kAgentIface = QStringLiteral("org.freedesktop.NetworkManager.SecretAgent");
 const QString kPropertiesIface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-// A call the service does not answer in this time counts as the service being gone.
-constexpr int kCallTimeoutMs = 10'000;
-
 // The handle of a connection that cannot be found (any more).
 constexpr int kInvalidHandle = 6;
 // FindConnection: the open connections cannot be listed.
@@ -67,6 +70,19 @@ constexpr int kStartAuthenticationState = 19;
 constexpr unsigned kRequestNew = 0x2;
 
 using ConnectionSettings = QMap<QString, QVariantMap>;
+
+// The connection types a user launches: a line or a tunnel to the provider. Loopback and
+// the parts of other connections (bridge, bond and VLAN ports, tunnels of the system) are
+// nobody's dial-up entry.
+bool Dialable(const ConnectionSettings& settings) {
+  static const QSet<QString> kTypes = {
+      QStringLiteral("pppoe"),          QStringLiteral("gsm"),
+      QStringLiteral("cdma"),           QStringLiteral("bluetooth"),
+      QStringLiteral("adsl"),           QStringLiteral("vpn"),
+      QStringLiteral("wireguard"),      QStringLiteral("802-3-ethernet"),
+      QStringLiteral("802-11-wireless")};
+  return kTypes.contains(settings.value("connection").value("type").toString());
+}
 using StringMap = QMap<QString, QString>;
 
 // The progress state a device state stands for; 0 for none.
@@ -114,8 +130,22 @@ class SecretAgent : public QDBusVirtualObject {
     armed_.erase(connectionPath);
   }
 
+  // NetworkManager's unique bus name: the only sender the agent answers.
+  void SetServiceOwner(const QString& owner) {
+    std::lock_guard lock(mutex_);
+    owner_ = owner;
+  }
+
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     if (message.interface() != kAgentIface) return false;
+    {
+      std::lock_guard lock(mutex_);
+      if (owner_.isEmpty() || message.service() != owner_) {
+        connection.send(message.createErrorReply(kAgentIface + ".PermissionDenied",
+                                                 "only NetworkManager may ask"));
+        return true;
+      }
+    }
     if (message.member() != QLatin1String("GetSecrets")) {
       // Nothing is stored or asked of the user, so there is nothing to save or cancel.
       connection.send(message.createReply());
@@ -177,16 +207,30 @@ class SecretAgent : public QDBusVirtualObject {
  private:
   std::mutex mutex_;
   std::map<QString, Credentials> armed_;
+  QString owner_;
 };
+
+// The agent's identifier: NetworkManager takes one agent of an identifier per user, so every
+// adapter of every running copy has one of its own.
+QString AgentIdentifier() {
+  static std::atomic<unsigned> adapters{0};
+  return QStringLiteral("norvax.dialler.%1.%2")
+      .arg(QCoreApplication::applicationPid())
+      .arg(++adapters);
+}
 
 }  // namespace
 
-// Lives on the adapter's thread; every member runs there.
+// Lives on the adapter's thread, where the service's signals and the answers of its calls
+// arrive. What the service said last (the saved connections, the active ones, the dials
+// under way) is kept under a lock, so that the port's questions are answered on any thread
+// without waiting for the bus.
 class NmRemoteAccess::Worker : public QObject {
   Q_OBJECT
 
  public:
-  explicit Worker(QString address) : address_(std::move(address)) {}
+  Worker(QString address, std::chrono::milliseconds timeout)
+      : address_(std::move(address)), timeoutMs_(static_cast<int>(timeout.count())) {}
 
   void Start() {
     qDBusRegisterMetaType<ConnectionSettings>();
@@ -199,9 +243,20 @@ class NmRemoteAccess::Worker : public QObject {
                  SLOT(ActiveStateChanged(QDBusMessage)));
     bus_.connect(kService, QString(), kDeviceIface, QStringLiteral("StateChanged"), this,
                  SLOT(DeviceStateChanged(QDBusMessage)));
+    bus_.connect(kService, kManagerPath, kPropertiesIface, QStringLiteral("PropertiesChanged"),
+                 this, SLOT(ManagerChanged(QDBusMessage)));
+    for (const char* change : {"NewConnection", "ConnectionRemoved"}) {
+      bus_.connect(kService, kSettingsPath, kSettingsIface, QString::fromLatin1(change), this,
+                   SLOT(ReadPhonebook()));
+    }
+    bus_.connect(kService, QString(), kConnectionIface, QStringLiteral("Updated"), this,
+                 SLOT(ReadPhonebook()));
     watcher_ =
-        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &Worker::ServiceGone);
+        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) { OwnerChanged(owner); });
+    // The bus itself answers this, whatever state the service is in.
+    OwnerChanged(bus_.interface()->serviceOwner(kService).value());
     bus_.registerVirtualObject(kAgentPath, agent_);
   }
 
@@ -209,44 +264,58 @@ class NmRemoteAccess::Worker : public QObject {
     delete watcher_;
     watcher_ = nullptr;
     bus_.unregisterObject(kAgentPath);
-    dials_.clear();
+    {
+      std::lock_guard lock(mutex_);
+      dials_.clear();
+    }
     const QString name = bus_.name();
     bus_ = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus(name);
   }
 
-  bool Answers() {
-    auto ping = QDBusMessage::createMethodCall(kService, kManagerPath,
-                                               QStringLiteral("org.freedesktop.DBus.Peer"),
-                                               QStringLiteral("Ping"));
-    return bus_.call(ping, QDBus::Block, kCallTimeoutMs).type() == QDBusMessage::ReplyMessage;
+  bool OnBus() {
+    std::lock_guard lock(mutex_);
+    return !owner_.isEmpty();
   }
 
   std::vector<std::string> ConnectionNames() {
+    std::lock_guard lock(mutex_);
     std::set<std::string> names;
-    for (const auto& [path, settings] : SavedConnections().value_or(SavedList{})) {
-      if (auto name = Utf8ToCp932(Id(settings).toStdString())) names.insert(*name);
-    }
+    for (const Saved& saved : book_.saved) names.insert(saved.name);
     return {names.begin(), names.end()};
   }
 
-  std::optional<std::string> PhoneNumber(const std::string& name) {
-    auto found = FindSaved(SavedConnections().value_or(SavedList{}), name);
-    if (!found) return std::nullopt;
-    for (const char* setting : {"gsm", "cdma"}) {
-      const QString number = found->second.value(setting).value("number").toString();
-      if (!number.isEmpty()) return Utf8ToCp932(number.toStdString()).value_or("");
-    }
-    return std::string();
+  std::optional<std::string> PhonebookProblem() {
+    std::lock_guard lock(mutex_);
+    if (!book_.read) return nm::ErrorText(nm::error::kPhonebookReading);
+    if (!book_.answered) return nm::ErrorText(nm::error::kServiceGone);
+    return std::nullopt;
   }
 
+  std::optional<std::string> WaitForPhonebook() {
+    std::unique_lock lock(mutex_);
+    read_.wait_for(lock, std::chrono::milliseconds(timeoutMs_) * 2, [this] { return book_.read; });
+    lock.unlock();
+    return PhonebookProblem();
+  }
+
+  std::optional<std::string> PhoneNumber(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    const Saved* saved = FindSaved(name);
+    if (saved == nullptr) return std::nullopt;
+    return saved->number;
+  }
+
+  // Waits only while the active connections are being read (a program that asks at its
+  // start, or just after a connection came up).
   int Find(const std::string& name, ConnectionHandle& handle) {
-    const QDBusMessage reply = Property(kManagerPath, kManagerIface, "ActiveConnections");
-    if (reply.type() != QDBusMessage::ReplyMessage) return kCannotList;
-    for (const QDBusObjectPath& path : qdbus_cast<QList<QDBusObjectPath>>(Value(reply))) {
-      const QString id = Value(Property(path.path(), kActiveIface, "Id")).toString();
-      if (Utf8ToCp932(id.toStdString()) == name) {
-        handle = HandleFor(path.path());
+    std::unique_lock lock(mutex_);
+    read_.wait_for(lock, std::chrono::milliseconds(timeoutMs_) * 2,
+                   [this] { return activeReading_ == 0; });
+    if (!activeRead_) return kCannotList;
+    for (const auto& [path, active] : active_) {
+      if (!active.ending && active.name == name) {
+        handle = HandleFor(path);
         return 0;
       }
     }
@@ -255,15 +324,16 @@ class NmRemoteAccess::Worker : public QObject {
 
   int State(ConnectionHandle handle, int& state) {
     if (handle == 0) return 1;
+    std::lock_guard lock(mutex_);
     if (auto it = dials_.find(handle); it != dials_.end() && !it->second.connected) {
       state = it->second.lastState;
       return 0;
     }
-    auto it = handles_.find(handle);
-    if (it == handles_.end()) return kInvalidHandle;
-    const QDBusMessage reply = Property(it->second, kActiveIface, "State");
-    if (reply.type() != QDBusMessage::ReplyMessage) return kInvalidHandle;
-    switch (Value(reply).toUInt()) {
+    auto path = handles_.find(handle);
+    if (path == handles_.end()) return kInvalidHandle;
+    auto active = active_.find(path->second);
+    if (active == active_.end() || active->second.ending) return kInvalidHandle;
+    switch (active->second.state) {
       case kActiveActivated:
         state = kConnectedState;
         return 0;
@@ -275,57 +345,91 @@ class NmRemoteAccess::Worker : public QObject {
     }
   }
 
+  // Asks the service to end the connection without waiting for its answer.
   bool HangUp(ConnectionHandle handle) {
-    if (auto dial = dials_.find(handle); dial != dials_.end()) {
-      agent_->Disarm(dial->second.connectionPath);
-      dials_.erase(dial);
+    QString path;
+    {
+      std::lock_guard lock(mutex_);
+      if (auto dial = dials_.find(handle); dial != dials_.end()) {
+        agent_->Disarm(dial->second.connectionPath);
+        dials_.erase(dial);
+      }
+      auto it = handles_.find(handle);
+      if (it == handles_.end()) return false;
+      path = it->second;
+      handles_.erase(it);
+      auto active = active_.find(path);
+      if (active == active_.end() || active->second.ending) return false;
+      // Gone for the program from now on, though the service may take a moment.
+      active->second.ending = true;
     }
-    auto it = handles_.find(handle);
-    if (it == handles_.end()) return false;
-    const QString path = it->second;
-    handles_.erase(it);
-    return Call(kManagerPath, kManagerIface, "DeactivateConnection",
-                {QVariant::fromValue(QDBusObjectPath(path))})
-               .type() == QDBusMessage::ReplyMessage;
+    auto message = QDBusMessage::createMethodCall(kService, kManagerPath, kManagerIface,
+                                                  QStringLiteral("DeactivateConnection"));
+    message.setArguments({QVariant::fromValue(QDBusObjectPath(path))});
+    return bus_.send(message);
   }
 
+  // Runs on the adapter's thread (the caller waits for it, not the windows).
   int Dial(const std::string& name, const std::string& user, const std::string& password,
            DialNotifier notifier, ConnectionHandle& handle, std::string& errorText) {
     const auto refuse = [&](int code) {
       errorText = ErrorTextOf(code).value_or(std::string());
       return 1;
     };
-    const auto saved = SavedConnections();
-    if (!saved) return refuse(nm::error::kServiceGone);
-    auto found = FindSaved(*saved, name);
-    if (!found) return refuse(kUnknownEntryError);
-    const QString connectionPath = found->first;
+    QString connectionPath;
+    {
+      std::lock_guard lock(mutex_);
+      if (owner_.isEmpty() || !book_.answered) return refuse(nm::error::kServiceGone);
+      const Saved* saved = FindSaved(name);
+      if (saved == nullptr) return refuse(kUnknownEntryError);
+      connectionPath = saved->path;
+    }
     if (!user.empty() || !password.empty()) {
+      if (!RegisterAgent()) return refuse(nm::error::kAgentRefused);
       agent_->Arm(connectionPath, {QString::fromStdString(Cp932ToUtf8(user)),
                                    QString::fromStdString(Cp932ToUtf8(password))});
-      RegisterAgent();
     }
     const QDBusMessage reply = Call(
         kManagerPath, kManagerIface, "ActivateConnection",
         {QVariant::fromValue(QDBusObjectPath(connectionPath)),
          QVariant::fromValue(QDBusObjectPath("/")), QVariant::fromValue(QDBusObjectPath("/"))});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+    QString activePath;
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+      activePath = qdbus_cast<QDBusObjectPath>(reply.arguments()[0]).path();
+    } else if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
+      // The service may still be activating it (a question to the user that was answered
+      // late): follow it as this dial's, never leave it up unseen.
+      activePath = ActivationOf(connectionPath);
+      if (activePath.isEmpty()) {
+        std::lock_guard lock(mutex_);
+        abandoned_.insert(connectionPath);
+      }
+    }
+    if (activePath.isEmpty()) {
       agent_->Disarm(connectionPath);
       return refuse(nm::RequestFailure(reply.errorName().toStdString()));
     }
-    const QString activePath = qdbus_cast<QDBusObjectPath>(reply.arguments()[0]).path();
+    const bool vpn = Value(Property(activePath, kActiveIface, "Vpn")).toBool();
+    QSet<QString> devices;
+    for (const QDBusObjectPath& device :
+         qdbus_cast<QList<QDBusObjectPath>>(Value(Property(activePath, kActiveIface, "Devices")))) {
+      if (!vpn) devices.insert(device.path());
+    }
+    const unsigned state = Value(Property(activePath, kActiveIface, "State")).toUInt();
+    std::lock_guard lock(mutex_);
+    Active& active = active_[activePath];
+    active.name = name;
+    active.connection = connectionPath;
+    active.state = state;
+    active.read = true;
     handle = HandleFor(activePath);
     ActiveDial& dial = dials_[handle];
     dial = ActiveDial{};
     dial.activePath = activePath;
     dial.connectionPath = connectionPath;
     dial.notifier = std::move(notifier);
-    if (!Value(Property(activePath, kActiveIface, "Vpn")).toBool()) {
-      for (const QDBusObjectPath& device : qdbus_cast<QList<QDBusObjectPath>>(
-               Value(Property(activePath, kActiveIface, "Devices")))) {
-        dial.devices.insert(device.path());
-      }
-    }
+    dial.devices = std::move(devices);
+    // The state signals since the request wait on this thread: none is missed.
     return 0;
   }
 
@@ -333,15 +437,14 @@ class NmRemoteAccess::Worker : public QObject {
   void ActiveStateChanged(const QDBusMessage& message) {
     const QList<QVariant> args = message.arguments();
     if (args.size() < 2) return;
-    ActiveDial* dial = DialOf(message.path());
-    if (dial == nullptr) return;
     const unsigned state = args[0].toUInt();
-    if (state == kActiveActivated) {
-      dial->connected = true;
-      Finish(*dial, kConnectedState, 0);
-    } else if (state == kActiveDeactivated) {
-      Finish(*dial, dial->lastState, nm::ActiveFailure(args[1].toUInt(), dial->deviceReason));
+    std::lock_guard lock(mutex_);
+    if (auto it = active_.find(message.path()); it != active_.end()) {
+      it->second.state = state;
+      it->second.read = true;
     }
+    Track(message.path(), state, args[1].toUInt());
+    if (state == kActiveDeactivated) active_.erase(message.path());
   }
 
   void DeviceStateChanged(const QDBusMessage& message) {
@@ -349,6 +452,7 @@ class NmRemoteAccess::Worker : public QObject {
     if (args.size() < 3) return;
     const unsigned state = args[0].toUInt();
     const unsigned reason = args[2].toUInt();
+    std::lock_guard lock(mutex_);
     for (auto& [handle, dial] : dials_) {
       if (dial.finished || !dial.devices.contains(message.path())) continue;
       if (state == kDeviceFailed) {
@@ -360,14 +464,66 @@ class NmRemoteAccess::Worker : public QObject {
     }
   }
 
-  void ServiceGone() {
-    for (auto& [handle, dial] : dials_) {
-      if (!dial.finished) Finish(dial, dial.lastState, nm::error::kServiceGone);
+  void ManagerChanged(const QDBusMessage& message) {
+    const QList<QVariant> args = message.arguments();
+    if (args.size() < 2 || args[0].toString() != kManagerIface) return;
+    const auto changed = qdbus_cast<QVariantMap>(args[1]);
+    if (auto list = changed.find(QStringLiteral("ActiveConnections")); list != changed.end()) {
+      std::lock_guard lock(mutex_);
+      AddActive(qdbus_cast<QList<QDBusObjectPath>>(*list), true);
     }
-    agentRegistered_ = false;
+  }
+
+  // Reads the saved connections and their settings in the background; the last reading
+  // stands until this one has ended.
+  void ReadPhonebook() {
+    const unsigned reading = ++phonebookReading_;
+    Ask(kSettingsPath, kSettingsIface, "ListConnections", {}, [this, reading](QDBusMessage list) {
+      if (reading != phonebookReading_) return;
+      if (list.type() != QDBusMessage::ReplyMessage || list.arguments().isEmpty()) {
+        return PublishPhonebook({}, false);
+      }
+      const auto paths = qdbus_cast<QList<QDBusObjectPath>>(list.arguments()[0]);
+      auto pending = std::make_shared<std::pair<std::vector<Saved>, qsizetype>>();
+      pending->second = paths.size();
+      if (paths.isEmpty()) return PublishPhonebook({}, true);
+      for (const QDBusObjectPath& path : paths) {
+        Ask(path.path(), kConnectionIface, "GetSettings", {},
+            [this, reading, pending, path = path.path()](QDBusMessage reply) {
+              if (reading != phonebookReading_) return;
+              if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+                // A connection removed meanwhile is no answer missing; one not answered is.
+                if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
+                  ++phonebookReading_;
+                  return PublishPhonebook({}, false);
+                }
+              } else if (auto saved = SavedOf(path, reply)) {
+                pending->first.push_back(std::move(*saved));
+              }
+              if (--pending->second == 0) PublishPhonebook(std::move(pending->first), true);
+            });
+      }
+    });
   }
 
  private:
+  struct Saved {
+    QString path;
+    std::string name;    // CP932
+    std::string number;  // CP932; empty when it has none
+  };
+  struct Phonebook {
+    bool read = false;      // a reading has ended
+    bool answered = false;  // and the service answered it
+    std::vector<Saved> saved;
+  };
+  struct Active {
+    std::string name;  // CP932; empty until read
+    QString connection;
+    unsigned state = kActiveActivating;
+    bool read = false;    // state holds what the service said
+    bool ending = false;  // hung up
+  };
   struct ActiveDial {
     QString activePath;
     QString connectionPath;
@@ -383,7 +539,7 @@ class NmRemoteAccess::Worker : public QObject {
                     const QList<QVariant>& args = {}) {
     auto message = QDBusMessage::createMethodCall(kService, path, iface, method);
     message.setArguments(args);
-    return bus_.call(message, QDBus::Block, kCallTimeoutMs);
+    return bus_.call(message, QDBus::Block, timeoutMs_);
   }
   QDBusMessage Property(const QString& path, const QString& iface, const char* name) {
     return Call(path, kPropertiesIface, QStringLiteral("Get"), {iface, QString(name)});
@@ -392,40 +548,164 @@ class NmRemoteAccess::Worker : public QObject {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
     return qdbus_cast<QDBusVariant>(reply.arguments()[0]).variant();
   }
-  static QString Id(const ConnectionSettings& settings) {
-    return settings.value("connection").value("id").toString();
+
+  // Calls without waiting; answered runs on this thread with the answer or the error.
+  template <class Answered>
+  void Ask(const QString& path, const QString& iface, const char* method,
+           const QList<QVariant>& args, Answered answered) {
+    auto message = QDBusMessage::createMethodCall(kService, path, iface, QString(method));
+    message.setArguments(args);
+    auto* watch = new QDBusPendingCallWatcher(bus_.asyncCall(message, timeoutMs_), this);
+    connect(watch, &QDBusPendingCallWatcher::finished, this,
+            [watch, answered = std::move(answered)]() mutable {
+              watch->deleteLater();
+              answered(watch->reply());
+            });
   }
 
-  using SavedList = std::vector<std::pair<QString, ConnectionSettings>>;
-
-  // The saved connections with their settings; nothing when the service does not answer.
-  std::optional<SavedList> SavedConnections() {
-    const QDBusMessage list = Call(kSettingsPath, kSettingsIface, "ListConnections");
-    if (list.type() != QDBusMessage::ReplyMessage || list.arguments().isEmpty()) {
-      return std::nullopt;
+  static std::optional<Saved> SavedOf(const QString& path, const QDBusMessage& reply) {
+    const auto settings = qdbus_cast<ConnectionSettings>(reply.arguments()[0]);
+    if (!Dialable(settings)) return std::nullopt;
+    auto name = Utf8ToCp932(settings.value("connection").value("id").toString().toStdString());
+    if (!name) return std::nullopt;
+    std::string number;
+    for (const char* setting : {"gsm", "cdma"}) {
+      const QString text = settings.value(setting).value("number").toString();
+      if (!text.isEmpty()) number = Utf8ToCp932(text.toStdString()).value_or("");
     }
-    SavedList saved;
-    for (const QDBusObjectPath& path : qdbus_cast<QList<QDBusObjectPath>>(list.arguments()[0])) {
-      const QDBusMessage reply = Call(path.path(), kConnectionIface, "GetSettings");
-      if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) continue;
-      saved.emplace_back(path.path(), qdbus_cast<ConnectionSettings>(reply.arguments()[0]));
-    }
-    return saved;
+    return Saved{path, std::move(*name), std::move(number)};
   }
 
-  static std::optional<std::pair<QString, ConnectionSettings>> FindSaved(const SavedList& saved,
-                                                                         const std::string& name) {
-    for (const auto& connection : saved) {
-      if (Utf8ToCp932(Id(connection.second).toStdString()) == name) return connection;
+  void PublishPhonebook(std::vector<Saved> saved, bool answered) {
+    {
+      std::lock_guard lock(mutex_);
+      book_ = Phonebook{true, answered, std::move(saved)};
     }
-    return std::nullopt;
+    read_.notify_all();
   }
 
-  void RegisterAgent() {
-    if (agentRegistered_) return;
-    agentRegistered_ =
-        Call(kAgentManagerPath, kAgentManagerIface, "Register", {QStringLiteral("norvax.dialler")})
-            .type() == QDBusMessage::ReplyMessage;
+  // Reads the active connections.
+  void ReadActive() {
+    AskActive(kManagerPath, "Get", {kManagerIface, QStringLiteral("ActiveConnections")},
+              [this](const QDBusMessage& reply) {
+                AddActive(qdbus_cast<QList<QDBusObjectPath>>(Value(reply)), false);
+              });
+  }
+
+  // The service's active connections: the ones new to the adapter are read; with complete,
+  // the ones missing from the list have ended. Needs the lock.
+  void AddActive(const QList<QDBusObjectPath>& list, bool complete) {
+    QSet<QString> paths;
+    for (const QDBusObjectPath& path : list) paths.insert(path.path());
+    activeRead_ = true;
+    if (complete) {
+      std::erase_if(active_, [&](const auto& entry) {
+        return !paths.contains(entry.first) && DialOf(entry.first) == nullptr;
+      });
+    }
+    for (const QString& path : paths) {
+      if (active_.contains(path)) continue;
+      active_[path] = Active{};
+      AskActive(path, "GetAll", {kActiveIface}, [this, path](const QDBusMessage& all) {
+        auto it = active_.find(path);
+        if (it == active_.end()) return;
+        const auto values = qdbus_cast<QVariantMap>(all.arguments()[0]);
+        Active& active = it->second;
+        active.name = Utf8ToCp932(values.value("Id").toString().toStdString()).value_or("");
+        active.connection = qdbus_cast<QDBusObjectPath>(values.value("Connection")).path();
+        // A state signal that came first is newer.
+        if (!active.read) active.state = values.value("State").toUInt();
+        active.read = true;
+        // An activation whose request was given up: nobody follows it.
+        if (abandoned_.erase(active.connection) != 0 && DialOf(path) == nullptr) {
+          auto message = QDBusMessage::createMethodCall(kService, kManagerPath, kManagerIface,
+                                                        QStringLiteral("DeactivateConnection"));
+          message.setArguments({QVariant::fromValue(QDBusObjectPath(path))});
+          bus_.send(message);
+        }
+      });
+    }
+  }
+
+  // A property call about the active connections, counted while under way; read runs with
+  // the lock, on an answer from the service of now.
+  template <class Read>
+  void AskActive(const QString& path, const char* method, const QList<QVariant>& args, Read read) {
+    {
+      std::lock_guard lock(mutex_);
+      ++activeReading_;
+    }
+    Ask(path, kPropertiesIface, method, args,
+        [this, generation = ownerGeneration_, read = std::move(read)](QDBusMessage reply) {
+          {
+            std::lock_guard lock(mutex_);
+            --activeReading_;
+            if (generation == ownerGeneration_ && reply.type() == QDBusMessage::ReplyMessage &&
+                !reply.arguments().isEmpty()) {
+              read(reply);
+            }
+          }
+          read_.notify_all();
+        });
+  }
+
+  // The active connection of a saved one, read now (the answer of its activation was lost).
+  QString ActivationOf(const QString& connectionPath) {
+    for (const QDBusObjectPath& path : qdbus_cast<QList<QDBusObjectPath>>(
+             Value(Property(kManagerPath, kManagerIface, "ActiveConnections")))) {
+      if (qdbus_cast<QDBusObjectPath>(Value(Property(path.path(), kActiveIface, "Connection")))
+              .path() == connectionPath) {
+        return path.path();
+      }
+    }
+    return {};
+  }
+
+  // A new owner of the service's name, or none: what the old one said is void (a path of
+  // the old one may name another connection of the new one), and the agent's registration
+  // went with it.
+  void OwnerChanged(const QString& owner) {
+    agent_->SetServiceOwner(owner);
+    {
+      std::lock_guard lock(mutex_);
+      owner_ = owner;
+      for (auto& [handle, dial] : dials_) {
+        if (!dial.finished) Finish(dial, dial.lastState, nm::error::kServiceGone);
+      }
+      dials_.clear();
+      handles_.clear();
+      active_.clear();
+      activeRead_ = false;
+      ++ownerGeneration_;
+      abandoned_.clear();
+      agentRegistered_ = false;
+    }
+    if (owner.isEmpty()) {
+      ++phonebookReading_;
+      PublishPhonebook({}, false);
+    } else {
+      ReadPhonebook();
+      ReadActive();
+    }
+  }
+
+  // False when NetworkManager refuses the agent: the entry's user name and password would
+  // not reach it.
+  bool RegisterAgent() {
+    if (!agentRegistered_) {
+      agentRegistered_ =
+          Call(kAgentManagerPath, kAgentManagerIface, "Register", {agentId_}).type() ==
+          QDBusMessage::ReplyMessage;
+    }
+    return agentRegistered_;
+  }
+
+  // The members below need the lock.
+  const Saved* FindSaved(const std::string& name) const {
+    for (const Saved& saved : book_.saved) {
+      if (saved.name == name) return &saved;
+    }
+    return nullptr;
   }
 
   ConnectionHandle HandleFor(const QString& activePath) {
@@ -443,6 +723,19 @@ class NmRemoteAccess::Worker : public QObject {
     return nullptr;
   }
 
+  // A dial's activation reached that state (NMActiveConnectionState) for that reason.
+  void Track(const QString& activePath, unsigned state, unsigned reason = 0) {
+    ActiveDial* dial = DialOf(activePath);
+    if (dial == nullptr) return;
+    if (state == kActiveActivated) {
+      dial->connected = true;
+      Finish(*dial, kConnectedState, 0);
+    } else if (state == kActiveDeactivated) {
+      Finish(*dial, dial->lastState, nm::ActiveFailure(reason, dial->deviceReason));
+    }
+  }
+
+  // The notifier hands the notification over without waiting (see the class comment).
   void Deliver(ActiveDial& dial, int state, int errorCode) {
     dial.lastState = state;
     if (dial.notifier) dial.notifier(kDialEventMessage, state, errorCode);
@@ -456,10 +749,23 @@ class NmRemoteAccess::Worker : public QObject {
   }
 
   const QString address_;
+  const int timeoutMs_;
   QDBusConnection bus_{QString()};
   QDBusServiceWatcher* watcher_ = nullptr;
   SecretAgent* agent_ = new SecretAgent(this);
+  const QString agentId_ = AgentIdentifier();
   bool agentRegistered_ = false;
+  unsigned phonebookReading_ = 0;
+
+  std::recursive_mutex mutex_;
+  std::condition_variable_any read_;  // a first reading has ended
+  QString owner_;
+  Phonebook book_;
+  std::map<QString, Active> active_;
+  bool activeRead_ = false;
+  unsigned activeReading_ = 0;                   // calls under way that read the active connections
+  unsigned ownerGeneration_ = 0;                 // the owners of the service's name so far
+  std::set<QString> abandoned_;                  // saved connections whose activation was given up
   std::map<ConnectionHandle, QString> handles_;  // active connection paths
   std::map<ConnectionHandle, ActiveDial> dials_;
   ConnectionHandle lastHandle_ = 0;
@@ -485,9 +791,9 @@ auto NmRemoteAccess::OnWorker(F&& work) {
   }
 }
 
-NmRemoteAccess::NmRemoteAccess(const std::string& busAddress)
+NmRemoteAccess::NmRemoteAccess(const std::string& busAddress, std::chrono::milliseconds timeout)
     : thread_(std::make_unique<QThread>()),
-      worker_(std::make_unique<Worker>(QString::fromStdString(busAddress))) {
+      worker_(std::make_unique<Worker>(QString::fromStdString(busAddress), timeout)) {
   thread_->setObjectName(QStringLiteral("NetworkManager"));
   worker_->moveToThread(thread_.get());
   thread_->start();
@@ -500,36 +806,42 @@ NmRemoteAccess::~NmRemoteAccess() {
   thread_->wait();
 }
 
-bool NmRemoteAccess::ServiceAnswers() {
-  return OnWorker([this] { return worker_->Answers(); });
+bool NmRemoteAccess::ServiceOnBus() { return worker_->OnBus(); }
+
+std::optional<std::string> NmRemoteAccess::WaitForPhonebook() {
+  return worker_->WaitForPhonebook();
 }
 
 std::vector<std::string> NmRemoteAccess::EnumPhonebookEntries() {
-  return OnWorker([this] { return worker_->ConnectionNames(); });
+  return worker_->ConnectionNames();
+}
+
+std::optional<std::string> NmRemoteAccess::PhonebookProblem() {
+  return worker_->PhonebookProblem();
 }
 
 std::optional<std::string> NmRemoteAccess::GetEntryPhoneNumber(const std::string& connection) {
-  return OnWorker([&] { return worker_->PhoneNumber(connection); });
+  return worker_->PhoneNumber(connection);
 }
 
 std::optional<std::string> NmRemoteAccess::ErrorString(int code) { return ErrorTextOf(code); }
 
 int NmRemoteAccess::FindConnection(const std::string& entryName, ConnectionHandle& connection) {
-  return OnWorker([&] { return worker_->Find(entryName, connection); });
+  return worker_->Find(entryName, connection);
 }
 
 int NmRemoteAccess::GetConnectState(ConnectionHandle connection, int& state) {
-  return OnWorker([&] { return worker_->State(connection, state); });
+  return worker_->State(connection, state);
 }
 
-bool NmRemoteAccess::HangUp(ConnectionHandle connection) {
-  return OnWorker([&] { return worker_->HangUp(connection); });
-}
+bool NmRemoteAccess::HangUp(ConnectionHandle connection) { return worker_->HangUp(connection); }
 
 int NmRemoteAccess::DialEntry(const std::string& entryName, const std::string& userName,
                               const std::string& password, const std::string& /*dialNumber*/,
                               DialNotifier notifier, ConnectionHandle& connection,
                               std::string& errorText) {
+  // The first reading of the phonebook, on the caller's thread (a dial's, not a window's).
+  worker_->WaitForPhonebook();
   return OnWorker([&] {
     return worker_->Dial(entryName, userName, password, std::move(notifier), connection, errorText);
   });

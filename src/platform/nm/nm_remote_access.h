@@ -3,6 +3,7 @@
 // deactivating it the hang-up.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,9 +16,12 @@ class QThread;
 namespace norvax {
 
 // All talk with the service runs on a thread of the adapter's own, where the state
-// signals of the connections and devices arrive; the calls below wait for it. The
-// progress of a dial reaches the notifier on that thread, so the notifier must not wait for
-// the thread that calls this adapter (hand the notification over without blocking). The
+// signals of the connections and devices arrive and the saved and active connections are
+// read in the background: only DialEntry waits for the service (and FindConnection while a
+// reading of the active connections is under way); the other calls answer at once with what
+// the service said last. The progress of a dial reaches the notifier on that thread, so the
+// notifier must not wait for the thread that calls this adapter (hand the notification over
+// without blocking). The
 // entry's user name and password reach the service through a secret agent the adapter
 // registers at the first dial that has them. A QCoreApplication must exist.
 class NmRemoteAccess : public RemoteAccess {
@@ -25,15 +29,21 @@ class NmRemoteAccess : public RemoteAccess {
   // $DBUS_SYSTEM_BUS_ADDRESS, else the standard socket of the system bus.
   static std::string SystemBusAddress();
 
-  explicit NmRemoteAccess(const std::string& busAddress = SystemBusAddress());
+  // A call the service does not answer within timeout counts as the service not answering.
+  explicit NmRemoteAccess(const std::string& busAddress = SystemBusAddress(),
+                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
   ~NmRemoteAccess() override;
   NmRemoteAccess(const NmRemoteAccess&) = delete;
   NmRemoteAccess& operator=(const NmRemoteAccess&) = delete;
 
-  // True when NetworkManager answers on the bus.
-  bool ServiceAnswers();
+  // True when NetworkManager has its name on the bus (the bus answers this, not the service).
+  bool ServiceOnBus();
+  // Waits until the saved connections have been read (at most twice the timeout): why they
+  // cannot be listed, or nothing. For programs without windows.
+  std::optional<std::string> WaitForPhonebook();
 
   std::vector<std::string> EnumPhonebookEntries() override;
+  std::optional<std::string> PhonebookProblem() override;
   std::optional<std::string> GetEntryPhoneNumber(const std::string& connection) override;
   std::optional<std::string> ErrorString(int code) override;
   int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
