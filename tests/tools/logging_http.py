@@ -3,8 +3,9 @@
 a small page naming itself and appends the request line to a log file. Run as a proxy it
 sees absolute addresses ("GET http://host:port/ HTTP/1.1"); it never forwards anything.
 
-Usage: logging_http.py LOG NAME - prints its port on the first line of its output."""
+Usage: logging_http.py LOG NAME PORTFILE - writes its port into PORTFILE once it listens."""
 import http.server
+import os
 import sys
 
 
@@ -27,5 +28,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-print(server.server_address[1], flush=True)
+with open(sys.argv[3] + ".new", "w") as port:
+    port.write(str(server.server_address[1]))
+os.rename(sys.argv[3] + ".new", sys.argv[3])
 server.serve_forever()
