@@ -13,9 +13,9 @@ int main(int argc, char** argv) {
   setenv("GSETTINGS_BACKEND", "keyfile", 1);
   // Firefox takes the Default=1 profile of profiles.ini rather than one of its own making.
   setenv("MOZ_LEGACY_PROFILES", "1", 1);
-  for (const char* name : {"XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "http_proxy",
-                           "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                           "ALL_PROXY", "NO_PROXY"}) {
+  for (const char* name :
+       {"XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS", "http_proxy", "https_proxy", "all_proxy",
+        "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) {
     unsetenv(name);
   }
   return RUN_ALL_TESTS();

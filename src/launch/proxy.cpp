@@ -123,8 +123,8 @@ ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, st
     // Every value is worked out (and a bad port refused) before anything is written.
     std::vector<std::pair<ProxyStore, std::vector<ProxySetting>>> writes;
     for (ProxyStore store : DesktopProxyStores(stores)) {
-      writes.emplace_back(store, store == ProxyStore::Kde ? KdeProxyValues(record)
-                                                          : GSettingsProxyValues(record));
+      writes.emplace_back(
+          store, store == ProxyStore::Kde ? KdeProxyValues(record) : GSettingsProxyValues(record));
     }
     applied.environment = ProxyEnvironment(record);
     for (const auto& [store, values] : writes) Update(stores, store, values);

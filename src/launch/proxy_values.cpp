@@ -115,8 +115,8 @@ std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
   if (!record.on) return out;
   for (const Protocol& p : kProtocols) {
     const std::string& host = record.slots[p.hostSlot];
-    out.push_back({p.kde, Escaped(Address(p.kdeScheme, host, record.slots[p.hostSlot + 1], ' '),
-                                  "\\")});
+    out.push_back(
+        {p.kde, Escaped(Address(p.kdeScheme, host, record.slots[p.hostSlot + 1], ' '), "\\")});
   }
   out.push_back({"NoProxyFor", Escaped(Joined(ProxyExceptionList(record.exceptions), ","), "\\")});
   return out;

@@ -5,8 +5,8 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_help.h"
 #include "fakes/fake_processes.h"
-#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_program_control.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_remote_access.h"
 #include "fakes/fake_user_dialogs.h"
@@ -29,8 +29,8 @@ struct FakePorts {
   MemoryProfileFile logState;
   MemoryFileStore logFiles;
   FakeProxyStores proxy;
-  Ports ports{settings, dialogs,  help,     remote,   clock, windows, registry,
-              processes, program, logState, logFiles, proxy};
+  Ports ports{settings, dialogs,   help,    remote,   clock,    windows,
+              registry, processes, program, logState, logFiles, proxy};
 };
 
 }  // namespace norvax::fakes

@@ -12,8 +12,7 @@ class FakeProxyStores : public ProxyStores {
  public:
   std::string CurrentDesktop() override { return desktop; }
   bool Present(ProxyStore store) override { return present.count(store) > 0; }
-  bool Read(ProxyStore store, const std::string& name,
-            std::optional<std::string>& value) override {
+  bool Read(ProxyStore store, const std::string& name, std::optional<std::string>& value) override {
     if (unreadable.count(store)) return false;
     auto it = values[store].find(name);
     value = it == values[store].end() ? std::nullopt : std::optional(it->second);

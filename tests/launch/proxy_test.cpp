@@ -80,18 +80,18 @@ TEST(ProxyValues, EachStoreGetsTheRecordInItsOwnNotation) {
                                    {"ftpProxy", "http://21"},
                                    {"socksProxy", "socks://k 1080"},
                                    {"NoProxyFor", "localhost,intranet,it's," + Sjis("社内")}}));
-  EXPECT_EQ(FirefoxProxyValues(on),
-            (S{{"network.proxy.type", "1"},
-               {"network.proxy.http", "\"a\""},
-               {"network.proxy.http_port", "8080"},
-               {"network.proxy.ssl", "\"s\""},
-               {"network.proxy.ssl_port", "0"},
-               {"network.proxy.ftp", "\"21\""},
-               {"network.proxy.ftp_port", "0"},
-               {"network.proxy.socks", "\"k\""},
-               {"network.proxy.socks_port", "1080"},
-               {"network.proxy.no_proxies_on",
-                "\" localhost , intranet,,it's," + Sjis("社内") + "\""}}));
+  EXPECT_EQ(
+      FirefoxProxyValues(on),
+      (S{{"network.proxy.type", "1"},
+         {"network.proxy.http", "\"a\""},
+         {"network.proxy.http_port", "8080"},
+         {"network.proxy.ssl", "\"s\""},
+         {"network.proxy.ssl_port", "0"},
+         {"network.proxy.ftp", "\"21\""},
+         {"network.proxy.ftp_port", "0"},
+         {"network.proxy.socks", "\"k\""},
+         {"network.proxy.socks_port", "1080"},
+         {"network.proxy.no_proxies_on", "\" localhost , intranet,,it's," + Sjis("社内") + "\""}}));
   EnvironmentChanges env = ProxyEnvironment(on);
   EXPECT_EQ(env["http_proxy"], "http://a:8080");
   EXPECT_EQ(env["HTTPS_PROXY"], "http://s");

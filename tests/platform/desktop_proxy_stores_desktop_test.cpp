@@ -35,7 +35,8 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   WriteFile(firefox / "profiles.ini",
             "[Profile0]\nPath=old.default\nDefault=1\n\n[Install4F96D1932A9F858E]\n"
             "Default=new.install\nLocked=1\n");
-  const std::string before = "// mine\r\nuser_pref(\"network.proxy.type\", 0);\r\nuser_pref(\"x\", 1);";
+  const std::string before =
+      "// mine\r\nuser_pref(\"network.proxy.type\", 0);\r\nuser_pref(\"x\", 1);";
   WriteFile(firefox / "real.js", before);
   fs::create_symlink("../real.js", firefox / "new.install" / "user.js");
   ASSERT_TRUE(stores.Present(ProxyStore::Firefox));

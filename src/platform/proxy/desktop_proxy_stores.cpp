@@ -244,7 +244,8 @@ bool WriteKde(const std::vector<ProxySetting>& values) {
     bool hasGroup = false;
     for (const Line& l : lines) hasGroup = hasGroup || Trimmed(l.text) == kKdeGroup;
     if (!hasGroup) {
-      if (!lines.empty() && !Trimmed(lines.back().text).empty()) InsertLine(lines, lines.size(), "");
+      if (!lines.empty() && !Trimmed(lines.back().text).empty())
+        InsertLine(lines, lines.size(), "");
       InsertLine(lines, lines.size(), std::string(kKdeGroup));
       i = lines.size();
     }
@@ -256,8 +257,7 @@ bool WriteKde(const std::vector<ProxySetting>& values) {
   if (std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
     if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
       g_dbus_connection_emit_signal(bus, nullptr, "/KIO/Scheduler", "org.kde.KIO.Scheduler",
-                                    "reparseSlaveConfiguration", g_variant_new("(s)", ""),
-                                    nullptr);
+                                    "reparseSlaveConfiguration", g_variant_new("(s)", ""), nullptr);
       g_dbus_connection_flush_sync(bus, nullptr, nullptr);
       g_object_unref(bus);
     }
