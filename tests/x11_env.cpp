@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -220,6 +221,41 @@ std::vector<std::string> XServer::Env() const {
   // that joins the program's process tree and outlives it.
   return {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
           "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/norvax-test-bus"};
+}
+
+FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
+                                       ChildProcess& aProgram, WindowId a, WindowId b, int runs) {
+  using namespace std::chrono_literals;
+  const std::string text = "abcdefghijklmnopqrstuvwx";
+  std::mt19937 random(23);
+  FocusRace race;
+  std::size_t received = 0;  // the length of a's first field, which keeps every run's text
+  auto readUntil = [&](std::size_t length) {
+    for (std::optional<std::string> line; received < length;) {
+      if (!(line = aProgram.ReadLine(10s))) return false;
+      if (line->starts_with("1:")) received = line->size() - 2;
+    }
+    return received == length;
+  };
+  auto activateA = [&] {
+    return windows.SetForeground(a) && WaitUntil([&] { return windows.Foreground() == a; }, 5s);
+  };
+  for (int run = 0; run < runs && activateA(); ++run) {
+    const std::size_t moveAt =
+        received + std::uniform_int_distribution<std::size_t>(1, text.size() - 1)(random);
+    std::thread mover([&] {
+      if (readUntil(moveAt)) other.SetForeground(b);
+    });
+    const std::size_t typed = windows.TypeText(a, text);
+    mover.join();
+    race.cutShort += typed < text.size();
+    race.typed += typed;
+    if (!readUntil(race.typed)) return race;
+  }
+  // ENTER comes after every key before it: nothing more reached a.
+  race.countsHold =
+      activateA() && windows.PressKey(a, Key::Enter) && aProgram.ReadLine(10s) == "enter";
+  return race;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

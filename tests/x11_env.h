@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/window_system.h"
+
 namespace norvax {
 struct ProgramState;
 class Processes;
@@ -115,6 +117,17 @@ class NmMock {
 // the worker to stop and runs the main-thread work it waits for. Declare it after the state
 // and the program control it names, so that it runs before they go.
 void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processes& processes);
+
+// Types text into window a of aProgram, runs times, while another program (other: a
+// connection of its own) moves the focus to window b once a has received a random number of
+// the characters (fixed seed).
+struct FocusRace {
+  int cutShort = 0;         // runs the focus change stopped before the end of the text
+  std::size_t typed = 0;    // characters the typing counted, all runs
+  bool countsHold = false;  // a received exactly those
+};
+FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
+                                       ChildProcess& aProgram, WindowId a, WindowId b, int runs);
 
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).

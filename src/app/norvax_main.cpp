@@ -30,17 +30,25 @@ void EndWithoutDisplay() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("NORVAX"));
+  // The menu entry's name: the Wayland app id, by which the taskbar finds the entry's icon
+  // (on X11 the window class NORVAX, the entry's StartupWMClass, does).
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.norvax.norvax"));
+
+  // One copy per program directory: a later start hands its command line to the first and
+  // waits for its answer (a signal ends the wait).
+  const auto directory = norvax::ProgramDirectory();
+  norvax::SingleInstance instance(directory);
+  const QStringList arguments = QApplication::arguments().mid(1);
+  if (!instance.First()) {
+    const std::string failure = instance.HandOver(arguments);
+    if (!failure.empty()) norvax::ReportStartFailure(failure);
+    return failure.empty() ? 0 : 1;
+  }
   // Signals that ask the program to end close the main window; one that arrives before the
   // window exists waits in the event loop, which first runs once it does.
   norvax::OnQuitSignals([] {
     if (running) running->close();
   });
-
-  // One copy per program directory: a later start hands its command line to the first.
-  const auto directory = norvax::ProgramDirectory();
-  norvax::SingleInstance instance(directory);
-  const QStringList arguments = QApplication::arguments().mid(1);
-  if (!instance.First()) return instance.HandOver(arguments) ? 0 : 1;
 
   QApplication::setWindowIcon(norvax::ProgramIcon());
   norvax::InstallProgramFonts();
@@ -62,9 +70,11 @@ int main(int argc, char** argv) {
   running = &form;
   std::atexit(EndWithoutDisplay);
   norvax::QtPasswordPrompt prompt(nullptr);
+  // Said before start-up, which ends the program when a quit came while a box was open.
+  if (!instance.ListenFailure().empty()) norvax::ReportStartFailure(instance.ListenFailure());
   int rc = 0;
   if (form.Start(args, prompt)) {
-    instance.Receive([&form](const QStringList& later) { form.AnotherStart(later); });
+    instance.Receive([&form](const QStringList& later) { return form.AnotherStart(later); });
     rc = QApplication::exec();
   }
   form.FormDestroy();

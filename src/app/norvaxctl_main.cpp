@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,7 @@
 #include "dialup/monthly_totals.h"
 #include "launch/entry_editor_rules.h"
 #include "launch/keystrokes.h"
+#include "launch/login_fill.h"
 #include "platform/cp932.h"
 #include "platform/nm/dialler.h"
 #include "platform/posix/instance_lock.h"
@@ -621,20 +623,99 @@ int SaveTable(norvax::IniFile& file, const norvax::EntryTable& table,
   }
 }
 
+// The terminal's settings outside and inside a hidden prompt, for the signal handlers.
+termios gShownTerminal{};
+termios gHiddenTerminal{};
+
+extern "C" void EndWithEchoBack(int signal) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &gShownTerminal);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);  // delivered once the handler returns
+}
+
+extern "C" void StopWithEchoBack(int) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &gShownTerminal);
+  std::signal(SIGTSTP, SIG_DFL);
+  std::raise(SIGTSTP);
+}
+
+extern "C" void HideAgainOnContinue(int) {
+  struct sigaction stop {};
+  stop.sa_handler = StopWithEchoBack;
+  stop.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &stop, nullptr);
+  tcsetattr(STDIN_FILENO, TCSANOW, &gHiddenTerminal);
+}
+
+// While a prompt hides what is typed: the signals that end the program give the echo back
+// first and then end it by the same signal; a stop from the terminal gives it back while
+// stopped, and the continue hides the typing again.
+constexpr struct {
+  int signal;
+  void (*handler)(int);
+} kHiddenTypingSignals[] = {{SIGINT, EndWithEchoBack},   {SIGTERM, EndWithEchoBack},
+                            {SIGHUP, EndWithEchoBack},   {SIGQUIT, EndWithEchoBack},
+                            {SIGTSTP, StopWithEchoBack}, {SIGCONT, HideAgainOnContinue}};
+constexpr std::size_t kHiddenTypingSignalCount = std::size(kHiddenTypingSignals);
+
+// Hides what is typed at the terminal for its lifetime, and gives the echo back on every way
+// out.
+class HiddenTyping {
+ public:
+  explicit HiddenTyping(const termios& shown) {
+    gShownTerminal = shown;
+    gHiddenTerminal = shown;
+    gHiddenTerminal.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    const SignalsHeld held;
+    for (std::size_t i = 0; i < kHiddenTypingSignalCount; ++i) {
+      struct sigaction action {};
+      action.sa_handler = kHiddenTypingSignals[i].handler;
+      action.sa_flags = SA_RESTART;
+      sigaction(kHiddenTypingSignals[i].signal, &action, &saved_[i]);
+    }
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &gHiddenTerminal);
+  }
+  ~HiddenTyping() {
+    const SignalsHeld held;
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &gShownTerminal);
+    for (std::size_t i = 0; i < kHiddenTypingSignalCount; ++i) {
+      sigaction(kHiddenTypingSignals[i].signal, &saved_[i], nullptr);
+    }
+  }
+  HiddenTyping(const HiddenTyping&) = delete;
+  HiddenTyping& operator=(const HiddenTyping&) = delete;
+
+ private:
+  // The signals wait while the terminal and their handlers change together.
+  class SignalsHeld {
+   public:
+    SignalsHeld() {
+      sigset_t set;
+      sigemptyset(&set);
+      for (const auto& s : kHiddenTypingSignals) sigaddset(&set, s.signal);
+      sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+   private:
+    sigset_t old_;
+  };
+
+  struct sigaction saved_[kHiddenTypingSignalCount] {};
+};
+
 // One line of standard input without its line end; not shown while typed at a terminal.
 std::string ReadPasswordLine(const char* prompt = "PASS") {
-  termios saved{};
-  const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (terminal) {
+  termios shown{};
+  std::optional<HiddenTyping> hidden;
+  if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &shown) == 0) {
+    hidden.emplace(shown);
     std::cerr << prompt << ": " << std::flush;
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
   std::string line;
   std::getline(std::cin, line);
-  if (terminal) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (hidden) {
+    hidden.reset();
     std::cerr << "\n";
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -814,6 +895,10 @@ int TypeCommand(const std::vector<std::string>& args) {
   const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
   norvax::WindowSystem& windows = *desktop.system;
   if (!desktop.available) return NoDisplay();
+  if (const std::string untypable = windows.UntypableText(*text); !untypable.empty()) {
+    Fail(norvax::UntypableMessage(untypable));
+    return kFailed;
+  }
   norvax::SystemClock clock;
   std::string lastCaption;
   norvax::WindowFinder finder(windows, clock, lastCaption);

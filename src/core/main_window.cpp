@@ -238,7 +238,9 @@ bool TForm1::Start(const std::vector<std::string>& args, PasswordPrompt& prompt)
     Panel2->setFixedWidth(std::max(0, plan.bounds->leftPanelWidth));
     Panel3->setFixedWidth(std::max(0, plan.bounds->titleColumnWidth));
   }
-  if (plan.abandoned) return false;
+  // A quit asked for while a start-up box was open (a signal closes the main window) ended
+  // only that box's wait: the program ends now, as when its window is closed.
+  if (plan.abandoned || state_.main.ending) return false;
   FillEntryLists(Scrlbox1->TopIndex(), Scrlbox1->SelectedRow());
   if (plan.minimised) {
     showMinimized();
@@ -246,7 +248,7 @@ bool TForm1::Start(const std::vector<std::string>& args, PasswordPrompt& prompt)
     show();
   }
   LaunchAtStart(state_, ports_);
-  return true;
+  return !state_.main.ending;
 }
 
 void TForm1::FormDestroy() {
@@ -264,11 +266,28 @@ void TForm1::EndWithoutDisplay() {
   ShutDownWithoutDisplay(state_, ports_, CurrentBounds());
 }
 
-void TForm1::AnotherStart(const QStringList& args) {
+StartAnswer TForm1::AnotherStart(const QStringList& args) {
+  if (state_.main.ending) return StartAnswer::kEnding;
+  // A command line waits for no modal window (the register window, an entry editor, a
+  // message): the entry it names may be changed or removed there meanwhile, and a launch
+  // would go on behind it. It is refused, and the modal window comes to the front.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && !args.isEmpty()) {
+    modal->raise();
+    modal->activateWindow();
+    return StartAnswer::kEditing;
+  }
   std::vector<std::string> converted;
   for (const QString& arg : args) converted.push_back(Cp932ForDisplay(arg.toStdString()));
-  norvax::AnotherStart(state_, ports_, converted);
-  CaptionUpdate();
+  // Carried out from the event loop, once the later start has its answer.
+  QMetaObject::invokeMethod(
+      this,
+      [this, converted] {
+        if (state_.main.ending) return;
+        norvax::AnotherStart(state_, ports_, converted);
+        CaptionUpdate();
+      },
+      Qt::QueuedConnection);
+  return StartAnswer::kTaken;
 }
 
 WindowBounds TForm1::CurrentBounds() const {

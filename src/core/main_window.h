@@ -12,6 +12,7 @@
 #include "core/program_state.h"
 #include "core/startup.h"
 #include "platform/program_control.h"
+#include "platform/qt/single_instance.h"
 
 class QAction;
 class QFrame;
@@ -80,8 +81,9 @@ class TForm1 : public QMainWindow {
   TForm1(ProgramState& state, Ports& ports, QWidget* parent = nullptr);
 
   // The start-up: the start-up rules, then the window shown (or minimised when an entry is
-  // launched from the command line), then that launch. False when start-up was abandoned;
-  // the window is then never shown and the caller ends the program.
+  // launched from the command line), then that launch. False when start-up was abandoned
+  // or the program was asked to end meanwhile; the caller then ends the program (the window
+  // is not shown unless the end came during the launch).
   bool Start(const std::vector<std::string>& args, PasswordPrompt& prompt);
 
   // The shut-down rules; runs once, however often it is called (also after
@@ -90,8 +92,9 @@ class TForm1 : public QMainWindow {
   // The end when the display is gone; runs once, and not after FormDestroy has finished
   // (during it, it does what is left).
   void EndWithoutDisplay();
-  // Another start of the program handed over its command line (UTF-8).
-  void AnotherStart(const QStringList& args);
+  // Another start of the program handed over its command line (UTF-8): the answer for it;
+  // a command line that is taken is carried out from the event loop.
+  StartAnswer AnotherStart(const QStringList& args);
 
   // Refills the three columns from the entry table and sets the top and selected row of
   // all three (-1: no selection).

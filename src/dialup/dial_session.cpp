@@ -83,6 +83,16 @@ void HangUpBusyLine(ProgramState& state, Ports& ports) {
   }
 }
 
+// A browser started as the line came up, when the launch is aborted after all: it has no
+// connection, so it is ended with every program it started, and no call is logged.
+void EndBrowserOfAbortedLaunch(ProgramState& state, Ports& ports) {
+  DialSession& session = state.session;
+  StopBrowserWatch(state, ports);
+  if (session.browserProcess != 0) ports.processes.Terminate(session.browserProcess);
+  session.browserProcess = 0;
+  session.startTime = {};
+}
+
 }  // namespace
 
 std::string RedialDigit(int attempts) { return DecimalText(attempts % 4); }
@@ -177,12 +187,9 @@ void DialNotify(ProgramState& state, Ports& ports, int, int connectionState, int
       if (session.browserProcess != 0) ports.processes.Close(session.browserProcess);
       session.browserProcess = StartBrowser(state, ports);
       // The start lets events run: a Cancel pressed meanwhile (and the worker's abort after
-      // it) has the last word, and the browser, which has no connection, is ended.
+      // it) has the last word.
       if (session.state == kSessionIdle || session.state == kSessionCancelled) {
-        StopBrowserWatch(state, ports);
-        if (session.browserProcess != 0) ports.processes.Terminate(session.browserProcess);
-        session.browserProcess = 0;
-        session.startTime = {};
+        EndBrowserOfAbortedLaunch(state, ports);
       } else {
         session.state = kSessionConnected;
         if (BrowserEndHangsUp(state)) BeginCall(state, ports);
@@ -215,6 +222,8 @@ void AbortStep(ProgramState& state, Ports& ports) {
   session.state = kSessionIdle;
   ports.remote.HangUp(session.connection);
   session.connection = 0;
+  // A Cancel pressed after the browser started, before the worker took the connection.
+  EndBrowserOfAbortedLaunch(state, ports);
   ports.clock.Sleep(2000);
   ShowDialError(state, ports, session.notifyError);
   session.finished = true;

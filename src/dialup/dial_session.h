@@ -66,6 +66,8 @@ void StartDialSession(DialSession& session, const EntryTable& table, std::size_t
 // The steps the worker runs on the main thread.
 void DialStep(ProgramState& state, Ports& ports);
 void ConnectedStep(ProgramState& state, Ports& ports);
+// Ends a cancelled or failed dial: hangs up, ends a browser the launch started as the line
+// came up, and shows the dial error (empty after a cancel).
 void AbortStep(ProgramState& state, Ports& ports);
 
 // A progress notification of the dial, handed to the main thread.

@@ -69,10 +69,22 @@ std::string TypingStoppedMessage() {
   return Sjis("NORVAX  入力中に入力先のｳｲﾝﾄﾞｳが切り替わったため、入力を中止しました。");
 }
 
+std::string UntypableMessage(const std::string& characters) {
+  return Sjis("NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、入力しませんでした。(") +
+         characters + ")";
+}
+
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode) {
   WindowFinder finder(ports.windows, ports.clock, state.lastTargetCaption);
+  // A text the desktop cannot type whole is not typed at all (the main timer reports it for
+  // the connect dialog).
+  const std::string untypable = ports.windows.UntypableText(text);
+  if (!untypable.empty()) {
+    if (mode != FillMode::ConnectDialog) ports.dialogs.ShowError(UntypableMessage(untypable));
+    return FillResult::Untypable;
+  }
   if (mode == FillMode::ConnectDialog) {
     if (dialupCaption.empty()) return FillResult::NotFound;
     WindowId target = finder.ActivateWindow(dialupCaption, "", 0);

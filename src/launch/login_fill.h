@@ -15,14 +15,18 @@ enum class FillMode {
 
 // What a fill came to.
 enum class FillResult {
-  NotFound,  // no candidate window was found (or none took the focus): nothing typed
-  Typed,     // the whole text was typed into the window found
-  Stopped,   // the window lost the focus while the text was typed: the typing stopped there
-  Refused,   // a launch or another fill was under way (ID and password clicks): nothing done
+  NotFound,   // no candidate window was found (or none took the focus): nothing typed
+  Typed,      // the whole text was typed into the window found
+  Stopped,    // the window lost the focus while the text was typed: the typing stopped there
+  Refused,    // a launch or another fill was under way (ID and password clicks): nothing done
+  Untypable,  // the text holds characters the desktop cannot type: nothing typed
 };
 
 // "NORVAX  入力中に入力先のｳｲﾝﾄﾞｳが切り替わったため、入力を中止しました。"
 std::string TypingStoppedMessage();
+
+// "NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、入力しませんでした。(<characters>)"
+std::string UntypableMessage(const std::string& characters);
 
 // Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
 // "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".

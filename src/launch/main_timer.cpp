@@ -36,7 +36,7 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   main.passwordFilled = fill == FillResult::Typed;
   // A typing that stopped half-way ends the wait as a failure: another try would type the
   // password a second time after what already arrived.
-  const bool stopped = fill == FillResult::Stopped;
+  const bool stopped = fill == FillResult::Stopped || fill == FillResult::Untypable;
   ++main.tickCount;
   if (!main.passwordFilled && !stopped && main.tickCount <= kPasswordTicks) {
     if (!main.waitWindowShown) {
@@ -57,7 +57,10 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   }
   if (!main.passwordFilled) {
     StopTimer(state, ports);
-    ports.dialogs.ShowError(stopped ? TypingStoppedMessage() : PasswordNotSetMessage());
+    ports.dialogs.ShowError(fill == FillResult::Untypable
+                                ? UntypableMessage(ports.windows.UntypableText(launch.fillPassword))
+                            : stopped ? TypingStoppedMessage()
+                                      : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
   // The main window that came back does not cover the browser the user asked for.

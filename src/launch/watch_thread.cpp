@@ -82,11 +82,16 @@ bool TNORVATH1::DialPhase(ProgramState& state, Ports& ports) {
     });
     if (current == kSessionIdle) return true;
     if (current == kSessionConnected) {
+      bool taken = false;
       program.RunOnMainThread([&] {
+        // A Cancel pressed since the look has the last word: the next look aborts.
+        taken = session.state == kSessionConnected;
+        if (!taken) return;
         ConnectedStep(state, ports);
         RestoreAfterLaunch(state, ports);
       });
-      return true;
+      if (taken) return true;
+      continue;
     }
     if (current == kSessionFirstDial || current == kSessionLineBusy ||
         current == kSessionRelaunched) {

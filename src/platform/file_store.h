@@ -59,7 +59,8 @@ class FileStore {
   virtual void Append(std::string_view name, std::string_view data) = 0;
 
   // Replaces the whole file in one step: a reader sees the old or the new contents, never
-  // a mix, even when the program is killed half-way.
+  // a mix, even when the program is killed half-way. A symbolic link is written through and
+  // stays.
   virtual void Replace(std::string_view name, std::string_view data) = 0;
 
   // Cuts the file to size bytes when it is longer; does nothing otherwise.

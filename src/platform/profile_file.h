@@ -39,7 +39,9 @@ class ReadError : public std::runtime_error {
 
 // Section and key names compare without regard to the case of ASCII letters. A missing
 // file reads as empty. Values read back exactly as written, leading and trailing blanks
-// included. Every change is complete or, when it throws WriteError, not made at all.
+// included. Every change is complete or, when it throws WriteError, not made at all; but for
+// a folder that cannot be synced after the change, when the new contents are in place yet
+// may not outlast a crash.
 class ProfileFile {
  public:
   virtual ~ProfileFile() = default;

@@ -47,6 +47,15 @@ class WindowSystem {
   // they were afterwards. Returns the number of bytes of text that were typed.
   virtual std::size_t TypeText(WindowId target, std::string_view text) = 0;
 
+  // The characters of text (CP932) that this window system cannot type at all, each once,
+  // in the order they come; empty when it can type every one. Asked before anything is
+  // typed, so that a text is never typed in part (a desktop whose keyboard can only press
+  // the keys of the user's layout cannot type kanji, say).
+  virtual std::string UntypableText(std::string_view text) {
+    (void)text;
+    return {};
+  }
+
   // Presses and releases a key in target; false (nothing sent) when target has lost the
   // focus.
   virtual bool PressKey(WindowId target, Key key) = 0;

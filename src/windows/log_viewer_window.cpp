@@ -266,6 +266,7 @@ void SaveCsv(const QString& path, const std::string& csv, UserDialogs& dialogs) 
   std::filesystem::path file(path.toStdString());
   try {
     PosixFileStore folder(file.parent_path());
+    folder.MakeUserFiles();
     WriteCsvFile(folder, file.filename().string(), csv);
   } catch (const FileError& e) {
     std::error_code ec;

@@ -1,8 +1,15 @@
 // norvaxctl's command-line contract, checked against the built program.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/settings.h"
@@ -430,6 +437,49 @@ TEST(Norvaxctl, EntryAddListRemove) {
   for (const char* usage : {"entry", "entry frob", "entry add", "entry remove 0", "entry remove x",
                             "entry list --title t", "entry list a b"}) {
     EXPECT_EQ(Ctl(usage).status, 2) << usage;
+  }
+}
+
+// The hidden password prompt at a terminal hides the typing from the moment it shows, and
+// gives the terminal its echo back on every way out: a line, Ctrl+C, and the signals of a
+// logout or a closed terminal, which still end the program.
+TEST(Norvaxctl, PasswordPromptGivesTheTerminalItsEchoBack) {
+  testing::TempDir dir;
+  const struct {
+    const char* typed;  // or, when empty, the signal is sent
+    int signal;         // what ends the program; 0 when it exits
+  } ways[] = {{"pw\r", 0}, {"\x03", SIGINT}, {"", SIGTERM}, {"", SIGHUP}};
+  for (const auto& way : ways) {
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      execl(NORVAXCTL_PATH, "norvaxctl", "entry", "add", "--title", "t", "--password-stdin",
+            dir.Path().c_str(), nullptr);
+      _exit(127);
+    }
+    const int user = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    std::string shown;
+    char buffer[256];
+    for (pollfd ready{terminal, POLLIN, 0};
+         shown.find("PASS: ") == std::string::npos && poll(&ready, 1, 10'000) == 1;) {
+      const ssize_t n = read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;
+      shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    termios settings{};
+    EXPECT_TRUE(tcgetattr(user, &settings) == 0 && !(settings.c_lflag & ECHO)) << shown;
+    if (*way.typed) {
+      ASSERT_GT(write(terminal, way.typed, std::strlen(way.typed)), 0);
+    } else {
+      kill(pid, way.signal);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : 0, way.signal);
+    EXPECT_TRUE(tcgetattr(user, &settings) == 0 && (settings.c_lflag & ECHO)) << way.signal;
+    close(user);
+    close(terminal);
   }
 }
 

@@ -17,6 +17,7 @@
 #include "platform/sim/sim_connections.h"
 #include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
+#include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 #include "test_files.h"
 #include "x11_env.h"
@@ -194,6 +195,11 @@ TEST(ProgramLife, ACallLeftByTheCompositorsEndIsEndedAndLoggedByTheNextLogComman
   testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
   const pid_t browser = CallUp(dir.Path());
   ASSERT_NE(browser, 0);
+  // The window's app id names the menu entry, so the taskbar shows the entry's icon.
+  WaylandWindowSystem windows(sway->Socket().c_str());
+  EXPECT_TRUE(std::ranges::any_of(windows.TopLevelWindows(), [&](WindowId w) {
+    return windows.Caption(w) == "NORVAX" && windows.ClassName(w) == "org.norvax.norvax";
+  }));
   sway.reset();
   ASSERT_TRUE(program.WaitForExit(30s));
   EXPECT_EQ(LogShowLines(dir.Path()), 1u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "fakes/fake_password_prompt.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
+#include "platform/qt/qt_user_dialogs.h"
 #include "test_files.h"
 #include "windows/wait_window.h"
 
@@ -309,6 +311,43 @@ TEST_F(MainWindow, CommandLineStartIsMinimisedUntilRestored) {
   form->showNormal();
   QApplication::processEvents();
   EXPECT_FALSE(state.main.minimisedAtStart);
+}
+
+TEST_F(MainWindow, AQuitAskedForDuringAStartUpBoxEndsTheProgramOnceStartUpReturns) {
+  Store(1, {{LockActive, "1"}});  // damaged: start-up says so in a box
+  QtUserDialogs boxes;
+  Ports ports{fake.settings, boxes,         fake.help,     fake.remote,
+              fake.clock,    fake.windows,  fake.registry, fake.processes,
+              fake.program,  fake.logState, fake.logFiles};
+  TForm1 window(state, ports);
+  bool runs = true;
+  QTimer::singleShot(0, &window, [&] {
+    // A quit signal while the box is open: it closes the main window, as at any time.
+    QTimer::singleShot(0, &window, [&] { window.close(); });
+    runs = window.Start({}, prompt);
+  });
+  QApplication::exec();
+  EXPECT_FALSE(runs);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindow, AHandedOverLaunchWaitsForNoModalWindowNorTheEnd) {
+  Store(2);
+  ASSERT_TRUE(Start());
+  QDialog editing(form.get());
+  editing.setModal(true);
+  editing.show();
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kEditing) << "its entry may change there";
+  EXPECT_EQ(form->AnotherStart({}), StartAnswer::kTaken) << "the windows come to the front";
+  editing.hide();
+  state.main.ending = true;
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kEnding);
+  state.main.ending = false;
+  QApplication::processEvents();
+  EXPECT_EQ(state.main.currentEntry, -1);
+  EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kTaken);
+  QApplication::processEvents();
+  EXPECT_EQ(state.main.currentEntry, 1);
 }
 
 TEST_F(MainWindow, BoundsAreRestoredAndSavedAtExit) {

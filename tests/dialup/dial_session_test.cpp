@@ -394,6 +394,39 @@ TEST(DialRoad, CancelWhileTheBrowserStartsKeepsNoBrowserAndEndsTheSession) {
   EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
 }
 
+// Cancel pressed as the line comes up, at each moment the hand-overs between the dialler's
+// notification, the worker and the main thread allow after the browser has started: the
+// cancel has the last word. The browser is ended with its processes, the line hung up, the
+// cancel's dialog shown, no call logged, and the next launch is taken.
+TEST(DialRoad, CancelAsTheLineComesUpEndsTheBrowserOfTheRace) {
+  for (bool workerSawTheConnection : {false, true}) {
+    SCOPED_TRACE(workerSawTheConnection ? "after the worker saw the connection"
+                                        : "before the worker looked");
+    DialRoadWorld w(Profile("1", 5, 1, "1", "0311112222"));
+    w.Launch();
+    w.UntilDial(1);
+    // Right after a blink of the status label: the worker's next hand-over is its look.
+    const std::size_t blinks = w.fake.program.labelColours.size();
+    ASSERT_TRUE(
+        w.fake.program.PumpUntil([&] { return w.fake.program.labelColours.size() > blinks; }));
+    DialNotify(w.state, w.fake.ports, 0, kConnectedState, 0);
+    ASSERT_EQ(w.fake.processes.started.size(), 1u);
+    const ProcessHandle browser = w.state.session.browserProcess;
+    if (workerSawTheConnection) {
+      int handOvers = 0;
+      ASSERT_TRUE(w.fake.program.PumpUntil([&] { return handOvers++ == 1; }));
+    }
+    w.fake.program.cancel();
+    w.UntilWorkerEnds();
+    EXPECT_EQ(w.fake.processes.terminated, std::vector<ProcessHandle>{browser});
+    EXPECT_EQ(w.fake.remote.hungUp, std::vector<ConnectionHandle>{w.fake.remote.lastHandle});
+    ASSERT_EQ(w.fake.program.dialErrors.size(), 1u);
+    EXPECT_EQ(w.fake.program.dialErrors[0].second, "");
+    EXPECT_TRUE(w.fake.logFiles.files[kLogFileName].empty());
+    EXPECT_FALSE(LaunchGuardBlocks(w.state));
+  }
+}
+
 // The program ends during a later dial of the same run: the dial is hung up and the earlier
 // call is not logged a second time.
 TEST(DialRoad, AStoppedDialIsHungUpAndLogsNoCall) {

@@ -59,6 +59,14 @@ std::size_t FakeWindowSystem::TypeText(WindowId target, std::string_view text) {
   return typed;
 }
 
+std::string FakeWindowSystem::UntypableText(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (untypable.find(c) != std::string::npos && out.find(c) == std::string::npos) out += c;
+  }
+  return out;
+}
+
 bool FakeWindowSystem::PressKey(WindowId target, Key key) {
   if (foreground != target) return false;
   received[target] += key == Key::Enter ? "<ENTER>" : "<TAB>";

@@ -33,6 +33,7 @@ class FakeWindowSystem : public WindowSystem {
   bool SetForeground(WindowId window) override;
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
+  std::string UntypableText(std::string_view text) override;
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
   bool Minimised(WindowId window) const {
@@ -46,6 +47,8 @@ class FakeWindowSystem : public WindowSystem {
   WindowId foreground = 0;
   // After this many more bytes are typed, the focus moves to stealTo (-1: never).
   long stealAfterBytes = -1;
+  // Bytes this desktop cannot type (UntypableText).
+  std::string untypable;
   WindowId stealTo = 0;
   std::vector<WindowId> maximised;
 

@@ -127,6 +127,14 @@ TEST_F(Fill, ConnectDialogGetsPasswordAndEnterAfterTheDelay) {
             FillResult::NotFound);
 }
 
+TEST_F(Fill, ATextTheDesktopCannotTypeWholeIsNotTypedAtAll) {
+  WindowId login = Window(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
+  fake.windows.untypable = "xz";
+  EXPECT_EQ(Click(FillMode::Password, "zebra-x", "IE3.X"), FillResult::Untypable);
+  EXPECT_EQ(fake.windows.received[login], "");
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("zx")});
+}
+
 TEST_F(Fill, TypingThatStopsIsReportedAndEndsTheFill) {
   state.prefs[EnterAfterPassSet1] = "1";
   state.prefs[MinimiseAfterEnter] = "1";

@@ -99,6 +99,15 @@ TEST_F(Timer, TypingThatStopsEndsTheWaitWithItsMessageAndTypesNoMore) {
   EXPECT_EQ(fake.windows.received[dialog], "sec") << "the dialog is never typed into again";
 }
 
+TEST_F(Timer, APasswordTheDesktopCannotTypeEndsTheWaitAtOnce) {
+  WindowId dialog = Dialog();
+  fake.windows.untypable = "c";
+  Tick();
+  EXPECT_EQ(fake.windows.received[dialog], "");
+  EXPECT_FALSE(state.main.timerEnabled);
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("c")});
+}
+
 TEST_F(Timer, ATickDuringATickIsDropped) {
   state.main.timerBusy = true;
   Dialog();

@@ -1,8 +1,26 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/posix/posix_file_store.h"
+#include "platform/store/ini_file.h"
 #include "test_files.h"
+
+// Set by a test: the fsync of a folder fails with this error.
+static int folderSyncError = 0;
+
+extern "C" int fsync(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  struct stat st {};
+  if (folderSyncError != 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = folderSyncError;
+    return -1;
+  }
+  return real(fd);
+}
 
 namespace norvax {
 namespace {
@@ -44,11 +62,20 @@ TEST(PosixFileStore, AppendReplaceTruncateRemove) {
   EXPECT_EQ(files.Size("log"), 3u);
   files.Replace("log", "new");
   EXPECT_EQ(testing::ReadFile(dir / "log"), "new");
-  EXPECT_FALSE(std::filesystem::exists(dir / "log.new"));
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), dir / "log")
+      << "no temporary left";
   files.Remove("log");
   EXPECT_FALSE(files.Exists("log"));
   files.Remove("log");
   EXPECT_EQ(files.PathOf("x"), (dir / "x").string());
+
+  // Files handed on (an export) get the mode the umask gives the user's files.
+  const mode_t saved = umask(027);
+  files.MakeUserFiles();
+  files.Replace("export.csv", "x");
+  umask(saved);
+  ASSERT_EQ(stat((dir / "export.csv").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {
@@ -66,8 +93,36 @@ TEST(PosixFileStore, FailuresThrowAndLeaveNothingHalfWritten) {
   } catch (const FileError& e) {
     EXPECT_NE(std::string(e.what()).find("busy"), std::string::npos);
   }
-  EXPECT_FALSE(std::filesystem::exists(dir / "busy.new"));
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), dir / "busy")
+      << "no temporary left";
   EXPECT_THROW(files.Append("busy", "x"), FileError);
+}
+
+// A folder that cannot be synced after a change leaves the change unsure to last: each writer
+// reports it as its other write failures. A file system without a sync of folders (EINVAL)
+// has nothing to wait for.
+TEST(PosixFileStore, AFolderSyncThatFailsIsAWriteFailure) {
+  testing::TempDir dir;
+  PosixFileStore files(dir.Path());
+  const std::string path = (dir / "f").string();
+  for (int error : {EIO, EINVAL}) {
+    folderSyncError = error;
+    std::string removeError, saveError;
+    try {
+      files.Remove("f");
+    } catch (const FileError& e) {
+      removeError = e.what();
+    }
+    try {
+      IniFile(path).WriteValue("S", "k", "v");
+    } catch (const WriteError& e) {
+      saveError = e.Message();
+    }
+    const bool fails = error == EIO;
+    EXPECT_EQ(removeError, fails ? path + ": " + std::strerror(EIO) : "");
+    EXPECT_EQ(saveError, fails ? path + testing::Sjis(" に書き込めません") : "");
+  }
+  folderSyncError = 0;
 }
 
 // Two stores of one folder stand for two programs: flock excludes open files, not processes.

@@ -1,5 +1,6 @@
 #include "platform/store/ini_file.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -9,12 +10,34 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <set>
+#include <utility>
 
 #include "test_files.h"
 
+// Set by a test: runs once, right after the next temporary file of a save is made, as
+// another program would between two steps of that save.
+static std::function<void()> afterTemporaryMade;
+
+extern "C" int mkostemp(char* name, int flags) {
+  static const auto real = reinterpret_cast<int (*)(char*, int)>(dlsym(RTLD_NEXT, "mkostemp"));
+  const int fd = real(name, flags);
+  if (auto hook = std::exchange(afterTemporaryMade, nullptr)) hook();
+  return fd;
+}
+
 namespace norvax {
 namespace {
+
+std::set<std::string> Names(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (auto& f : std::filesystem::directory_iterator(folder)) {
+    names.insert(f.path().filename().string());
+  }
+  return names;
+}
 
 using testing::ReadFile;
 using testing::TempDir;
@@ -173,6 +196,8 @@ TEST(IniFile, ValueWithLineBreakFailsTheWholeWrite) {
   EXPECT_FALSE(std::filesystem::exists(dir / "a.ini"));
 }
 
+// Only regular files of the user that no writer holds are leftovers; anything else named
+// like one (a FIFO, another user's file) is left alone and never waited for.
 TEST(IniFile, WriteRemovesTheTemporariesOfKilledWrites) {
   TempDir dir;
   auto path = dir / "a.ini";
@@ -181,13 +206,49 @@ TEST(IniFile, WriteRemovesTheTemporariesOfKilledWrites) {
   int writing = open((dir / "a.ini.tmp-Zz0000").c_str(), O_RDONLY);
   ASSERT_EQ(flock(writing, LOCK_EX), 0);
   WriteFile(dir / "a.ini.before", "the user's own");
-  IniFile(path.string()).WriteValue("S", "0", "new");
-  close(writing);
-  std::set<std::string> names;
-  for (auto& f : std::filesystem::directory_iterator(dir.Path())) {
-    names.insert(f.path().filename().string());
+  std::set<std::string> kept{"a.ini", "a.ini.before", "a.ini.tmp-Zz0000", "a.ini.tmp-Fifo00"};
+  ASSERT_EQ(mkfifo((dir / "a.ini.tmp-Fifo00").c_str(), 0600), 0);
+  WriteFile(dir / "a.ini.tmp-Other0", "");
+  if (chown((dir / "a.ini.tmp-Other0").c_str(), geteuid() + 1, getegid()) == 0) {
+    kept.insert("a.ini.tmp-Other0");
   }
-  EXPECT_EQ(names, (std::set<std::string>{"a.ini", "a.ini.before", "a.ini.tmp-Zz0000"}));
+  auto save =
+      std::async(std::launch::async, [&] { IniFile(path.string()).WriteValue("S", "0", "new"); });
+  const bool inTime = save.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!inTime) close(open((dir / "a.ini.tmp-Fifo00").c_str(), O_WRONLY | O_NONBLOCK));
+  save.get();
+  EXPECT_TRUE(inTime) << "the save waited for a FIFO";
+  close(writing);
+  EXPECT_EQ(Names(dir.Path()), kept);
+}
+
+// A file that is a symbolic link (here to a link, to a file in another folder) is written
+// through to the file the links lead to, made when missing; the links stay.
+TEST(IniFile, WritesThroughSymbolicLinks) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  std::filesystem::create_symlink(dir / "real" / "a.ini", dir / "a2.ini");
+  std::filesystem::create_symlink("a2.ini", dir / "a.ini");
+  for (std::string value : {"made", "replaced"}) {
+    IniFile((dir / "a.ini").string()).WriteValue("S", "0", value);
+    EXPECT_EQ(ReadFile(dir / "real" / "a.ini"), "[S]\r\n0=" + value + "\r\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "a.ini") &&
+              std::filesystem::is_symlink(dir / "a2.ini"));
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"a.ini", "a2.ini", "real"}));
+  EXPECT_EQ(Names(dir / "real"), std::set<std::string>{"a.ini"});
+}
+
+// The cleanup of another program's save that runs between the making of a temporary and its
+// lock finds it unlocked: the save still ends with its own contents in place.
+TEST(IniFile, ASaveOfAnotherProgramAmidTheStepsOfASaveLeavesItWhole) {
+  TempDir dir;
+  auto path = dir / "a.ini";
+  afterTemporaryMade = [&] { IniFile(path.string()).WriteValue("S", "1", "other"); };
+  IniFile(path.string()).WriteValue("S", "0", "mine");
+  EXPECT_FALSE(afterTemporaryMade);
+  EXPECT_EQ(ReadFile(path), "[S]\r\n0=mine\r\n");
+  EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"a.ini"});
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 #include "platform/wayland/wayland_window_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
 #include "fakes/fake_clock.h"
 #include "launch/keystrokes.h"
 #include "platform/cp932.h"
+#include "platform/wayland/typing_keymap.h"
 #include "test_files.h"
 #include "x11_env.h"
 
@@ -148,6 +151,38 @@ TEST_F(WaylandWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing
   // there.
   EXPECT_TRUE(finder_->SendKeysText(b, "ok{~"));
   EXPECT_EQ(second->LastValuesUntil("enter", 5s)["1"], "ok");
+}
+
+// Another program moves the focus at a random moment of the typing: each key reaches the
+// window typed into, and is counted, or is not sent at all.
+TEST_F(WaylandWindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyping) {
+  auto first = StartTarget("first");
+  auto second = StartTarget("second");
+  ASSERT_NE(WaitForWindow("second"), 0u);
+  const WindowId a = WaitForWindow("first");
+  ASSERT_NE(a, 0u);
+  WaylandWindowSystem other(sway_->Socket().c_str());
+  std::string otherCaption;
+  const WindowId b = WindowFinder(other, clock_, otherCaption).FindTargetWindow("second", "", 0);
+  ASSERT_NE(b, 0u);
+  const auto race = testing::RaceTypingAgainstFocusChange(*windows_, other, *first, a, b, 100);
+  EXPECT_GT(race.cutShort, 0);
+  EXPECT_TRUE(race.countsHold);
+  // The first key the second window receives is the one typed into it now.
+  EXPECT_TRUE(finder_->SendKeysText(finder_->ActivateWindow("second", "", 0), "ok"));
+  EXPECT_EQ(second->ReadLine(5s), "1:o");
+}
+
+// A keymap file shorter than the size the compositor announces is not read past its end
+// (a mapping faults there: SIGBUS).
+TEST(ReadSentKeymapTest, ReadsTheAnnouncedTextAndRefusesAFileShorterThanAnnounced) {
+  std::string keymap = "xkb_keymap {";
+  keymap.resize(4096, ' ');  // one page, without the terminating NUL
+  const int fd = memfd_create("keymap", MFD_CLOEXEC);
+  ASSERT_EQ(write(fd, keymap.c_str(), keymap.size()), static_cast<ssize_t>(keymap.size()));
+  EXPECT_EQ(ReadSentKeymap(fd, 4096), keymap);
+  EXPECT_EQ(ReadSentKeymap(fd, 4097), std::nullopt);
+  close(fd);
 }
 
 }  // namespace

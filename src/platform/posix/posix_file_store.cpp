@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/atomic_replace.h"
+
 namespace norvax {
 namespace {
 
@@ -25,13 +27,6 @@ void WriteAll(int fd, std::string_view data, const std::string& path) {
     }
     data.remove_prefix(static_cast<std::size_t>(n));
   }
-}
-
-void SyncFolder(const std::filesystem::path& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 class FileLineReader : public LineReader {
@@ -138,25 +133,7 @@ void PosixFileStore::Append(std::string_view name, std::string_view data) {
 }
 
 void PosixFileStore::Replace(std::string_view name, std::string_view data) {
-  std::string path = PathOf(name);
-  std::string temp = path + ".new";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) Fail(temp);
-  try {
-    WriteAll(fd, data, temp);
-    if (::fsync(fd) != 0) Fail(temp);
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
-  }
-  if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-    int saved = errno;
-    ::unlink(temp.c_str());
-    errno = saved;
-    Fail(path);
-  }
-  SyncFolder(folder_);
+  ReplaceInOneStep(PathOf(name), data, {}, fileMode_);
 }
 
 void PosixFileStore::Truncate(std::string_view name, uint64_t size) {
@@ -177,7 +154,7 @@ void PosixFileStore::Truncate(std::string_view name, uint64_t size) {
 void PosixFileStore::Remove(std::string_view name) {
   std::string path = PathOf(name);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(path);
-  SyncFolder(folder_);
+  SyncFolder(folder_, path);
 }
 
 std::unique_ptr<FileLock> PosixFileStore::Lock(std::string_view name) {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/file_store.h"
+#include "platform/posix/atomic_replace.h"
 
 namespace norvax {
 
@@ -22,6 +23,10 @@ class PosixFileStore : public FileStore {
                           Pause pause = {})
       : folder_(std::move(folder)), lockWait_(lockWait), pause_(std::move(pause)) {}
 
+  // Files the store makes from now on get the mode of the user's other files (the umask's),
+  // not 0600: for files the user hands on, such as an export.
+  void MakeUserFiles() { fileMode_ = FileMode::kUser; }
+
   std::string PathOf(std::string_view name) const override;
   bool Exists(std::string_view name) const override;
   std::optional<uint64_t> Size(std::string_view name) const override;
@@ -37,6 +42,7 @@ class PosixFileStore : public FileStore {
   std::filesystem::path folder_;
   std::chrono::milliseconds lockWait_;
   Pause pause_;
+  FileMode fileMode_ = FileMode::kPrivate;
 };
 
 }  // namespace norvax

@@ -1,91 +1,202 @@
 #include "platform/qt/single_instance.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+
+#include "platform/cp932.h"
+#include "platform/qt/qt_user_dialogs.h"
 
 namespace norvax {
 namespace {
 
-constexpr int kHandOverMs = 5000;
 constexpr int kRetryMs = 100;
 
-// The socket's name: one per user and program directory.
-QString ServerName(const std::filesystem::path& directory) {
-  std::error_code ec;
-  auto canonical = std::filesystem::weakly_canonical(directory, ec);
-  const QByteArray path = QByteArray::fromStdString((ec ? directory : canonical).string());
-  return QStringLiteral("norvax-%1-%2")
-      .arg(getuid())
-      .arg(QString::fromLatin1(
-          QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(16)));
+QString QtPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+// The user's runtime directory when it is a directory of the user's own that no one else
+// may enter (mode 0700), else nothing.
+std::optional<std::filesystem::path> PrivateRuntimeDirectory() {
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  struct stat st {};
+  if (!runtime || *runtime == '\0' || stat(runtime, &st) != 0 || !S_ISDIR(st.st_mode) ||
+      st.st_uid != geteuid() || (st.st_mode & 07777) != 0700) {
+    return std::nullopt;
+  }
+  return runtime;
+}
+
+// The user a connected local socket's peer runs as, or nothing when it cannot be told.
+std::optional<uid_t> PeerUser(qintptr socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+    return std::nullopt;
+  }
+  return peer.uid;
+}
+
+bool OwnPeer(const QLocalSocket& socket) {
+  return PeerUser(socket.socketDescriptor()) == geteuid();
+}
+
+// A socket of the user's own at path is a copy's that was killed: the lock holder's to
+// replace. Anything else there stays; why the copy cannot listen, or empty.
+std::string ClearPlace(const std::filesystem::path& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return {};
+  if (S_ISSOCK(st.st_mode) && st.st_uid == geteuid() && unlink(path.c_str()) == 0) return {};
+  return Cp932ForDisplay(path.string()) + Sjis(" はこの NORVAX のものではありません。");
+}
+
+std::string WithPath(const std::filesystem::path& path, const std::string& text) {
+  return text + " (" + Cp932ForDisplay(path.string()) + ")";
 }
 
 }  // namespace
 
-SingleInstance::SingleInstance(const std::filesystem::path& directory)
-    : lock_(directory), name_(ServerName(directory)) {
-  if (!First()) return;
-  server_ = std::make_unique<QLocalServer>();
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  // A socket left by a copy that was killed is ours to replace: the lock is ours.
-  QLocalServer::removeServer(name_);
-  server_->listen(name_);
-  connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-      connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-        QDataStream in(socket);
-        in.startTransaction();
-        QStringList args;
-        in >> args;
-        if (!in.commitTransaction()) return;
-        socket->write("1");
-        socket->flush();
-        Deliver(args);
-      });
-    }
-  });
+std::filesystem::path SingleInstance::SocketPath(const std::filesystem::path& directory) {
+  const auto runtime = PrivateRuntimeDirectory();
+  if (!runtime) return directory / "norvax.sock";
+  struct stat st {};
+  stat(directory.c_str(), &st);
+  char name[64];
+  std::snprintf(name, sizeof name, "norvax-%jx-%jx", static_cast<uintmax_t>(st.st_dev),
+                static_cast<uintmax_t>(st.st_ino));
+  return *runtime / name;
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::SingleInstance(const std::filesystem::path& directory)
+    : lock_(directory), path_(SocketPath(directory)) {
+  if (!First()) return;
+  socketDirectory_ = open(path_.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  server_ = std::make_unique<QLocalServer>();
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  listenFailure_ = ClearPlace(path_);
+  if (listenFailure_.empty() && !server_->listen(QtPath(path_))) {
+    listenFailure_ = Cp932ForDisplay(path_.string()) + Sjis(" で待ち受けできません (") +
+                     Cp932ForDisplay(server_->errorString().toStdString()) + ")";
+  }
+  if (!listenFailure_.empty()) {
+    listenFailure_ += Sjis("\nこのあと起動した NORVAX は、この NORVAX に引き継げません。");
+  }
+  connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::Accept);
+}
 
-bool SingleInstance::HandOver(const QStringList& args) const {
-  QDeadlineTimer deadline(kHandOverMs);
-  while (!deadline.hasExpired()) {
-    QLocalSocket socket;
-    socket.connectToServer(name_);
-    if (socket.waitForConnected(kRetryMs)) {
-      QByteArray message;
-      QDataStream out(&message, QIODevice::WriteOnly);
-      out << args;
-      socket.write(message);
-      if (socket.waitForBytesWritten(kHandOverMs) &&
-          socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-        return true;
-      }
+SingleInstance::~SingleInstance() {
+  if (!server_) return;
+  server_->close();
+  // The socket goes with the directory it lies in, even when that was renamed meanwhile.
+  unlinkat(socketDirectory_, path_.filename().c_str(), 0);
+  close(socketDirectory_);
+}
+
+void SingleInstance::Accept() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    if (!OwnPeer(*socket)) {
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      QDataStream in(socket);
+      in.startTransaction();
+      QStringList args;
+      in >> args;
+      if (in.commitTransaction()) Deliver(socket, args);
+    });
+  }
+}
+
+void SingleInstance::Deliver(QLocalSocket* socket, const QStringList& args) {
+  if (!onStart_) {
+    pending_.append({socket, args});
+    return;
+  }
+  const char answer = static_cast<char>(onStart_(args));
+  socket->write(&answer, 1);
+  socket->flush();
+}
+
+void SingleInstance::Receive(std::function<StartAnswer(const QStringList&)> onStart) {
+  onStart_ = std::move(onStart);
+  // A later start that was ended meanwhile (Ctrl+C) has given up its command line.
+  for (auto& [socket, args] : std::exchange(pending_, {})) {
+    if (socket && socket->state() == QLocalSocket::ConnectedState) Deliver(socket, args);
+  }
+}
+
+std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milliseconds patience,
+                                     const std::function<void()>& onWaiting) const {
+  // The first copy listens as soon as it holds the lock; a moment may pass until then.
+  QLocalSocket socket;
+  QDeadlineTimer reach(patience);
+  for (;;) {
+    socket.connectToServer(QtPath(path_));
+    if (socket.waitForConnected(kRetryMs)) break;
+    if (reach.hasExpired()) {
+      return WithPath(path_, Sjis("起動中の NORVAX に接続できません。 ") +
+                                 Cp932ForDisplay(socket.errorString().toStdString()));
     }
     QThread::msleep(kRetryMs);
   }
-  return false;
-}
-
-void SingleInstance::Receive(std::function<void(const QStringList&)> onStart) {
-  onStart_ = std::move(onStart);
-  for (const QStringList& args : std::exchange(pending_, {})) onStart_(args);
-}
-
-void SingleInstance::Deliver(const QStringList& args) {
-  if (onStart_) {
-    onStart_(args);
-  } else {
-    pending_.append(args);
+  if (!OwnPeer(socket)) {
+    return WithPath(path_, Sjis("起動中の NORVAX の接続口を別のユーザーが使っています。"
+                                "コマンドラインは渡しません。"));
   }
+  QByteArray message;
+  QDataStream out(&message, QIODevice::WriteOnly);
+  out << args;
+  socket.write(message);
+  // A first copy that is busy (starting, or with its windows waiting for the user) answers
+  // later: the wait lasts as long as it runs, and a copy that ends closes the connection.
+  bool told = false;
+  while (socket.bytesAvailable() == 0) {
+    if (socket.waitForReadyRead(told ? -1 : static_cast<int>(patience.count())) ||
+        socket.bytesAvailable() > 0) {
+      continue;
+    }
+    if (socket.state() != QLocalSocket::ConnectedState) {
+      return Sjis("起動中の NORVAX が、受け付ける前に終了しました。もう一度起動して下さい。");
+    }
+    told = true;
+    if (onWaiting) {
+      onWaiting();
+    } else {
+      std::cerr << "起動中の NORVAX の応答を待っています...\n";
+    }
+  }
+  char answer = 0;
+  socket.getChar(&answer);
+  switch (static_cast<StartAnswer>(answer)) {
+    case StartAnswer::kTaken:
+      return {};
+    case StartAnswer::kEditing:
+      return Sjis(
+          "起動中の NORVAX で画面が開いているため、受け付けられませんでした。"
+          "その画面を閉じてから、もう一度起動して下さい。");
+    case StartAnswer::kEnding:
+      return Sjis(
+          "起動中の NORVAX が終了するところのため、受け付けられませんでした。"
+          "終了してから、もう一度起動して下さい。");
+  }
+  return Sjis("起動中の NORVAX の応答が読めません。");
+}
+
+void ReportStartFailure(const std::string& text) {
+  std::cerr << Cp932ToUtf8(text) << "\n";
+  QtUserDialogs().ShowError(text);
 }
 
 }  // namespace norvax

@@ -1,7 +1,5 @@
 #include "platform/store/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "platform/posix/atomic_replace.h"
 
 namespace norvax {
 namespace {
@@ -142,28 +142,6 @@ std::string ReadToEnd(std::ifstream& in, size_t size) {
     contents += rest.str();
   }
   return contents;
-}
-
-// Temporaries of a replace are named after the file they replace, followed by this and six
-// characters. The writer keeps a lock on its temporary until the rename.
-constexpr std::string_view kTemporaryInfix = ".tmp-";
-
-// Removes the temporaries that replaces of path left when they were killed: those no writer
-// holds a lock on any more.
-void RemoveStaleTemporaries(const std::string& path) {
-  const std::filesystem::path target(path);
-  const std::string prefix = target.filename().string() + std::string(kTemporaryInfix);
-  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
-    int fd = open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(it->path().c_str());
-    close(fd);
-  }
 }
 
 std::string SectionText(std::string_view section, const KeyValues& values) {
@@ -313,39 +291,10 @@ void ReplaceFileAtomically(const std::string& path, const std::string& contents,
       (!(st.st_mode & S_IWUSR) || access(path.c_str(), W_OK) != 0)) {
     throw WriteError(path);
   }
-  RemoveStaleTemporaries(path);
-  std::string temp = path + std::string(kTemporaryInfix) + "XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) throw WriteError(path);
-  auto fail = [&]() {
-    if (fd >= 0) close(fd);
-    unlink(temp.c_str());
-    throw WriteError(path);
-  };
-  // Held until the rename: while it is, the temporary is not stale.
-  if (flock(fd, LOCK_EX) != 0 || fchmod(fd, 0600) != 0) fail();
-  size_t written = 0;
-  while (written < contents.size()) {
-    ssize_t n = write(fd, contents.data() + written, contents.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail();
-    written += static_cast<size_t>(n);
-  }
-  if (fsync(fd) != 0) fail();
   try {
-    if (beforeReplace) beforeReplace();
-  } catch (...) {
-    close(fd);
-    unlink(temp.c_str());
-    throw;
-  }
-  if (rename(temp.c_str(), path.c_str()) != 0) fail();
-  close(fd);
-  auto folder = std::filesystem::path(path).parent_path();
-  int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
+    ReplaceInOneStep(path, contents, beforeReplace);
+  } catch (const FileError&) {
+    throw WriteError(path);
   }
 }
 

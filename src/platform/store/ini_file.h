@@ -37,11 +37,10 @@ class IniFile : public ProfileFile {
   mutable std::shared_ptr<const Snapshot> snapshot_;
 };
 
-// Writes contents to path as one atomic replace: a temporary file in the same folder
-// (path, ".tmp-" and six characters, locked by its writer until the rename), fsync, rename,
-// fsync of the folder. Temporaries of path that killed replaces left behind are removed
-// first. The file gets mode 0600. Throws WriteError, leaving any old file untouched, when
-// the file is read-only or any step fails; beforeReplace runs just before the rename.
+// Writes contents to path in one step (ReplaceInOneStep, through symbolic links). Throws
+// WriteError when the file is read-only or any step fails: the old file is untouched, but
+// for a failed sync of the folder after the rename, when the new contents are in place yet
+// may not outlast a crash. beforeReplace runs just before the rename.
 void ReplaceFileAtomically(const std::string& path, const std::string& contents,
                            const std::function<void()>& beforeReplace = {});
 

@@ -1,7 +1,10 @@
 #include "platform/wayland/typing_keymap.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <cstring>
 #include <memory>
 
 namespace norvax {
@@ -124,6 +127,17 @@ TypingKeymaps::Keymap TypingKeymaps::For(std::span<const TypedCharacter> charact
 
 bool TypingKeymaps::IsOurs(std::string_view keymapText) {
   return keymapText.find("xkb_keycodes \"" + std::string(kName) + "\"") != std::string_view::npos;
+}
+
+std::optional<std::string> ReadSentKeymap(int fd, std::uint32_t size) {
+  struct stat file {};
+  if (size == 0 || fstat(fd, &file) != 0 || file.st_size < static_cast<off_t>(size))
+    return std::nullopt;
+  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (map == MAP_FAILED) return std::nullopt;
+  std::string text(static_cast<const char*>(map), strnlen(static_cast<const char*>(map), size));
+  munmap(map, size);
+  return text;
 }
 
 }  // namespace norvax

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,5 +66,9 @@ class TypingKeymaps {
   std::map<std::uint32_t, std::vector<std::uint32_t>> levels_;
   bool japanese_ = false;
 };
+
+// The text of a keymap the compositor sends as a file of the given size; nothing when the
+// file cannot be mapped or is shorter than that (the part past its end cannot be read).
+std::optional<std::string> ReadSentKeymap(int fd, std::uint32_t size);
 
 }  // namespace norvax

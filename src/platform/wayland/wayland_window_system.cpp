@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -41,10 +40,11 @@ struct WaylandWindowSystem::Impl {
     // As the compositor's last done event left them; shown once there was one.
     std::string title, appId;
     bool activated = false, minimised = false, shown = false;
-    // What came since.
+    // What came since: the state is the latest the compositor sent.
     std::string pendingTitle, pendingAppId;
     bool pendingActivated = false, pendingMinimised = false;
-    std::uint64_t focusOrder = 0;  // 0: never activated
+    std::uint64_t focusOrder = 0;     // 0: never activated
+    std::uint64_t deactivations = 0;  // how often the compositor took the activation away
   };
 
   wl_display* display = nullptr;
@@ -146,11 +146,39 @@ struct WaylandWindowSystem::Impl {
     return found != toplevels.end() && found->second->shown ? found->second.get() : nullptr;
   }
 
-  // The focus guard: after a round trip, target is still activated.
-  bool TargetActive(std::unique_lock<std::mutex>& lock, WindowId target) {
-    if (!RoundTrip(lock)) return false;
-    Toplevel* t = Find(target);
-    return t && t->activated;
+  // The focus guard. Wayland has no grab: another program can move the focus between a
+  // check and the key after it. So every key goes to the compositor in one message with a
+  // request that activates target again (Press): the compositor handles the requests of one
+  // client in order, so the key reaches target. A focus change that came between shows at
+  // the next check as a deactivation of target; the focus then goes back to the window that
+  // took it, and the typing stops.
+
+  // After a round trip, which confirms the keys sent before: how often target has lost the
+  // activation, when it has it now (as the compositor's latest state says, done or not).
+  std::optional<std::uint64_t> Activated(std::unique_lock<std::mutex>& lock, WindowId target) {
+    if (!RoundTrip(lock)) return std::nullopt;
+    const Toplevel* t = Find(target);
+    if (!t || !t->pendingActivated) return std::nullopt;
+    return t->deactivations;
+  }
+
+  // True when target has kept the activation since it had lost it `since` times.
+  bool Kept(std::unique_lock<std::mutex>& lock, WindowId target, std::uint64_t since) {
+    const auto now = Activated(lock, target);
+    if (now == since) return true;
+    if (now) {
+      // A key took the focus back from the window that had just taken it.
+      const Toplevel* taker = nullptr;
+      for (const auto& [id, t] : toplevels) {
+        if (id != target && t->shown && (!taker || t->focusOrder > taker->focusOrder))
+          taker = t.get();
+      }
+      if (taker && taker->focusOrder > 0) {
+        zwlr_foreign_toplevel_handle_v1_activate(taker->handle, seat);
+        Flush();
+      }
+    }
+    return false;
   }
 
   // Typing.
@@ -200,8 +228,11 @@ struct WaylandWindowSystem::Impl {
     }
   }
 
-  void Press(TypingKeymaps::Stroke stroke) {
-    if (stroke.keycode == 0) return;
+  // Activates target and presses the key in the same message (see the focus guard).
+  void Press(WindowId target, TypingKeymaps::Stroke stroke) {
+    Toplevel* t = Find(target);
+    if (stroke.keycode == 0 || !t) return;
+    zwlr_foreign_toplevel_handle_v1_activate(t->handle, seat);
     lastKey = std::chrono::steady_clock::now();
     const auto time = static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(lastKey.time_since_epoch()).count());
@@ -277,16 +308,11 @@ const wl_keyboard_listener WaylandWindowSystem::Impl::kKeyboardListener = {
     .keymap =
         [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
           auto& i = *static_cast<Impl*>(data);
-          void* map = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0
-                          ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
-                          : MAP_FAILED;
+          auto text =
+              format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? ReadSentKeymap(fd, size) : std::nullopt;
           close(fd);
-          if (map == MAP_FAILED) return;
-          std::string text(static_cast<const char*>(map),
-                           strnlen(static_cast<const char*>(map), size));
-          munmap(map, size);
-          if (TypingKeymaps::IsOurs(text)) return;
-          i.userKeymap = std::move(text);
+          if (!text || TypingKeymaps::IsOurs(*text)) return;
+          i.userKeymap = std::move(*text);
           i.userKeymapChanged = true;
         },
     .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
@@ -327,17 +353,19 @@ const zwlr_foreign_toplevel_handle_v1_listener WaylandWindowSystem::Impl::kTople
     .state =
         [](void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
           auto& t = Of(data);
+          const bool wasActivated = t.pendingActivated;
           t.pendingActivated = t.pendingMinimised = false;
           const auto* state = static_cast<const std::uint32_t*>(states->data);
           for (std::size_t k = 0; k < states->size / sizeof *state; ++k) {
             t.pendingActivated |= state[k] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
             t.pendingMinimised |= state[k] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MINIMIZED;
           }
+          if (t.pendingActivated && !wasActivated) t.focusOrder = ++t.impl->focusCount;
+          if (wasActivated && !t.pendingActivated) ++t.deactivations;
         },
     .done =
         [](void* data, zwlr_foreign_toplevel_handle_v1*) {
           auto& t = Of(data);
-          if (t.pendingActivated && !t.activated) t.focusOrder = ++t.impl->focusCount;
           t.title = t.pendingTitle;
           t.appId = t.pendingAppId;
           t.activated = t.pendingActivated;
@@ -441,7 +469,8 @@ bool WaylandWindowSystem::SetForeground(WindowId window) {
 std::size_t WaylandWindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   std::unique_lock lock(i.mutex);
-  if (text.empty() || !i.TargetActive(lock, target)) return 0;
+  const auto since = text.empty() ? std::nullopt : i.Activated(lock, target);
+  if (!since) return 0;
   i.ApplyUserLayout();
   const auto characters = TypedCharacters(text);
   std::size_t typed = 0;
@@ -450,20 +479,22 @@ std::size_t WaylandWindowSystem::TypeText(WindowId target, std::string_view text
     const auto strokes = i.uploaded.strokes;
     if (strokes.empty()) break;
     for (const auto& stroke : strokes) {
-      if (!i.TargetActive(lock, target)) return typed;
-      i.Press(stroke);
+      if (!i.Kept(lock, target, *since)) return typed;
+      i.Press(target, stroke);
       typed += characters[next++].bytes;
     }
   }
+  i.Kept(lock, target, *since);  // the focus back to a window that took it at the last key
   return typed;
 }
 
 bool WaylandWindowSystem::PressKey(WindowId target, Key key) {
   auto& i = *impl_;
   std::unique_lock lock(i.mutex);
-  if (!i.TargetActive(lock, target)) return false;
-  i.Press(key == Key::Enter ? i.uploaded.enter : i.uploaded.tab);
-  return i.Usable();
+  const auto since = i.Activated(lock, target);
+  if (!since) return false;
+  i.Press(target, key == Key::Enter ? i.uploaded.enter : i.uploaded.tab);
+  return i.Kept(lock, target, *since);
 }
 
 void WaylandWindowSystem::BeginTyping() {

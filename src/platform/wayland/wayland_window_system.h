@@ -35,7 +35,10 @@ class WaylandWindowSystem : public WindowSystem {
   // The window in the activated state, as the compositor has it after a round trip.
   WindowId Foreground() override;
   bool SetForeground(WindowId window) override;
-  // Before every key a round trip confirms that target is still activated.
+  // Before every key a round trip confirms the keys before it and that target is still
+  // activated; the key itself comes with a request that activates target, so that a focus
+  // change between the check and the key cannot take it elsewhere. A window that took the
+  // focus so is given it back, and the typing stops.
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
   void BeginTyping() override;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,19 @@ extern char** environ;
 
 namespace norvax {
 namespace {
+
+// Appends what can be read from fd without waiting; false once its writers closed it.
+bool ReadAvailable(int fd, std::string& text) {
+  for (;;) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      return n < 0 && errno == EAGAIN;
+    }
+  }
+}
 
 // Runs a tool (found on PATH) on display and returns what it printed, or nothing when it
 // cannot be started, fails or does not end within timeoutMs (it is killed then).
@@ -52,29 +66,31 @@ std::optional<std::string> RunTool(std::vector<std::string> argv, const std::str
     return std::nullopt;
   }
   std::string text;
+  // The end of the process, as an event to wait for beside its output (a tool may leave its
+  // output open to a process of its own, or end without closing it first).
+  const int ended = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  bool open = fcntl(out[0], F_SETFL, O_NONBLOCK) == 0, exited = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  bool timedOut = false;
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now())
-                    .count();
-    pollfd p{out[0], POLLIN, 0};
-    if (left <= 0 || poll(&p, 1, static_cast<int>(left)) == 0) {
-      timedOut = true;
-      break;
-    }
-    char buffer[4096];
-    ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
+  while (!exited) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    pollfd p[2] = {{open ? out[0] : -1, POLLIN, 0}, {ended, POLLIN, 0}};
+    const int ready = left > 0 ? poll(p, 2, static_cast<int>(left)) : 0;
+    if (ready < 0 && errno == EINTR) continue;  // a signal: on with the time that is left
+    if (ready <= 0) break;
+    if (p[0].revents) open = ReadAvailable(out[0], text);
+    // Without a process descriptor (an old kernel) the end of the output stands for it.
+    exited = ended >= 0 ? p[1].revents != 0 : !open;
   }
+  if (exited && open) ReadAvailable(out[0], text);
   close(out[0]);
-  if (timedOut) kill(pid, SIGKILL);
+  if (ended >= 0) close(ended);
+  if (!exited) kill(pid, SIGKILL);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  if (!exited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   return text;
 }
 

@@ -8,8 +8,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -38,7 +41,8 @@ struct X11WindowSystem::Impl {
   Display* display = nullptr;
   Window root = 0;
   Atom netClientListStacking = 0, netClientList = 0, netActiveWindow = 0, netWmName = 0,
-       netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0;
+       netWmPid = 0, netSupportingWmCheck = 0, utf8String = 0, wmProtocols = 0, netWmPing = 0;
+  long lastPing = 0;
   int minKeycode = 0, maxKeycode = 0;
   std::optional<DirectInput> directInput;
 
@@ -114,6 +118,77 @@ struct X11WindowSystem::Impl {
       XFree(text.value);
     }
     return out;
+  }
+
+  // The client window that holds the keyboard focus; 0 when none does.
+  Window Focused() {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == None || focus == PointerRoot) return 0;
+    Window top = TopLevelAncestor(focus);
+    if (!top) return 0;
+    auto clients = ClientList();
+    if (clients.empty()) return top;
+    // With a window manager the top-level window is its frame: find the client inside it,
+    // or the client that holds the focus itself.
+    for (Window w = focus; w && w != root; w = Parent(w)) {
+      if (std::find(clients.begin(), clients.end(), w) != clients.end()) return w;
+    }
+    for (Window c : clients) {
+      if (TopLevelAncestor(c) == top) return c;
+    }
+    return 0;
+  }
+
+  // Waits until the program of window w has read every event sent to it so far: the
+  // window manager's ping (_NET_WM_PING), sent to it now, comes back once it has read the
+  // events before it. False when the program takes no part in the ping or does not answer
+  // within kEventsReadTimeoutMs.
+  bool WaitUntilEventsRead(Window w) {
+    Atom* protocols = nullptr;
+    int count = 0;
+    bool pings = false;
+    if (XGetWMProtocols(display, w, &protocols, &count)) {
+      pings = std::find(protocols, protocols + count, netWmPing) != protocols + count;
+      XFree(protocols);
+    }
+    if (!pings) return false;
+    // The answer goes to the root window, to those who watch its children (or, as Qt sends
+    // it, the root window itself).
+    XSelectInput(display, root, SubstructureNotifyMask | StructureNotifyMask);
+    XEvent ping{};
+    ping.xclient.type = ClientMessage;
+    ping.xclient.window = w;
+    ping.xclient.message_type = wmProtocols;
+    ping.xclient.format = 32;
+    ping.xclient.data.l[0] = static_cast<long>(netWmPing);
+    ping.xclient.data.l[1] = ++lastPing;
+    ping.xclient.data.l[2] = static_cast<long>(w);
+    XSendEvent(display, w, False, NoEventMask, &ping);
+    XFlush(display);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventsReadTimeoutMs);
+    bool answered = false;
+    while (!answered) {
+      while (!answered && XPending(display)) {
+        XEvent event{};
+        XNextEvent(display, &event);
+        answered = event.type == ClientMessage && event.xclient.window == root &&
+                   event.xclient.message_type == wmProtocols &&
+                   event.xclient.data.l[0] == static_cast<long>(netWmPing) &&
+                   event.xclient.data.l[1] == lastPing;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (answered || left <= 0) break;
+      pollfd p{ConnectionNumber(display), POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) break;
+    }
+    XSelectInput(display, root, NoEventMask);
+    XSync(display, True);  // without the events that came meanwhile
+    return answered;
   }
 
   // Keycodes and the shift level at which they give a key symbol.
@@ -215,20 +290,27 @@ struct X11WindowSystem::Impl {
     XSync(display, False);
   }
 
-  // Presses and releases one key, with Shift when asked. The keyboard state is checked
-  // before every key, under a grab of the server, so that a modifier another program (or
-  // the user) presses meanwhile cannot change the character.
-  void Tap(KeyCode code, bool shift, SavedLocks& saved) {
+  // Presses and releases one key in target, with Shift when asked; false, and nothing sent,
+  // when target does not hold the focus. Under a grab of the server no other program's
+  // request runs between the check of the focus and the key, so that the key cannot go to
+  // a window that took the focus meanwhile, and a modifier another program (or the user)
+  // presses cannot change the character. The round trip at the end has the key processed
+  // before the next check.
+  bool Tap(Window target, KeyCode code, bool shift, SavedLocks& saved) {
     XGrabServer(display);
-    Neutralise(saved);
-    auto shiftKey = FindKey(XK_Shift_L);
-    KeyCode shiftCode = shiftKey ? shiftKey->code : XKeysymToKeycode(display, XK_Shift_L);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    const bool focused = Focused() == target;
+    if (focused) {
+      Neutralise(saved);
+      auto shiftKey = FindKey(XK_Shift_L);
+      KeyCode shiftCode = shiftKey ? shiftKey->code : XKeysymToKeycode(display, XK_Shift_L);
+      if (shift) XTestFakeKeyEvent(display, shiftCode, True, CurrentTime);
+      XTestFakeKeyEvent(display, code, True, CurrentTime);
+      XTestFakeKeyEvent(display, code, False, CurrentTime);
+      if (shift) XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    }
     XUngrabServer(display);
     XSync(display, False);
+    return focused;
   }
 };
 
@@ -251,6 +333,8 @@ X11WindowSystem::X11WindowSystem(const char* displayName) : impl_(std::make_uniq
   i.netWmPid = XInternAtom(d, "_NET_WM_PID", False);
   i.netSupportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
   i.utf8String = XInternAtom(d, "UTF8_STRING", False);
+  i.wmProtocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  i.netWmPing = XInternAtom(d, "_NET_WM_PING", False);
   XDisplayKeycodes(d, &i.minKeycode, &i.maxKeycode);
 }
 
@@ -339,24 +423,7 @@ bool X11WindowSystem::Exists(WindowId window) {
 
 WindowId X11WindowSystem::Foreground() {
   if (!Available()) return 0;
-  auto& i = *impl_;
-  Window focus = 0;
-  int revert = 0;
-  XGetInputFocus(i.display, &focus, &revert);
-  if (focus == None || focus == PointerRoot) return 0;
-  Window top = i.TopLevelAncestor(focus);
-  if (!top) return 0;
-  auto clients = i.ClientList();
-  if (clients.empty()) return top;
-  // With a window manager the top-level window is its frame: find the client inside it,
-  // or the client that holds the focus itself.
-  for (Window w = focus; w && w != i.root; w = i.Parent(w)) {
-    if (std::find(clients.begin(), clients.end(), w) != clients.end()) return w;
-  }
-  for (Window c : clients) {
-    if (i.TopLevelAncestor(c) == top) return c;
-  }
-  return 0;
+  return impl_->Focused();
 }
 
 bool X11WindowSystem::SetForeground(WindowId window) {
@@ -385,7 +452,7 @@ bool X11WindowSystem::SetForeground(WindowId window) {
 std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   if (text.empty()) return 0;
-  if (Foreground() != target) return 0;
+  if (Foreground() != target) return 0;  // the keyboard mapping stays as it is
   i.LoadKeymap();
   Impl::SavedLocks saved;
   std::vector<KeyCode> spare = i.SpareKeycodes();
@@ -422,20 +489,19 @@ std::size_t X11WindowSystem::TypeText(WindowId target, std::string_view text) {
     }
     bool focusLost = false;
     for (auto& p : batch) {
-      if (Foreground() != target) {
-        focusLost = true;
-        break;
-      }
+      const auto w = static_cast<Window>(target);
       if (p.stroke) {
-        i.Tap(p.stroke->code, p.stroke->shift, saved);
+        focusLost = !i.Tap(w, p.stroke->code, p.stroke->shift, saved);
       } else if (p.sym != NoSymbol) {
         auto at = std::find(remapped.begin(), remapped.end(), p.sym) - remapped.begin();
-        i.Tap(spare[static_cast<std::size_t>(at)], false, saved);
+        focusLost = !i.Tap(w, spare[static_cast<std::size_t>(at)], false, saved);
       }
+      if (focusLost) break;
       typed += p.bytes;
     }
     if (!remapped.empty()) {
-      PauseMs(kRemapPauseMs);
+      // The program reads the keys with the keyboard mapping of when it reads them.
+      if (!i.WaitUntilEventsRead(static_cast<Window>(target))) PauseMs(kRemapPauseMs);
       for (std::size_t k = 0; k < remapped.size(); ++k) {
         KeySym none[2] = {NoSymbol, NoSymbol};
         XChangeKeyboardMapping(i.display, spare[k], 2, none, 1);
@@ -455,9 +521,9 @@ bool X11WindowSystem::PressKey(WindowId target, Key key) {
   auto stroke = i.FindKey(key == Key::Enter ? XK_Return : XK_Tab);
   if (!stroke) return false;
   Impl::SavedLocks saved;
-  i.Tap(stroke->code, false, saved);
+  const bool pressed = i.Tap(static_cast<Window>(target), stroke->code, false, saved);
   i.Restore(saved);
-  return true;
+  return pressed;
 }
 
 void X11WindowSystem::BeginTyping() {

@@ -41,8 +41,12 @@ class X11WindowSystem : public WindowSystem {
   std::string CaptionUtf8(WindowId window);
 
   // Pause given to the server and the receiving program after the keyboard mapping
-  // changed, before and after typing through a remapped key.
+  // changed, before typing through a remapped key, and after it when the program does not
+  // tell that it has read the keys (see kEventsReadTimeoutMs).
   static constexpr int kRemapPauseMs = 30;
+  // How long the program typed into is given to say that it has read the keys typed
+  // through remapped keys, before their mapping is given back.
+  static constexpr int kEventsReadTimeoutMs = 3000;
 
  private:
   struct Impl;
