@@ -51,8 +51,9 @@ _norvaxctl() {
             case ${words[2]} in
                 add)
                     valued="--title --id --browser --connection --set1 --set2 --workdir"
+                    valued+=" --proxy --no-proxy-for"
                     options="$valued --password-stdin --empty-password --own-dialler --maximise
-                        --set-pass"
+                        --set-pass --proxy-off --netscape"
                     ;;
                 remove)
                     if ((cword == 3)); then

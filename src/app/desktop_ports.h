@@ -10,6 +10,7 @@
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/program_directory.h"
+#include "platform/proxy/desktop_proxy_stores.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_help.h"
 #include "platform/qt/qt_user_dialogs.h"
@@ -46,8 +47,9 @@ struct DesktopPorts {
   IniFile logState;
   // A wait for the log's lock lets the windows work (QtClock).
   PosixFileStore logFiles;
-  Ports ports{settings, dialogs,   help,    *dialler.access, clock,   *windows.system,
-              registry, processes, program, logState,        logFiles};
+  DesktopProxyStores proxy;
+  Ports ports{settings, dialogs,   help,    *dialler.access, clock,    *windows.system,
+              registry, processes, program, logState,        logFiles, proxy};
 };
 
 }  // namespace norvax

@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
   Ports ports{desktop.settings,        dialogs,           help,
               *desktop.dialler.access, desktop.clock,     *desktop.windows.system,
               desktop.registry,        desktop.processes, desktop.program,
-              desktop.logState,        desktop.logFiles};
+              desktop.logState,        desktop.logFiles,  desktop.proxy};
   ProgramState state;
   LoadSettings(desktop.settings, state.table, state.prefs, dialogs, desktop.clock.Now());
   Context context{directory, state, ports, help};

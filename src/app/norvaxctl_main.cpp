@@ -31,6 +31,7 @@
 #include "launch/entry_editor_rules.h"
 #include "launch/keystrokes.h"
 #include "launch/login_fill.h"
+#include "launch/proxy.h"
 #include "platform/cp932.h"
 #include "platform/nm/dialler.h"
 #include "platform/nm/nm_remote_access.h"
@@ -99,11 +100,13 @@ const char kUsage[] =
     "      DIR                  the program directory that holds the log (default: this\n"
     "                           program's folder when writable, else $XDG_CONFIG_HOME/norvax)\n"
     "  entry list [DIR]         list the entries of the settings file norvax.ini in DIR, one\n"
-    "                           line each: number (from 1), title, ID, connection and Set1,\n"
-    "                           tab-separated; the password is never shown\n"
+    "                           line each: number (from 1), title, ID, connection, Set1 and\n"
+    "                           the proxy flags (apply, on, 1 for NETSCAPE), tab-separated;\n"
+    "                           the password is never shown\n"
     "  entry add --title T [--id I] [--password-stdin [--empty-password]] [--browser CMD]\n"
     "          [--connection NAME] [--set1 TEXT] [--set2 TEXT] [--workdir DIR]\n"
-    "          [--own-dialler] [--maximise] [--set-pass] [DIR]\n"
+    "          [--own-dialler] [--maximise] [--set-pass]\n"
+    "          [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape] [DIR]\n"
     "                           add an entry at the end, as the register window's 追加 and OK\n"
     "                           do, and print its number; what is not given is left empty or\n"
     "                           off, with a new entry's dial profile and proxy settings. An\n"
@@ -119,6 +122,12 @@ const char kUsage[] =
     "      --own-dialler        \"NORVAXで接続\": NORVAX dials the connection itself\n"
     "      --maximise           start the browser maximised\n"
     "      --set-pass           \"PASSをセットする\": type the password into the connect dialog\n"
+    "      --proxy SERVERS      \"ﾌﾟﾛｷｼをｾｯﾄする\" with the proxy on: the browser's proxy\n"
+    "                           servers as \"http=HOST:PORT;https=HOST:PORT;ftp=...;socks=...\"\n"
+    "      --proxy-off          \"ﾌﾟﾛｷｼをｾｯﾄする\" with the proxy off (the browser goes direct)\n"
+    "      --no-proxy-for TEXT  the hosts that go direct, separated by \";\"\n"
+    "      --netscape           the proxy goes to Firefox's preferences (\"NETSCAPE\"), not\n"
+    "                           to the desktop's (\"INTERNET EXPLORE\")\n"
     "  entry remove N [DIR]     remove entry N (from 1), as the register window's 削除 and OK do\n"
     "      DIR                  the program directory (default as for log). While NORVAX runs\n"
     "                           on it, add and remove refuse (exit 1): it writes the settings\n"
@@ -723,6 +732,34 @@ std::string ReadPasswordLine(const char* prompt = "PASS") {
   return line;
 }
 
+// The proxy options into the form's proxy record, as the proxy settings window takes its
+// controls back: the message of the first value it refuses, if any.
+std::optional<std::string> StoreProxyOptions(const Options& options, norvax::EditorForm& form) {
+  const struct {
+    const char* option;
+    const char* name;  // as the proxy settings window names it
+  } fields[] = {{"--proxy", "使用するﾌﾟﾛｷｼのｱﾄﾞﾚｽ"}, {"--no-proxy-for", "例外"}};
+  std::string texts[std::size(fields)];
+  for (std::size_t i = 0; i < std::size(fields); ++i) {
+    auto given = options.values.find(fields[i].option);
+    if (given == options.values.end()) continue;
+    auto cp932 = norvax::Utf8ToCp932(given->second);
+    if (!cp932) return norvax::Cp932ForDisplay(norvax::EncodingError(fields[i].name).what());
+    if (norvax::HoldsLineBreak(*cp932)) return norvax::LineBreakMessage(fields[i].name);
+    texts[i] = std::move(*cp932);
+  }
+  norvax::ProxyForm proxy;
+  proxy.useProxy = options.values.count("--proxy") > 0;
+  proxy.browser = HasFlag(options, "--netscape") ? norvax::ProxyForm::Browser::Netscape
+                                                 : norvax::ProxyForm::Browser::InternetExplorer;
+  proxy.serverSlots = norvax::ParseProxyServer(texts[0]);
+  proxy.exceptions = texts[1];
+  if (proxy.useProxy || HasFlag(options, "--proxy-off")) {
+    norvax::SetProxyFlag(form.proxyFlags, true);
+  }
+  return norvax::StoreProxyForm(proxy, form.proxyFlags, form.proxyServers, form.proxyExceptions);
+}
+
 // The entry editor's form for a new entry with the options' texts, in the order the editor
 // reads its fields, or nothing after the editor's message when it would refuse them.
 std::optional<norvax::EditorForm> NewEntryForm(const Options& options,
@@ -754,7 +791,9 @@ std::optional<norvax::EditorForm> NewEntryForm(const Options& options,
   form.ownDialler = HasFlag(options, "--own-dialler");
   form.maximise = HasFlag(options, "--maximise");
   form.setPass = HasFlag(options, "--set-pass");
-  if (auto message = norvax::ValidateEditorForm(form)) {
+  auto message = norvax::ValidateEditorForm(form);
+  if (!message) message = StoreProxyOptions(options, form);
+  if (message) {
     Fail(*message);
     return std::nullopt;
   }
@@ -766,8 +805,10 @@ int EntryCommand(const std::vector<std::string>& args) {
   const std::string& sub = args[1];
   std::vector<std::string> values, flags;
   if (sub == "add") {
-    values = {"--title", "--id", "--browser", "--connection", "--set1", "--set2", "--workdir"};
-    flags = {"--password-stdin", "--empty-password", "--own-dialler", "--maximise", "--set-pass"};
+    values = {"--title", "--id",      "--browser", "--connection",  "--set1",
+              "--set2",  "--workdir", "--proxy",   "--no-proxy-for"};
+    flags = {"--password-stdin", "--empty-password", "--own-dialler", "--maximise",
+             "--set-pass",       "--proxy-off",      "--netscape"};
   } else if (sub != "list" && sub != "remove") {
     return Usage("unknown entry command: " + sub, "entry");
   }
@@ -783,6 +824,12 @@ int EntryCommand(const std::vector<std::string>& args) {
   }
   if (sub == "add" && !options.values.count("--title"))
     return Usage("entry add needs --title", "entry add");
+  if (options.values.count("--proxy") && HasFlag(options, "--proxy-off"))
+    return Usage("entry add takes --proxy or --proxy-off, not both", "entry add");
+  if (options.values.count("--proxy") &&
+      norvax::ComposeProxyServer(norvax::ParseProxyServer(options.values["--proxy"])).empty())
+    return Usage("--proxy names no server (PROTOCOL=HOST:PORT;...): " + options.values["--proxy"],
+                 "entry add");
   if (positional.size() > 1)
     return Usage("entry " + sub + " takes one DIR at most", "entry " + sub);
   std::filesystem::path dir =
@@ -797,7 +844,7 @@ int EntryCommand(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < table.Count(); ++i) {
       std::cout << i + 1;
       for (auto column : {norvax::Column::Title, norvax::Column::Id, norvax::Column::Connection,
-                          norvax::Column::Set1}) {
+                          norvax::Column::Set1, norvax::Column::ProxyFlags}) {
         std::cout << "\t" << norvax::Cp932ToUtf8(table.Value(i, column));
       }
       std::cout << "\n";

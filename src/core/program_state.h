@@ -25,6 +25,7 @@ class Registry;
 class Processes;
 class ProgramControl;
 class FileStore;
+class ProxyStores;
 
 // Values of the main window that outlive every other window.
 struct MainState {
@@ -78,6 +79,7 @@ struct Ports {
   ProgramControl& program;
   ProfileFile& logState;  // NORVALOG.INI
   FileStore& logFiles;    // NORVA.LOG and its archive, in the program directory
+  ProxyStores& proxy;
 };
 
 struct ProgramState {

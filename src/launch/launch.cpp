@@ -1,5 +1,7 @@
 #include "launch/launch.h"
 
+#include <cctype>
+
 #include "dialup/dial_session.h"
 #include "launch/autodial.h"
 #include "launch/login_fill.h"
@@ -10,6 +12,7 @@
 #include "platform/cp932.h"
 #include "platform/processes.h"
 #include "platform/program_control.h"
+#include "platform/proxy_stores.h"
 #include "platform/user_dialogs.h"
 
 namespace norvax {
@@ -22,6 +25,15 @@ void CaptureBrowser(LaunchState& launch, const EntryTable& table, std::size_t en
   launch.maximise = table.Value(entry, Column::Maximise) == "1";
 }
 
+// Whether the program of the browser's command line is a Firefox.
+bool BrowserIsFirefox(const std::string& browserProgram) {
+  auto words = SplitCommandLine(Cp932ToUtf8(browserProgram));
+  if (!words || words->empty()) return false;
+  std::string name = words->front().substr(words->front().find_last_of('/') + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name.starts_with("firefox");
+}
+
 // The autodial switch and, when the entry asks for it, its proxy settings. Throws
 // RegistryError.
 void PrepareRegistry(ProgramState& state, Ports& ports, std::size_t entry) {
@@ -30,7 +42,12 @@ void PrepareRegistry(ProgramState& state, Ports& ports, std::size_t entry) {
     SetAutodialProfile(ports.registry, connection, state.launch.registryResult);
   }
   if (state.table.Value(entry, Column::ProxyFlags).starts_with('1')) {
-    ApplyProxySettings(ports.registry, state.table, entry);
+    ProxyApplied applied = ApplyProxySettings(ports.proxy, state.table, entry);
+    state.launch.browserEnvironment = std::move(applied.environment);
+    if (applied.firefoxChanged && BrowserIsFirefox(state.launch.browserProgram) &&
+        ports.proxy.FirefoxRunning()) {
+      ports.dialogs.ShowMessage(FirefoxRestartMessage());
+    }
   }
 }
 
@@ -49,6 +66,10 @@ std::string RegistryChangeMessage() {
   return Sjis("NORVAX  接続先・ﾌﾟﾛｷｼ、レジストリー変更エラー。");
 }
 std::string CannotStartMessage() { return Sjis("NORVAX  起動出来ませんでした。"); }
+std::string FirefoxRestartMessage() {
+  return Sjis(
+      "NORVAX  Firefox が起動中です。ﾌﾟﾛｷｼの設定は Firefox を再起動した後に有効になります。");
+}
 
 bool LaunchGuardBlocks(const ProgramState& state) {
   const MainState& main = state.main;
@@ -85,6 +106,7 @@ void LaunchEntry(ProgramState& state, Ports& ports, int entry) {
   LaunchState& launch = state.launch;
   launch.registryResult = RegistryResult::NothingDone;
   launch.startAttempted = false;
+  launch.browserEnvironment.clear();
   if (state.session.browserProcess != 0) {
     ports.processes.Close(state.session.browserProcess);
     state.session.browserProcess = 0;

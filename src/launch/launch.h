@@ -18,6 +18,8 @@ std::string NoConnectionMessage();
 std::string RegistryChangeMessage();
 // "NORVAX  起動出来ませんでした。"
 std::string CannotStartMessage();
+// "NORVAX  Firefox が起動中です。ﾌﾟﾛｷｼの設定は Firefox を再起動した後に有効になります。"
+std::string FirefoxRestartMessage();
 
 // True while a launch may not start: another launch or an ID or password click runs, the
 // main timer runs or handles a tick, the worker thread runs, or the browser started last

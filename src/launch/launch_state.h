@@ -21,6 +21,9 @@ struct LaunchState {
   std::string browserProgram;  // command line of the browser (CP932)
   std::string workDirectory;
   bool maximise = false;  // start the browser maximised
+  // The browser's own proxy variables (ApplyProxySettings); none unless the entry's proxy
+  // record is applied.
+  EnvironmentChanges browserEnvironment;
   std::string dialupCaption;
   bool browserIsNetscape = false;
   RegistryResult registryResult = RegistryResult::NothingDone;

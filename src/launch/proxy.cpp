@@ -1,7 +1,7 @@
 #include "launch/proxy.h"
 
-#include "core/decimal.h"
 #include "core/entry_table.h"
+#include "launch/proxy_values.h"
 #include "launch/registry_access.h"
 
 namespace norvax {
@@ -20,19 +20,20 @@ void Store(ProxyServerList& slots, const std::string& protocol, const std::strin
   }
 }
 
-uint32_t PortNumber(const std::string& text) {
-  if (text.empty()) return 0;
-  auto value = ParseDecimal(text);
-  if (!value) throw RegistryError(NotAnIntegerMessage(text));
-  return static_cast<uint32_t>(*value);
-}
-
-void UpdateString(RegistryKey& key, const std::string& name, const std::string& value) {
-  if (key.ReadString(name) != value) key.WriteString(name, value);
-}
-
-void UpdateInteger(RegistryKey& key, const std::string& name, uint32_t value) {
-  if (key.ReadInteger(name) != value) key.WriteInteger(name, value);
+// Writes the values of one store that differ from what it holds, all in one step; true
+// when something was written.
+bool Update(ProxyStores& stores, ProxyStore store, const std::vector<ProxySetting>& values) {
+  std::vector<ProxySetting> changes;
+  for (const ProxySetting& setting : values) {
+    std::optional<std::string> current;
+    if (!stores.Read(store, setting.name, current)) {
+      throw RegistryError(ReadFailedMessage(setting.name));
+    }
+    if (current != setting.value) changes.push_back(setting);
+  }
+  if (changes.empty()) return false;
+  if (!stores.Write(store, changes)) throw RegistryError(WriteFailedMessage(changes[0].name));
+  return true;
 }
 
 }  // namespace
@@ -111,45 +112,26 @@ std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& fl
   return std::nullopt;
 }
 
-void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry) {
+ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, std::size_t entry) {
   const std::string& flags = table.Value(entry, Column::ProxyFlags);
-  const bool on = flags.size() > 1 && flags[1] == '1';
-  const bool internetExplorer = flags.size() > 2 && flags[2] == '0';
-  const std::string& servers = table.Value(entry, Column::ProxyServers);
-  const std::string& exceptions = table.Value(entry, Column::ProxyExceptions);
-
-  if (internetExplorer) {
-    RegistryKey key(registry, kIeSettingsKey);
-    uint32_t enable = key.ReadBinaryWord("ProxyEnable");
-    if ((enable & 1u) != (on ? 1u : 0u)) key.WriteBinaryWord("ProxyEnable", (enable & ~1u) | on);
-    if (on) {
-      UpdateString(key, "ProxyServer", servers);
-      UpdateString(key, "ProxyOverride", exceptions);
+  ProxyRecord record;
+  record.on = flags.size() > 1 && flags[1] == '1';
+  record.slots = ParseProxyServer(table.Value(entry, Column::ProxyServers));
+  record.exceptions = table.Value(entry, Column::ProxyExceptions);
+  ProxyApplied applied;
+  if (flags.size() > 2 && flags[2] == '0') {
+    // Every value is worked out (and a bad port refused) before anything is written.
+    std::vector<std::pair<ProxyStore, std::vector<ProxySetting>>> writes;
+    for (ProxyStore store : DesktopProxyStores(stores)) {
+      writes.emplace_back(
+          store, store == ProxyStore::Kde ? KdeProxyValues(record) : GSettingsProxyValues(record));
     }
-    return;
+    applied.environment = ProxyEnvironment(record);
+    for (const auto& [store, values] : writes) Update(stores, store, values);
+  } else {
+    applied.firefoxChanged = Update(stores, ProxyStore::Firefox, FirefoxProxyValues(record));
   }
-
-  RegistryKey proxy(registry, kNetscapeProxyKey);
-  UpdateInteger(proxy, "Proxy Type", on ? 1 : 0);
-  if (!on) return;
-  auto slots = ParseProxyServer(servers);
-  UpdateString(proxy, "FTP_Proxy", slots[0]);
-  UpdateInteger(proxy, "Ftp_ProxyPort", PortNumber(slots[1]));
-  UpdateString(proxy, "Gopher_Proxy", slots[2]);
-  UpdateInteger(proxy, "Gopher_ProxyPort", PortNumber(slots[3]));
-  UpdateString(proxy, "HTTP_Proxy", slots[4]);
-  UpdateInteger(proxy, "Http_ProxyPort", PortNumber(slots[5]));
-  UpdateString(proxy, "HTTPS_Proxy", slots[6]);
-  UpdateInteger(proxy, "HTTPS_ProxyPort", PortNumber(slots[7]));
-  std::string noProxy = exceptions;
-  for (char& c : noProxy) {
-    if (c == ';') c = ',';
-  }
-  UpdateString(proxy, "No_Proxy", noProxy);
-
-  RegistryKey services(registry, kNetscapeServicesKey);
-  UpdateString(services, "SOCKS_Server", slots[8]);
-  UpdateInteger(services, "SOCKS_ServerPort", PortNumber(slots[9]));
+  return applied;
 }
 
 }  // namespace norvax

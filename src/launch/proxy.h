@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/processes.h"
+
 namespace norvax {
 
-class Registry;
+class ProxyStores;
 class EntryTable;
 
 // Host and port of each protocol: slot 2k the host and 2k + 1 the port of protocol k in the
@@ -55,15 +57,19 @@ inline constexpr ProxyServerRow kProxyServerRows[] = {
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions);
 
-// Writes the entry's proxy record into the settings of Internet Explorer or Netscape
-// Navigator, changing only values that differ. Throws RegistryError.
-void ApplyProxySettings(Registry& registry, const EntryTable& table, std::size_t entry);
+// What applying a proxy record did: the environment the browser is to start with, and
+// whether Firefox's preferences changed.
+struct ProxyApplied {
+  EnvironmentChanges environment;
+  bool firefoxChanged = false;
+};
 
-inline constexpr const char* kIeSettingsKey =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-inline constexpr const char* kNetscapeProxyKey =
-    "\\Software\\Netscape\\Netscape Navigator\\Proxy Information";
-inline constexpr const char* kNetscapeServicesKey =
-    "\\Software\\Netscape\\Netscape Navigator\\Services";
+// Writes the entry's proxy record where the browser kind it names takes its settings from,
+// changing only values that differ: "INTERNET EXPLORE" the desktop's settings (see
+// DesktopProxyStores) and the browser's environment, "NETSCAPE" Firefox's preferences. When
+// off, only the switch is written. Throws RegistryError: a value that cannot be read
+// ("'%s' の取得に失敗しました") or written ("'%s' の設定に失敗しました"), or a port that is
+// not a number; nothing is written then.
+ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, std::size_t entry);
 
 }  // namespace norvax

@@ -24,7 +24,8 @@ ProcessHandle StartBrowser(ProgramState& state, Ports& ports) {
   LaunchState& launch = state.launch;
   BrowserWatch& watch = launch.browser;
   watch = BrowserWatch{};
-  watch.process = ports.processes.Start(launch.browserProgram, launch.workDirectory);
+  watch.process =
+      ports.processes.Start(launch.browserProgram, launch.workDirectory, launch.browserEnvironment);
   if (watch.process == 0) return 0;
   watch.startTick = ports.clock.Ticks();
   watch.watching = true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,14 +12,20 @@ namespace norvax {
 // A started program; 0 is none.
 using ProcessHandle = std::int64_t;
 
+// Environment variables set for one started program only, by name; an empty value removes
+// the variable from what the program inherits.
+using EnvironmentChanges = std::map<std::string, std::string>;
+
 class Processes {
  public:
   virtual ~Processes() = default;
 
   // Starts a program from a command line (program path, optionally followed by arguments,
   // split as a shell splits words, quotes included; no shell runs), in directory when it is
-  // not empty. 0 when the program could not be started.
-  virtual ProcessHandle Start(const std::string& commandLine, const std::string& directory) = 0;
+  // not empty, with the program's environment changed as environment says. 0 when the
+  // program could not be started.
+  virtual ProcessHandle Start(const std::string& commandLine, const std::string& directory,
+                              const EnvironmentChanges& environment = {}) = 0;
 
   // Ids of the started program and of every program it started, directly or through
   // others, that still run, for finding their windows. A launcher script that starts the

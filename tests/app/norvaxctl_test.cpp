@@ -86,7 +86,8 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
             "usage: norvaxctl entry add --title T [--id I] [--password-stdin [--empty-password]] "
             "[--browser CMD]\n"
             "           [--connection NAME] [--set1 TEXT] [--set2 TEXT] [--workdir DIR]\n"
-            "           [--own-dialler] [--maximise] [--set-pass] [DIR]\n"
+            "           [--own-dialler] [--maximise] [--set-pass]\n"
+            "           [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape] [DIR]\n"
             "Run \"norvaxctl --help\" for more.\n");
   EXPECT_EQ(Ctl("log").err,
             "norvaxctl: log needs show or move\n"
@@ -397,7 +398,7 @@ TEST(Norvaxctl, EntryAddListRemove) {
   }
   auto list = Ctl("entry list" + d);
   EXPECT_EQ(list.status, 0);
-  EXPECT_EQ(list.out, "1\tﾌﾟﾛﾊﾞｲﾀﾞ\ttaro\tExample Net\tIE4.0\n2\tsecond\t\t\t\n");
+  EXPECT_EQ(list.out, "1\tﾌﾟﾛﾊﾞｲﾀﾞ\ttaro\tExample Net\tIE4.0\t000\n2\tsecond\t\t\t\t000\n");
 
   // Refused as the entry editor refuses, with its messages; the file stays as it was.
   const std::string before = testing::ReadFile(ini);
@@ -413,6 +414,7 @@ TEST(Norvaxctl, EntryAddListRemove) {
        "「ＰＡＳＳ」に改行は使えません。改行を除いて下さい。"},
       {"--title t --set2 '😀'",
        "「ｾｯﾄ2」にシフトJISで表せない文字が含まれています。その文字を除いてください。"},
+      {"--title t --no-proxy-for 'a\nb'", "「例外」に改行は使えません。改行を除いて下さい。"},
   };
   for (const auto& c : refused) {
     auto result = Ctl("entry add " + c.args + (c.args.find('<') == std::string::npos ? d : ""));
@@ -427,12 +429,36 @@ TEST(Norvaxctl, EntryAddListRemove) {
             "--empty-password to store an entry without one)\n");
   EXPECT_EQ(testing::ReadFile(ini), before);
 
+  // The proxy record as the proxy settings window stores it.
+  struct ProxyCase {
+    std::string options, flags, servers, exceptions;
+  } proxies[] = {
+      {"--proxy 'http=p.example:8080;socks=s:1080' --no-proxy-for 'localhost;*.lan'", "110",
+       "http=p.example:8080;socks=s:1080", "localhost;*.lan"},
+      {"--proxy-off --netscape", "101", "", ""},
+  };
+  for (const auto& c : proxies) {
+    ASSERT_EQ(Ctl("entry add --title p " + c.options + d).status, 0) << c.options;
+    IniFile file(ini.string());
+    EntryTable table;
+    PreferenceList prefs;
+    ASSERT_TRUE(ReadSettings(file, table, prefs));
+    Entry e = table.Get(table.Count() - 1);
+    EXPECT_EQ(e[Column::ProxyFlags], c.flags) << c.options;
+    EXPECT_EQ(e[Column::ProxyServers], c.servers) << c.options;
+    EXPECT_EQ(e[Column::ProxyExceptions], c.exceptions) << c.options;
+    Ctl("entry remove " + std::to_string(table.Count()) + d);
+  }
+  for (const char* usage : {"--proxy x --proxy-off", "--proxy nothing:80"}) {
+    EXPECT_EQ(Ctl(std::string("entry add --title p ") + usage + d).status, 2) << usage;
+  }
+
   auto removed = Ctl("entry remove 1" + d);
   EXPECT_EQ(removed.status, 0) << removed.err;
   EXPECT_EQ(
       Ctl("entry add --title third --password-stdin --empty-password" + d + " < /dev/null").out,
       "2\n");
-  EXPECT_EQ(Ctl("entry list" + d).out, "1\tsecond\t\t\t\n2\tthird\t\t\t\n");
+  EXPECT_EQ(Ctl("entry list" + d).out, "1\tsecond\t\t\t\t000\n2\tthird\t\t\t\t000\n");
 
   for (const char* usage : {"entry", "entry frob", "entry add", "entry remove 0", "entry remove x",
                             "entry list --title t", "entry list a b"}) {
@@ -496,7 +522,7 @@ TEST(Norvaxctl, EntryChangesLeaveARunningProgramAndADamagedFileAlone) {
       EXPECT_EQ(refused.err, "norvaxctl: NORVAX is running on " + dir.Path().string() +
                                  "; end it first, or its end would write over the change\n");
     }
-    EXPECT_EQ(Ctl("entry list" + d).out, "1\ta\t\t\t\n");
+    EXPECT_EQ(Ctl("entry list" + d).out, "1\ta\t\t\t\t000\n");
   }
   std::string damaged = saved;
   damaged[damaged.find("[LIST01]\r\n0=") + 14] ^= 1;

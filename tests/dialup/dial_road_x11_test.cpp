@@ -20,6 +20,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_help.h"
 #include "fakes/fake_program_control.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
 #include "launch/main_timer.h"
@@ -59,6 +60,7 @@ struct DialRoadDesktop {
   RegistryStore registry{(dir / "registry.reg").string()};
   PosixProcesses processes;
   IniFile logState{(dir / kLogStateFileName).string()};
+  fakes::FakeProxyStores proxy;
   PosixFileStore logFiles{dir.Path()};
   std::unique_ptr<Ports> ports;
   ProgramState state;
@@ -91,7 +93,8 @@ struct DialRoadDesktop {
     remote = std::move(access);
     windows = std::make_unique<X11WindowSystem>(server.Display().c_str());
     ports = std::make_unique<Ports>(Ports{settings, dialogs, help, *remote, clock, *windows,
-                                          registry, processes, program, logState, logFiles});
+                                          registry, processes, program, logState, logFiles,
+                                          proxy});
     state.prefs.ResetToDefaults();
     Entry e = Entry::New();
     e[Column::Id] = "taro";

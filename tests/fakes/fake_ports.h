@@ -6,6 +6,7 @@
 #include "fakes/fake_help.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_program_control.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_remote_access.h"
 #include "fakes/fake_user_dialogs.h"
@@ -27,8 +28,9 @@ struct FakePorts {
   FakeProgramControl program;
   MemoryProfileFile logState;
   MemoryFileStore logFiles;
-  Ports ports{settings, dialogs,   help,    remote,   clock,   windows,
-              registry, processes, program, logState, logFiles};
+  FakeProxyStores proxy;
+  Ports ports{settings, dialogs,   help,    remote,   clock,    windows,
+              registry, processes, program, logState, logFiles, proxy};
 };
 
 }  // namespace norvax::fakes

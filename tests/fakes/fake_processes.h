@@ -16,8 +16,9 @@ namespace norvax::fakes {
 
 class FakeProcesses : public Processes {
  public:
-  ProcessHandle Start(const std::string& commandLine, const std::string& directory) override {
-    started.push_back({commandLine, directory});
+  ProcessHandle Start(const std::string& commandLine, const std::string& directory,
+                      const EnvironmentChanges& environment = {}) override {
+    started.push_back({commandLine, directory, environment});
     if (whileStarting) whileStarting();
     if (failStart) return 0;
     ProcessHandle handle = next++;
@@ -61,6 +62,7 @@ class FakeProcesses : public Processes {
   struct Started {
     std::string commandLine;
     std::string directory;
+    EnvironmentChanges environment;
   };
   std::vector<Started> started;
   std::vector<ProcessHandle> closed, terminated;

@@ -9,6 +9,7 @@
 #include "core/program_state.h"
 #include "dialup/connection_log.h"
 #include "fakes/fake_program_control.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_user_dialogs.h"
 #include "launch/launch.h"
 #include "launch/main_timer.h"
@@ -71,8 +72,9 @@ TEST_P(BrowserOnlyRoad, ConnectDialogFilledConnectionWatchedHungUpAfterTheBrowse
   PosixProcesses processes;
   IniFile logState((dir / kLogStateFileName).string());
   PosixFileStore logFiles(dir.Path());
-  Ports ports{settings, dialogs,   help,    remote,   clock,   *windows,
-              registry, processes, program, logState, logFiles};
+  fakes::FakeProxyStores proxy;
+  Ports ports{settings, dialogs,   help,    remote,   clock,    *windows,
+              registry, processes, program, logState, logFiles, proxy};
 
   ProgramState state;
   struct EndAtExit {

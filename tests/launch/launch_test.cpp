@@ -261,12 +261,44 @@ TEST_F(BrowserOnly, NothingHappensWithoutBrowserOrWithLaunchesOff) {
   EXPECT_TRUE(off.fake.registry.writes.empty());
 }
 
-TEST_F(BrowserOnly, ARegistryFailureInTheProxyStepEndsTheLaunch) {
-  Set(Column::ProxyFlags, "110");  // Internet Explorer settings, whose key is missing
+TEST_F(BrowserOnly, TheProxyStepGivesTheBrowserItsEnvironmentOrEndsTheLaunch) {
+  Set(Column::SetPass, "0");       // no fill: one launch after another
+  Set(Column::ProxyFlags, "110");  // the desktop's settings, which are missing here
   Launch();
   EXPECT_EQ(fake.dialogs.errors,
-            std::vector<std::string>{Sjis("'ProxyEnable' の設定に失敗しました")});
+            std::vector<std::string>{Sjis("'org.gnome.system.proxy mode' の設定に失敗しました")});
   EXPECT_TRUE(fake.processes.started.empty());
+
+  fake.dialogs.errors.clear();
+  fake.proxy.present = {ProxyStore::GSettings, ProxyStore::Firefox};
+  Set(Column::ProxyServers, "http=p:8080");
+  Launch();
+  ASSERT_EQ(fake.processes.started.size(), 1u);
+  EXPECT_EQ(fake.processes.started[0].environment.at("http_proxy"), "http://p:8080");
+  StopBrowserWatch(state, fake.ports);
+  Set(Column::ProxyFlags, "010");  // not applied: the browser inherits the program's variables
+  Launch();
+  EXPECT_TRUE(fake.processes.started.at(1).environment.empty());
+
+  // Firefox reads its preferences at its start: a running one is told about, once.
+  fake.proxy.firefoxRunning = true;
+  Set(Column::ProxyFlags, "111");
+  const std::pair<const char*, const char*> launches[] = {
+      {"/usr/bin/browser", "http=q:1"},  // no Firefox
+      {"'/usr/bin/firefox-esr' http://a/", "http=q:2"},
+      {"firefox", "http=q:2"},  // nothing changed
+  };
+  for (const auto& [browser, servers] : launches) {
+    StopBrowserWatch(state, fake.ports);
+    Set(Column::Browser, browser);
+    Set(Column::ProxyServers, servers);
+    Launch();
+  }
+  EXPECT_EQ(fake.dialogs.messages,
+            std::vector<std::string>{Sjis("NORVAX  Firefox が起動中です。ﾌﾟﾛｷｼの設定は Firefox "
+                                          "を再起動した後に有効になります。")})
+      << "only where Firefox's values changed";
+  EXPECT_TRUE(fake.dialogs.errors.empty());
 }
 
 TEST_F(BrowserOnly, DialRoadRefusesIncompleteEntries) {

@@ -5,6 +5,7 @@
 #include "fakes/fake_help.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_program_control.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_remote_access.h"
 #include "fakes/fake_user_dialogs.h"
@@ -35,8 +36,9 @@ struct FillDesktop {
   fakes::FakeRegistry registry;
   fakes::FakeProcesses processes;
   fakes::MemoryFileStore logFiles;
-  Ports ports{settings, dialogs,   help,    remote,   clock,   windows,
-              registry, processes, program, logState, logFiles};
+  fakes::FakeProxyStores proxy;
+  Ports ports{settings, dialogs,   help,    remote,   clock,    windows,
+              registry, processes, program, logState, logFiles, proxy};
   ProgramState state;
 
   FillDesktop() { state.prefs.ResetToDefaults(); }

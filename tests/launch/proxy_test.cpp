@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/entry_table.h"
+#include "fakes/fake_proxy_stores.h"
 #include "fakes/fake_registry.h"
 #include "launch/autodial.h"
+#include "launch/proxy_values.h"
 #include "launch/registry_access.h"
 #include "test_files.h"
 
@@ -42,22 +46,94 @@ TEST(ProxyServer, ComposeWritesProtocolsInOrder) {
   EXPECT_EQ(ComposeProxyServer(round), "ftp=b:21;http=a:8080;socks=s");
 }
 
-struct ProxyFixture : ::testing::Test {
-  fakes::FakeRegistry registry;
-  EntryTable table;
-
-  ProxyFixture() {
-    registry.AddKey(kIeSettingsKey);
-    registry.AddKey(kNetscapeProxyKey);
-    registry.AddKey(kNetscapeServicesKey);
-    for (const char* port :
-         {"Proxy Type", "Ftp_ProxyPort", "Gopher_ProxyPort", "Http_ProxyPort", "HTTPS_ProxyPort"}) {
-      registry.keys[Cp932UpperAscii("Software\\Netscape\\Netscape Navigator\\Proxy Information")]
-                   [port] = RegistryValue::Integer(0);
-    }
-    registry.keys[Cp932UpperAscii("Software\\Netscape\\Netscape Navigator\\Services")]
-                 ["SOCKS_ServerPort"] = RegistryValue::Integer(0);
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RegistryError& e) {
+    return e.Message();
   }
+  return "no error";
+}
+
+TEST(ProxyValues, EachStoreGetsTheRecordInItsOwnNotation) {
+  using S = std::vector<ProxySetting>;
+  const std::string g = "org.gnome.system.proxy";
+  ProxyRecord on{true, ParseProxyServer("http=a:8080;https=s;socks=k:1080;ftp=:21;gopher=o:70"),
+                 " localhost ; intranet;;it's;" + Sjis("社内")};
+  EXPECT_EQ(ProxyExceptionList(on.exceptions),
+            (std::vector<std::string>{"localhost", "intranet", "it's", Sjis("社内")}));
+  EXPECT_EQ(GSettingsProxyValues(on),
+            (S{{g + " mode", "'manual'"},
+               {g + " use-same-proxy", "false"},
+               {g + " ignore-hosts", "['localhost', 'intranet', \"it's\", '" + Sjis("社内") + "']"},
+               {g + ".http host", "'a'"},
+               {g + ".http port", "8080"},
+               {g + ".https host", "'s'"},
+               {g + ".https port", "0"},
+               {g + ".ftp host", "'21'"},  // an item without ":" names only the host
+               {g + ".ftp port", "0"},
+               {g + ".socks host", "'k'"},
+               {g + ".socks port", "1080"}}));
+  EXPECT_EQ(KdeProxyValues(on), (S{{"ProxyType", "1"},
+                                   {"httpProxy", "http://a 8080"},
+                                   {"httpsProxy", "http://s"},
+                                   {"ftpProxy", "http://21"},
+                                   {"socksProxy", "socks://k 1080"},
+                                   {"NoProxyFor", "localhost,intranet,it's," + Sjis("社内")}}));
+  EXPECT_EQ(
+      FirefoxProxyValues(on),
+      (S{{"network.proxy.type", "1"},
+         {"network.proxy.http", "\"a\""},
+         {"network.proxy.http_port", "8080"},
+         {"network.proxy.ssl", "\"s\""},
+         {"network.proxy.ssl_port", "0"},
+         {"network.proxy.ftp", "\"21\""},
+         {"network.proxy.ftp_port", "0"},
+         {"network.proxy.socks", "\"k\""},
+         {"network.proxy.socks_port", "1080"},
+         {"network.proxy.no_proxies_on", "\" localhost , intranet,,it's," + Sjis("社内") + "\""}}));
+  EnvironmentChanges env = ProxyEnvironment(on);
+  EXPECT_EQ(env["http_proxy"], "http://a:8080");
+  EXPECT_EQ(env["HTTPS_PROXY"], "http://s");
+  EXPECT_EQ(env["all_proxy"], "socks5://k:1080");
+  EXPECT_EQ(env["NO_PROXY"], "localhost,intranet,it's," + Sjis("社内"));
+  EXPECT_EQ(env.size(), 10u);
+
+  // Off: the switch alone, and no proxy variable reaches the browser.
+  ProxyRecord off{false, on.slots, on.exceptions};
+  EXPECT_EQ(GSettingsProxyValues(off), (S{{g + " mode", "'none'"}}));
+  EXPECT_EQ(KdeProxyValues(off), (S{{"ProxyType", "0"}}));
+  EXPECT_EQ(FirefoxProxyValues(off), (S{{"network.proxy.type", "0"}}));
+  for (const auto& [name, value] : ProxyEnvironment(off)) EXPECT_EQ(value, "") << name;
+
+  // Empty slots clear their protocol; a port without its host is dropped.
+  ProxyRecord portOnly{true, ParseProxyServer(":8080"), ""};
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[2].value, "[]");
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[4].value, "0");
+  EXPECT_EQ(KdeProxyValues(portOnly)[1].value, "");
+  EXPECT_EQ(ProxyEnvironment(portOnly)["http_proxy"], "");
+
+  // Quotes, backslashes (also a double-byte character's second byte) in each notation.
+  ProxyRecord quoted{true, ParseProxyServer("http=" + Sjis("ソ") + "\\\""), ""};
+  EXPECT_EQ(GSettingsProxyValues(quoted)[3].value, "'" + Sjis("ソ") + "\\\\\"'");
+  EXPECT_EQ(FirefoxProxyValues(quoted)[1].value, "\"" + Sjis("ソ") + "\\\\\\\"\"");
+  EXPECT_EQ(KdeProxyValues(quoted)[1].value, "http://" + Sjis("ソ") + "\\\\\"");
+
+  // A port no store can hold as a number is refused before anything is written.
+  for (const std::string& port : std::vector<std::string>{"80x", Sjis("８０"), "65536", "-1"}) {
+    ProxyRecord bad{true, ParseProxyServer("https=h:" + port), ""};
+    const std::string message = Sjis("'") + port + Sjis("' は整数ではありません");
+    EXPECT_EQ(ErrorOf([&] { GSettingsProxyValues(bad); }), message);
+    EXPECT_EQ(ErrorOf([&] { FirefoxProxyValues(bad); }), message);
+    EXPECT_EQ(ErrorOf([&] { KdeProxyValues(bad); }), message);
+  }
+}
+
+struct ApplyProxy : ::testing::Test {
+  fakes::FakeProxyStores stores;
+  EntryTable table;
+  const std::string mode = "org.gnome.system.proxy mode";
+
   void Entry(const std::string& flags, const std::string& servers, const std::string& exceptions) {
     norvax::Entry e = norvax::Entry::New();
     e[Column::ProxyFlags] = flags;
@@ -66,82 +142,69 @@ struct ProxyFixture : ::testing::Test {
     table.Clear();
     table.Append(e);
   }
-  std::optional<RegistryValue> Ie(const char* name) { return registry.Read(kIeSettingsKey, name); }
-  std::optional<RegistryValue> Ns(const char* name) {
-    return registry.Read(kNetscapeProxyKey, name);
-  }
+  ProxyApplied Apply() { return ApplyProxySettings(stores, table, 0); }
 };
 
-TEST_F(ProxyFixture, InternetExplorerOnWritesServerAndExceptionsOnce) {
-  Entry("110", "http=a:8080", "localhost;intranet");
-  registry.Write(kIeSettingsKey, "ProxyEnable",
-                 RegistryValue::Binary(std::string("\x02\x00\x00\x00", 4)));
-  registry.writes.clear();
-  ApplyProxySettings(registry, table, 0);
-  EXPECT_EQ(Ie("ProxyEnable"), RegistryValue::Binary(std::string("\x03\x00\x00\x00", 4)));
-  EXPECT_EQ(Ie("ProxyServer"), RegistryValue::String("http=a:8080"));
-  EXPECT_EQ(Ie("ProxyOverride"), RegistryValue::String("localhost;intranet"));
-  registry.writes.clear();
-  ApplyProxySettings(registry, table, 0);
-  EXPECT_TRUE(registry.writes.empty()) << "values already equal are not written";
-}
-
-TEST_F(ProxyFixture, InternetExplorerOffChangesOnlyBitZero) {
-  Entry("110", "http=a:8080", "x");
-  ApplyProxySettings(registry, table, 0);
-  Entry("100", "http=other:1", "y");
-  ApplyProxySettings(registry, table, 0);
-  EXPECT_EQ(Ie("ProxyEnable"), RegistryValue::Binary(std::string(4, '\0')));
-  EXPECT_EQ(Ie("ProxyServer"), RegistryValue::String("http=a:8080"));
-  EXPECT_EQ(Ie("ProxyOverride"), RegistryValue::String("x"));
-}
-
-TEST_F(ProxyFixture, NetscapeGetsSlotsPortsAndCommaExceptions) {
-  Entry("111", "http=a:8080;socks=s:1080;ftp=f", "localhost;intranet");
-  ApplyProxySettings(registry, table, 0);
-  EXPECT_EQ(Ns("Proxy Type"), RegistryValue::Integer(1));
-  EXPECT_EQ(Ns("HTTP_Proxy"), RegistryValue::String("a"));
-  EXPECT_EQ(Ns("Http_ProxyPort"), RegistryValue::Integer(8080));
-  EXPECT_EQ(Ns("FTP_Proxy"), RegistryValue::String("f"));
-  EXPECT_EQ(Ns("Ftp_ProxyPort"), RegistryValue::Integer(0));
-  EXPECT_EQ(Ns("No_Proxy"), RegistryValue::String("localhost,intranet"));
-  EXPECT_EQ(registry.Read(kNetscapeServicesKey, "SOCKS_Server"), RegistryValue::String("s"));
-  EXPECT_EQ(registry.Read(kNetscapeServicesKey, "SOCKS_ServerPort"), RegistryValue::Integer(1080));
-  // Any character but "0" at the last position selects Netscape.
-  Entry("10x", "", "");
-  ApplyProxySettings(registry, table, 0);
-  EXPECT_EQ(Ns("Proxy Type"), RegistryValue::Integer(0));
-  EXPECT_EQ(Ns("HTTP_Proxy"), RegistryValue::String("a")) << "off touches only the type";
-}
-
-TEST_F(ProxyFixture, RegistryFailuresCarryTheLayersMessages) {
-  auto messageOf = [&](auto&& action) {
-    try {
-      action();
-    } catch (const RegistryError& e) {
-      return e.Message();
-    }
-    return std::string("no error");
+TEST_F(ApplyProxy, TheDesktopPicksTheStoresAndOnlyDifferencesAreWritten) {
+  stores.present = {ProxyStore::GSettings, ProxyStore::Kde, ProxyStore::Firefox};
+  Entry("110", "http=a:8080", "localhost");
+  struct Case {
+    std::string desktop;
+    std::vector<ProxyStore> written;
+  } cases[] = {
+      {"GNOME", {ProxyStore::GSettings}},
+      {"ubuntu:GNOME", {ProxyStore::GSettings}},
+      {"KDE", {ProxyStore::Kde}},
+      {"XFCE", {ProxyStore::GSettings, ProxyStore::Kde}},
   };
-  Entry("111", "http=a:80x", "");
-  EXPECT_EQ(messageOf([&] { ApplyProxySettings(registry, table, 0); }),
-            Sjis("'80x' は整数ではありません"));
-  registry.keys[Cp932UpperAscii("Software\\Netscape\\Netscape Navigator\\Proxy Information")].erase(
-      "Proxy Type");
-  EXPECT_EQ(messageOf([&] { ApplyProxySettings(registry, table, 0); }),
-            Sjis("'Proxy Type' の取得に失敗しました"));
-  Entry("110", "", "");
-  registry.Write(kIeSettingsKey, "ProxyEnable", RegistryValue::Integer(1));
-  EXPECT_EQ(messageOf([&] { ApplyProxySettings(registry, table, 0); }),
-            Sjis("'ProxyEnable' のﾃﾞｰﾀ型が不正です"));
-  registry.Write(kIeSettingsKey, "ProxyEnable", RegistryValue::Binary(std::string(5, '\0')));
-  EXPECT_EQ(messageOf([&] { ApplyProxySettings(registry, table, 0); }),
-            Sjis("'ProxyEnable' のﾃﾞｰﾀ型が不正です"));
-  registry.keys.erase(
-      Cp932UpperAscii("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"));
-  EXPECT_EQ(messageOf([&] { ApplyProxySettings(registry, table, 0); }),
-            Sjis("'ProxyEnable' の設定に失敗しました"))
-      << "a missing key shows at its first write";
+  for (const auto& c : cases) {
+    stores.values.clear();
+    stores.writes.clear();
+    stores.desktop = c.desktop;
+    const ProxyApplied applied = Apply();
+    std::vector<ProxyStore> written;
+    for (const auto& w : stores.writes) written.push_back(w.first);
+    EXPECT_EQ(written, c.written) << c.desktop;
+    EXPECT_EQ(applied.environment.at("http_proxy"), "http://a:8080");
+    EXPECT_FALSE(applied.firefoxChanged);
+  }
+  // Again: everything is as it should be, nothing is written.
+  stores.writes.clear();
+  Apply();
+  EXPECT_TRUE(stores.writes.empty());
+  // Off touches only the switch.
+  Entry("100", "http=other:1", "");
+  Apply();
+  ASSERT_EQ(stores.writes.size(), 2u);
+  EXPECT_EQ(stores.writes[0].second, (std::vector<ProxySetting>{{mode, "'none'"}}));
+  EXPECT_EQ(stores.values[ProxyStore::GSettings]["org.gnome.system.proxy.http host"], "'a'");
+  // Any character but "0" at the last position selects Firefox's preferences.
+  Entry("11x", "http=a:8080", "");
+  EXPECT_TRUE(Apply().firefoxChanged);
+  EXPECT_EQ(stores.values[ProxyStore::Firefox]["network.proxy.http"], "\"a\"");
+  EXPECT_FALSE(Apply().firefoxChanged);
+}
+
+TEST_F(ApplyProxy, FailuresCarryTheRegistryLayersMessagesAndWriteNothing) {
+  Entry("111", "http=a:8080", "");
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の設定に失敗しました"))
+      << "no Firefox profile: nothing to read, the first write fails";
+  stores.present = {ProxyStore::Firefox};
+  stores.unreadable = {ProxyStore::Firefox};
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の取得に失敗しました"));
+  stores.unreadable.clear();
+  stores.readOnly = {ProxyStore::Firefox};
+  stores.values[ProxyStore::Firefox]["network.proxy.type"] = "1";
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の設定に失敗しました"))
+      << "the message names the first value that differs";
+  Entry("110", "http=a:8080", "");
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'org.gnome.system.proxy mode' の設定に失敗しました"))
+      << "neither desktop store present";
+  stores.desktop = "XFCE";
+  stores.present = {ProxyStore::GSettings, ProxyStore::Kde};
+  Entry("110", "http=a:x", "");
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'x' は整数ではありません"));
+  EXPECT_TRUE(stores.writes.empty());
 }
 
 TEST(Autodial, WritesOnlyWhatDiffersAndReportsTheOutcome) {

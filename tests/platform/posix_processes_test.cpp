@@ -38,15 +38,21 @@ TEST(SplitCommandLine, SplitsAsAShellWould) {
   EXPECT_EQ(QuoteCommandWord("/usr/bin/firefox"), "/usr/bin/firefox");
 }
 
-TEST(PosixProcesses, StartsInTheDirectoryAndSeesTheEnd) {
+TEST(PosixProcesses, StartsInTheDirectoryWithItsOwnEnvironmentAndSeesTheEnd) {
   testing::TempDir dir;
   PosixProcesses processes;
   auto marker = dir / "here";
-  ProcessHandle p = processes.Start("sh -c 'pwd > here'", dir.Path().string());
+  setenv("NORVAX_TEST_INHERITED", "kept", 1);
+  setenv("no_proxy", "inherited", 1);
+  ProcessHandle p = processes.Start(
+      "sh -c 'pwd > here; echo \"$http_proxy|${no_proxy-unset}|$NORVAX_TEST_INHERITED\" >> here'",
+      dir.Path().string(), {{"http_proxy", "http://p:8080"}, {"no_proxy", ""}});
+  unsetenv("NORVAX_TEST_INHERITED");
+  unsetenv("no_proxy");
   ASSERT_NE(p, 0);
   EXPECT_TRUE(processes.WaitForExit(p, 10000));
   EXPECT_TRUE(processes.WaitForExit(p, 0)) << "an ended program stays ended";
-  EXPECT_EQ(testing::ReadFile(marker), dir.Path().string() + "\n");
+  EXPECT_EQ(testing::ReadFile(marker), dir.Path().string() + "\nhttp://p:8080|unset|kept\n");
   processes.Close(p);
 }
 

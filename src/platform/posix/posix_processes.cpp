@@ -36,21 +36,27 @@ constexpr const char* kMarkVariable = "NORVAX_LAUNCH";
 // can be told from the rest of the desktop even after the program itself has ended). The
 // child changes directory itself before exec, so the program's own working directory never
 // changes. A program that cannot be executed, or a directory that cannot be entered, fails
-// here. A mark, when given, is added to the program's environment as kMarkVariable.
+// here. A mark, when given, is added to the program's environment as kMarkVariable; the
+// changes set or remove variables of that environment.
 pid_t Spawn(std::vector<std::string> argv, const std::string& directory,
-            const std::string& mark = {}) {
+            const std::string& mark = {}, EnvironmentChanges changes = {}) {
   if (argv.empty()) return 0;
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
+  changes[kMarkVariable] = mark;
+  std::vector<std::string> added;
+  for (const auto& [name, value] : changes) {
+    if (!value.empty()) added.push_back(name + "=" + value);
+  }
   std::vector<char*> environment;
-  std::string markEntry = std::string(kMarkVariable) + "=" + mark;
   for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, markEntry.c_str(), std::strlen(kMarkVariable) + 1) != 0) {
+    const char* equals = std::strchr(*e, '=');
+    if (!equals || changes.count(std::string(*e, static_cast<std::size_t>(equals - *e))) == 0) {
       environment.push_back(*e);
     }
   }
-  if (!mark.empty()) environment.push_back(markEntry.data());
+  for (auto& entry : added) environment.push_back(entry.data());
   environment.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -175,12 +181,15 @@ bool HasScheme(const std::string& target) {
 
 PosixProcesses::~PosixProcesses() { ReapClosed(); }
 
-ProcessHandle PosixProcesses::Start(const std::string& commandLine, const std::string& directory) {
+ProcessHandle PosixProcesses::Start(const std::string& commandLine, const std::string& directory,
+                                    const EnvironmentChanges& environment) {
   ReapClosed();
   auto words = SplitCommandLine(Cp932ToUtf8(commandLine));
   if (!words || words->empty()) return 0;
   const std::string mark = std::to_string(getpid()) + "-" + std::to_string(++starts_);
-  pid_t pid = Spawn(*words, Cp932ToUtf8(directory), mark);
+  EnvironmentChanges utf8;
+  for (const auto& [name, value] : environment) utf8[name] = Cp932ToUtf8(value);
+  pid_t pid = Spawn(*words, Cp932ToUtf8(directory), mark, std::move(utf8));
   if (pid <= 0) return 0;
   // Not collected yet, so /proc still knows the program even when it has already ended.
   auto info = ReadProcess(pid);

@@ -17,7 +17,8 @@ class PosixProcesses : public Processes {
  public:
   ~PosixProcesses() override;
 
-  ProcessHandle Start(const std::string& commandLine, const std::string& directory) override;
+  ProcessHandle Start(const std::string& commandLine, const std::string& directory,
+                      const EnvironmentChanges& environment = {}) override;
   std::vector<std::uint32_t> ProcessTree(ProcessHandle process) override;
   bool WaitForExit(ProcessHandle process, std::uint32_t timeoutMs) override;
   void Close(ProcessHandle process) override;

@@ -265,26 +265,7 @@ bool RegistryStore::Write(const std::string& key, const std::string& name,
 std::string FreshRegistryText() {
   return "REGEDIT4\r\n"
          "\r\n[HKEY_CURRENT_USER\\RemoteAccess]\r\n"
-         "\"InternetProfile\"=\"\"\r\n"
-         "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
-         "Settings]\r\n"
-         "\"ProxyEnable\"=hex:00,00,00,00\r\n"
-         "\"ProxyServer\"=\"\"\r\n"
-         "\"ProxyOverride\"=\"\"\r\n"
-         "\r\n[HKEY_CURRENT_USER\\Software\\Netscape\\Netscape Navigator\\Proxy Information]\r\n"
-         "\"Proxy Type\"=dword:00000000\r\n"
-         "\"FTP_Proxy\"=\"\"\r\n"
-         "\"Ftp_ProxyPort\"=dword:00000000\r\n"
-         "\"Gopher_Proxy\"=\"\"\r\n"
-         "\"Gopher_ProxyPort\"=dword:00000000\r\n"
-         "\"HTTP_Proxy\"=\"\"\r\n"
-         "\"Http_ProxyPort\"=dword:00000000\r\n"
-         "\"HTTPS_Proxy\"=\"\"\r\n"
-         "\"HTTPS_ProxyPort\"=dword:00000000\r\n"
-         "\"No_Proxy\"=\"\"\r\n"
-         "\r\n[HKEY_CURRENT_USER\\Software\\Netscape\\Netscape Navigator\\Services]\r\n"
-         "\"SOCKS_Server\"=\"\"\r\n"
-         "\"SOCKS_ServerPort\"=dword:00000000\r\n";
+         "\"InternetProfile\"=\"\"\r\n";
 }
 
 }  // namespace norvax

@@ -21,8 +21,8 @@ class RegistryStore : public Registry {
   std::string path_;
 };
 
-// The keys a dial-up desktop has out of the box: the autodial connection, and the proxy
-// settings of both browsers (off).
+// The keys a dial-up desktop has out of the box: the autodial connection. (The proxy
+// settings go to the browsers' own stores; a proxy key of an older file is left as it is.)
 std::string FreshRegistryText();
 
 }  // namespace norvax

@@ -1,0 +1,41 @@
+// What a proxy record becomes in each place the browsers take their proxy settings from.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "launch/proxy.h"
+#include "platform/processes.h"
+#include "platform/proxy_stores.h"
+
+namespace norvax {
+
+// The part of the proxy record the stores take: the switch, the server slots and the
+// exceptions as typed (";"-separated).
+struct ProxyRecord {
+  bool on = false;
+  ProxyServerList slots;
+  std::string exceptions;
+};
+
+// The exceptions one by one: split at ";", blanks around each dropped, empty ones left out.
+std::vector<std::string> ProxyExceptionList(const std::string& exceptions);
+
+// The values of each store for the record, switch first. When off, the switch alone. An
+// empty host slot clears its protocol (empty host, port 0); an empty port slot counts as
+// 0. Throws RegistryError ("'%s' は整数ではありません") for a port slot that is not a
+// decimal number from 0 to 65535.
+std::vector<ProxySetting> GSettingsProxyValues(const ProxyRecord& record);
+std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record);
+std::vector<ProxySetting> FirefoxProxyValues(const ProxyRecord& record);
+
+// The proxy variables of a browser's environment: http_proxy, https_proxy, ftp_proxy,
+// all_proxy (socks) and no_proxy in lower and upper case; those without a value (all of
+// them when off) are removed, so that inherited ones do not send the browser elsewhere.
+EnvironmentChanges ProxyEnvironment(const ProxyRecord& record);
+
+// The stores the desktop's settings go to on this desktop: KDE's on KDE, GSettings on the
+// desktops that use it, both where present on any other (GSettings when neither is).
+std::vector<ProxyStore> DesktopProxyStores(ProxyStores& stores);
+
+}  // namespace norvax

@@ -1,0 +1,83 @@
+#include "platform/proxy/desktop_proxy_stores.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_files.h"
+
+namespace norvax {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::WriteFile;
+
+fs::path Home() { return std::getenv("HOME"); }
+
+std::optional<std::string> ReadValue(ProxyStores& stores, ProxyStore store,
+                                     const std::string& name) {
+  std::optional<std::string> value;
+  EXPECT_TRUE(stores.Read(store, name, value)) << name;
+  return value;
+}
+
+TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyWere) {
+  DesktopProxyStores stores;
+  const fs::path firefox = Home() / ".mozilla" / "firefox";
+  fs::remove_all(firefox);
+  EXPECT_FALSE(stores.Present(ProxyStore::Firefox));
+  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.type"), std::nullopt);
+  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "1"}}));
+
+  // The install's default wins over Default=1; its user.js is a link, and stays one.
+  fs::create_directories(firefox / "old.default");
+  fs::create_directories(firefox / "new.install");
+  WriteFile(firefox / "profiles.ini",
+            "[Profile0]\nPath=old.default\nDefault=1\n\n[Install4F96D1932A9F858E]\n"
+            "Default=new.install\nLocked=1\n");
+  const std::string before =
+      "// mine\r\nuser_pref(\"network.proxy.type\", 0);\r\nuser_pref(\"x\", 1);";
+  WriteFile(firefox / "real.js", before);
+  fs::create_symlink("../real.js", firefox / "new.install" / "user.js");
+  ASSERT_TRUE(stores.Present(ProxyStore::Firefox));
+  ASSERT_TRUE(stores.Write(ProxyStore::Firefox,
+                           {{"network.proxy.type", "1"}, {"network.proxy.http", "\"h\""}}));
+  EXPECT_EQ(ReadFile(firefox / "real.js"),
+            "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\n"
+            "user_pref(\"network.proxy.http\", \"h\");\n");
+  EXPECT_TRUE(fs::is_symlink(firefox / "new.install" / "user.js"));
+  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.http"), "\"h\"");
+  chmod((firefox / "real.js").c_str(), 0444);
+  const std::string written = ReadFile(firefox / "real.js");
+  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "0"}}));
+  EXPECT_EQ(ReadFile(firefox / "real.js"), written);
+
+  const fs::path kioslaverc = Home() / ".config" / "kioslaverc";
+  fs::create_directories(kioslaverc.parent_path());
+  WriteFile(kioslaverc, "[General]\nx=1\n\n[Proxy Settings]\nProxyType = 0\n\n[Other]\ny=2\n");
+  ASSERT_TRUE(stores.Present(ProxyStore::Kde));
+  ASSERT_TRUE(stores.Write(ProxyStore::Kde, {{"ProxyType", "1"}, {"httpProxy", "http://h 80"}}));
+  EXPECT_EQ(ReadFile(kioslaverc),
+            "[General]\nx=1\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://h 80\n\n"
+            "[Other]\ny=2\n");
+  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "httpProxy"), "http://h 80");
+  chmod(kioslaverc.c_str(), 0444);
+  EXPECT_FALSE(stores.Write(ProxyStore::Kde, {{"ProxyType", "0"}}));
+  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "ProxyType"), "1");
+  fs::remove(kioslaverc);
+
+  // GSettings: a value out of its key's range fails the whole write.
+  ASSERT_TRUE(stores.Present(ProxyStore::GSettings));
+  const std::string mode = "org.gnome.system.proxy mode";
+  ASSERT_TRUE(stores.Write(ProxyStore::GSettings, {{mode, "'none'"}}));
+  EXPECT_FALSE(stores.Write(ProxyStore::GSettings,
+                            {{mode, "'manual'"}, {"org.gnome.system.proxy.http port", "70000"}}));
+  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'none'");
+  ASSERT_TRUE(stores.Write(ProxyStore::GSettings,
+                           {{mode, "'manual'"}, {"org.gnome.system.proxy ignore-hosts", "[]"}}));
+  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'manual'");
+  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, "org.gnome.system.proxy ignore-hosts"), "[]");
+}
+
+}  // namespace
+}  // namespace norvax
