@@ -318,7 +318,7 @@ TEST_F(MainWindow, AQuitAskedForDuringAStartUpBoxEndsTheProgramOnceStartUpReturn
   QtUserDialogs boxes;
   Ports ports{fake.settings, boxes,         fake.help,     fake.remote,
               fake.clock,    fake.windows,  fake.registry, fake.processes,
-              fake.program,  fake.logState, fake.logFiles};
+              fake.program,  fake.logState, fake.logFiles, fake.proxy};
   TForm1 window(state, ports);
   bool runs = true;
   QTimer::singleShot(0, &window, [&] {
