@@ -74,6 +74,8 @@ std::string UntypableMessage(const std::string& characters) {
          characters + ")";
 }
 
+std::string UnreachableMessage(const std::string& problem) { return Sjis("NORVAX  ") + problem; }
+
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode) {
@@ -115,7 +117,9 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
     if (!finder.SendKeysText(target, c.set2 ? set2Text : set1Text)) {
       // Part of the text is in the window and the rest went nowhere: the user has to see
       // that, and no other window gets the text.
-      ports.dialogs.ShowError(TypingStoppedMessage());
+      const std::string problem = ports.windows.Problem();
+      ports.dialogs.ShowError(problem.empty() ? TypingStoppedMessage()
+                                              : UnreachableMessage(problem));
       return FillResult::Stopped;
     }
     if (AfterTyped(prefs, modeNumber, prefs[c.set2 ? EnterAfterPassSet2 : EnterAfterPassSet1])) {
@@ -123,6 +127,8 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
     }
     return FillResult::Typed;
   }
+  if (const std::string problem = ports.windows.Problem(); !problem.empty())
+    ports.dialogs.ShowError(UnreachableMessage(problem));
   return FillResult::NotFound;
 }
 

@@ -56,9 +56,9 @@ class WindowSystem {
     return {};
   }
 
-  // Why the windows of this desktop cannot be found or typed into, when that is so (CP932;
-  // a desktop extension that is missing, say): told when a search finds nothing or a typing
-  // fails. Empty when nothing is known to be missing.
+  // Why the windows of this desktop cannot be found or typed into, when that is so (CP932,
+  // one or two sentences; a desktop extension that is missing, say): told when a search
+  // finds nothing or a typing fails. Empty when nothing is known to be missing.
   virtual std::string Problem() { return {}; }
 
   // Presses and releases a key in target; false (nothing sent) when target has lost the

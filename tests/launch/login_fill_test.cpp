@@ -135,6 +135,16 @@ TEST_F(Fill, ATextTheDesktopCannotTypeWholeIsNotTypedAtAll) {
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("zx")});
 }
 
+TEST_F(Fill, AClickOnADesktopWhoseWindowsCannotBeReachedSaysWhy) {
+  fake.windows.problem = "no list";
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::NotFound);
+  WindowId login = Window(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
+  fake.windows.stealAfterBytes = 1;  // to no window
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::Stopped);
+  EXPECT_EQ(fake.windows.received[login], "u");
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>(2, UnreachableMessage("no list")));
+}
+
 TEST_F(Fill, TypingThatStopsIsReportedAndEndsTheFill) {
   state.prefs[EnterAfterPassSet1] = "1";
   state.prefs[MinimiseAfterEnter] = "1";

@@ -147,5 +147,27 @@ TEST_F(GnomeWindowSystemTest, WithoutTheExtensionNothingIsFoundAndTheMessageSays
             std::string::npos);
 }
 
+// Mutter's interface is private: another version than the one spoken is not used at all.
+TEST(GnomeRemoteDesktopVersionTest, AnotherVersionIsRefusedWithTheReason) {
+  ChildProcess bus({"dbus-daemon", "--config-file=" NORVAX_TEST_TOOLS_DIR "/system_bus.conf",
+                    "--nofork", "--print-address"},
+                   {});
+  const std::string address = bus.ReadLine(10s).value_or("");
+  ASSERT_FALSE(address.empty());
+  ChildProcess mutter(
+      {"/usr/bin/python3", "-m", "dbusmock", "--session", "--template",
+       NORVAX_TEST_TOOLS_DIR "/mutter_mock.py", "-l", "/dev/null", "-p", R"({"Version": 2})"},
+      {"DBUS_SESSION_BUS_ADDRESS=" + address});
+  const std::string expected = Sjis(
+      "NORVAX  GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) がﾊﾞｰｼﾞｮﾝ 2 で、"
+      "NORVAXが対応するﾊﾞｰｼﾞｮﾝ 1 ではないため、入力できません。");
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GnomeWindowSystem windows(address.c_str(), "/nonexistent");
+        return windows.PressKey(1, Key::Enter) == false && windows.Problem() == expected;
+      },
+      10s));
+}
+
 }  // namespace
 }  // namespace norvax

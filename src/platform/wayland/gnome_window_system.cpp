@@ -208,7 +208,7 @@ struct GnomeWindowSystem::Impl {
            g_variant_new("(s)", uuid), "(b)");
       if (List()) return true;
     }
-    problem = Sjis("NORVAX  GNOME Shell 拡張機能 ") + uuid +
+    problem = Sjis("GNOME Shell 拡張機能 ") + uuid +
               Sjis(
                   " が動いていないため、ｳｲﾝﾄﾞｳを探せません。NORVAXが有効にしましたが、"
                   "ｲﾝｽﾄｰﾙ後に使えるようになるのは、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝしてからのことがあります。");
