@@ -76,6 +76,14 @@ std::string UntypableMessage(const std::string& characters) {
 
 std::string UnreachableMessage(const std::string& problem) { return Sjis("NORVAX  ") + problem; }
 
+std::string FocusTypingQuestion(const std::string& problem) {
+  return UnreachableMessage(problem) + "\n" +
+         Sjis(
+             "OKを押すとNORVAXを最小化し、ｷｰﾎﾞｰﾄﾞ入力を受けているｳｲﾝﾄﾞｳ(NORVAXの前に使っていた"
+             "ｳｲﾝﾄﾞｳ)に入力します。入力先を確かめられないため、それがﾛｸﾞｲﾝ ﾀﾞｲｱﾛｸﾞであるときだけ"
+             "OKを押してください。");
+}
+
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode) {
@@ -127,9 +135,21 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
     }
     return FillResult::Typed;
   }
-  if (const std::string problem = ports.windows.Problem(); !problem.empty())
+  const std::string problem = ports.windows.Problem();
+  if (problem.empty()) return FillResult::NotFound;
+  const WindowId focused = ports.windows.FocusedWindow();
+  if (focused == 0) {
     ports.dialogs.ShowError(UnreachableMessage(problem));
-  return FillResult::NotFound;
+    return FillResult::NotFound;
+  }
+  if (!ports.dialogs.ConfirmOkCancel(FocusTypingQuestion(problem))) return FillResult::NotFound;
+  ports.program.MinimiseApplication();
+  ports.clock.Sleep(kFocusReturnMs);
+  if (!finder.SendKeysText(focused, set1Text)) {
+    ports.dialogs.ShowError(UnreachableMessage(ports.windows.Problem()));
+    return FillResult::Stopped;
+  }
+  return FillResult::Typed;
 }
 
 }  // namespace norvax

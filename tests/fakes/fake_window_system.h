@@ -35,6 +35,7 @@ class FakeWindowSystem : public WindowSystem {
   bool PressKey(WindowId target, Key key) override;
   std::string UntypableText(std::string_view text) override;
   std::string Problem() override { return problem; }
+  WindowId FocusedWindow() override { return focusedWindow; }
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
   bool Minimised(WindowId window) const {
@@ -52,6 +53,8 @@ class FakeWindowSystem : public WindowSystem {
   std::string untypable;
   // Why windows cannot be reached (Problem).
   std::string problem;
+  // The stand-in of the focused window (FocusedWindow); typed into when it is foreground.
+  WindowId focusedWindow = 0;
   WindowId stealTo = 0;
   std::vector<WindowId> maximised;
 

@@ -51,6 +51,16 @@ class GnomeWindowSystemTest : public ::testing::Test {
     return found;
   }
 
+  // Starts a login dialog and waits until it is shown: it has the focus, which a new window
+  // takes once the overview of the login has closed (the first activation closes it).
+  WindowId StartShown(std::unique_ptr<ChildProcess>& program, const std::string& caption,
+                      bool x11 = false) {
+    program = StartTarget(caption, x11);
+    const WindowId w = WaitForWindow(caption);
+    if (w != 0 && windows_->Foreground() == 0) finder_->ActivateWindow(Sjis(caption), "", 0);
+    return WaitUntil([&] { return windows_->Foreground() == w; }, 5s) ? w : 0;
+  }
+
   // norvaxctl with the given arguments in the shell's session: its exit status, output and
   // error output.
   int Norvaxctl(const std::string& args) {
@@ -73,10 +83,9 @@ class GnomeWindowSystemTest : public ::testing::Test {
 // The extension is enabled at the first use; windows of Wayland and of Xwayland programs.
 TEST_F(GnomeWindowSystemTest, FindsByCaptionAndClassActivatesAndTypesExactly) {
   Start();
-  auto target = StartTarget(kCaption);
-  auto x11 = StartTarget(kCaption + " - 2", true);
-  const WindowId w = WaitForWindow(kCaption);
-  const WindowId second = WaitForWindow(kCaption + " - 2");
+  std::unique_ptr<ChildProcess> target, x11;
+  const WindowId w = StartShown(target, kCaption);
+  const WindowId second = StartShown(x11, kCaption + " - 2", true);
   ASSERT_NE(w, 0u);
   ASSERT_NE(second, 0u);
   EXPECT_EQ(windows_->Problem(), "");
@@ -118,10 +127,9 @@ TEST_F(GnomeWindowSystemTest, NorvaxctlListsTypesAndRefusesWhatTheLayoutLacks) {
 
 TEST_F(GnomeWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) {
   Start();
-  auto first = StartTarget("first");
-  auto second = StartTarget("second");
-  ASSERT_NE(WaitForWindow("first"), 0u);
-  const WindowId b = WaitForWindow("second");
+  std::unique_ptr<ChildProcess> first, second;
+  ASSERT_NE(StartShown(first, "first"), 0u);
+  const WindowId b = StartShown(second, "second");
   const WindowId a = finder_->ActivateWindow("first", "", 0);
   ASSERT_NE(a, 0u);
   EXPECT_EQ(finder_->SendKeysRun(a, "abc{]def{~", 0), 3u);

@@ -27,6 +27,8 @@ constexpr const char* kWindowsInterface = "org.norvax.Windows";
 constexpr const char* kRemoteDesktop = "org.gnome.Mutter.RemoteDesktop";
 constexpr const char* kRemoteDesktopPath = "/org/gnome/Mutter/RemoteDesktop";
 constexpr const char* kSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
+// The stand-in of the window with the keyboard focus; no window of the extension's has it.
+constexpr WindowId kFocusedWindow = ~WindowId{0};
 
 struct VariantDeleter {
   void operator()(GVariant* v) const { g_variant_unref(v); }
@@ -135,7 +137,8 @@ struct GnomeWindowSystem::Impl {
   std::vector<WindowId> order;
   std::map<WindowId, Window> windows;
   bool enableTried = false;
-  std::string problem;  // the last reason nothing could be listed or typed
+  bool enabled = false;  // the shell took the request to enable the extension
+  std::string problem;   // the last reason nothing could be listed or typed
 
   std::string session;  // the remote desktop session's path, once started
   std::optional<TypingKeymaps> keymaps;
@@ -204,14 +207,17 @@ struct GnomeWindowSystem::Impl {
     const char* uuid = ExtensionUuid();
     if (!enableTried) {
       enableTried = true;
-      Call(kShell, "/org/gnome/Shell", "org.gnome.Shell.Extensions", "EnableExtension",
-           g_variant_new("(s)", uuid), "(b)");
+      Variant reply = Call(kShell, "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                           "EnableExtension", g_variant_new("(s)", uuid), "(b)");
+      gboolean done = false;
+      if (reply) g_variant_get(reply.get(), "(b)", &done);
       if (List()) return true;
+      enabled = done;
     }
     problem = Sjis("GNOME Shell 拡張機能 ") + uuid +
-              Sjis(
-                  " が動いていないため、ｳｲﾝﾄﾞｳを探せません。NORVAXが有効にしましたが、"
-                  "ｲﾝｽﾄｰﾙ後に使えるようになるのは、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝしてからのことがあります。");
+              Sjis(" が動いていないため、ｳｲﾝﾄﾞｳを探せません。") +
+              (enabled ? Sjis("NORVAXが有効にしましたが、") : std::string()) +
+              Sjis("ｲﾝｽﾄｰﾙ直後は、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝするまで使えないことがあります。");
     return false;
   }
 
@@ -221,6 +227,7 @@ struct GnomeWindowSystem::Impl {
   }
 
   bool HasFocus(WindowId target) {
+    if (target == kFocusedWindow) return true;
     if (!List()) return false;
     const Window* w = Find(target);
     return w && w->focus;
@@ -326,6 +333,10 @@ bool GnomeWindowSystem::Available() const {
 }
 
 std::string GnomeWindowSystem::Problem() { return impl_->problem; }
+
+WindowId GnomeWindowSystem::FocusedWindow() {
+  return impl_->ListWithExtension() ? 0 : kFocusedWindow;
+}
 
 std::vector<WindowId> GnomeWindowSystem::TopLevelWindows() {
   if (!impl_->ListWithExtension()) return {};

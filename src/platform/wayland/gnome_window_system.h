@@ -29,6 +29,8 @@ class GnomeWindowSystem : public WindowSystem {
   // (after NORVAX has enabled it: a new login may be needed), or Mutter's remote desktop
   // interface is missing or of another version. Empty when both work.
   std::string Problem() override;
+  // Without the extension: a stand-in of the window with the keyboard focus.
+  WindowId FocusedWindow() override;
 
   // Windows topmost first; the class is the window's WM class (a Wayland program's app
   // id). Nothing without the extension.
@@ -40,7 +42,8 @@ class GnomeWindowSystem : public WindowSystem {
   WindowId Foreground() override;
   // While the overview shows, the window is activated once it has closed.
   bool SetForeground(WindowId window) override;
-  // Before every key the extension confirms that target has the focus. Only the
+  // Before every key the extension confirms that target has the focus (nothing is checked
+  // for the stand-in of FocusedWindow). Only the
   // characters of the user's layout can be typed (Mutter drops a keysym it has no key
   // for): UntypableText names the others, and TypeText types nothing of a text that holds
   // one.
