@@ -2,6 +2,7 @@
 
 #include "core/program_state.h"
 #include "fakes/fake_program_control.h"
+#include "platform/cp932.h"
 #include "platform/processes.h"
 #include "platform/wayland/gnome_window_system.h"
 
@@ -258,6 +259,19 @@ FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& othe
   race.countsHold =
       activateA() && windows.PressKey(a, Key::Enter) && aProgram.ReadLine(10s) == "enter";
   return race;
+}
+
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionUtf8) {
+  WindowId found = 0;
+  WaitUntil(
+      [&] {
+        for (auto w : windows.TopLevelWindows()) {
+          if (windows.Caption(w) == Sjis(captionUtf8)) found = w;
+        }
+        return found != 0;
+      },
+      std::chrono::seconds(10));
+  return found;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -149,6 +149,10 @@ struct FocusRace {
 FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
                                        ChildProcess& aProgram, WindowId a, WindowId b, int runs);
 
+// The window whose caption is captionUtf8, once the window system lists it; 0 when it does
+// not within 10 seconds.
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionUtf8);
+
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
