@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -131,6 +132,9 @@ struct GnomeWindowSystem::Impl {
     bool focus = false;
   };
 
+  // The launch's worker thread and the main thread both use the adapter: every member
+  // function holds this lock (TypeText asks UntypableText).
+  std::recursive_mutex mutex;
   GDBusConnection* bus = nullptr;
   std::string waylandDisplay;
   // The windows of the last list, topmost first.
@@ -332,37 +336,47 @@ bool GnomeWindowSystem::Available() const {
   return impl_->Property(kShell, "/org/gnome/Shell", kShell, "ShellVersion") != nullptr;
 }
 
-std::string GnomeWindowSystem::Problem() { return impl_->problem; }
+std::string GnomeWindowSystem::Problem() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->problem;
+}
 
 WindowId GnomeWindowSystem::FocusedWindow() {
+  std::lock_guard lock(impl_->mutex);
   return impl_->ListWithExtension() ? 0 : kFocusedWindow;
 }
 
 std::vector<WindowId> GnomeWindowSystem::TopLevelWindows() {
+  std::lock_guard lock(impl_->mutex);
   if (!impl_->ListWithExtension()) return {};
   return impl_->order;
 }
 
 std::string GnomeWindowSystem::Caption(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   const auto* w = impl_->Find(window);
   return w ? Cp932ForDisplay(w->title) : std::string();
 }
 
 std::string GnomeWindowSystem::ClassName(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   const auto* w = impl_->Find(window);
   return w ? Cp932ForDisplay(w->wmClass) : std::string();
 }
 
 std::uint32_t GnomeWindowSystem::ProcessId(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   const auto* w = impl_->Find(window);
   return w ? w->pid : 0;
 }
 
 bool GnomeWindowSystem::Exists(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   return impl_->List() && impl_->Find(window) != nullptr;
 }
 
 WindowId GnomeWindowSystem::Foreground() {
+  std::lock_guard lock(impl_->mutex);
   auto& i = *impl_;
   if (!i.List()) return 0;
   for (WindowId w : i.order) {
@@ -372,6 +386,7 @@ WindowId GnomeWindowSystem::Foreground() {
 }
 
 bool GnomeWindowSystem::SetForeground(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   Variant reply = impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Activate",
                               g_variant_new("(t)", static_cast<guint64>(window)), "(b)");
   gboolean found = false;
@@ -380,6 +395,7 @@ bool GnomeWindowSystem::SetForeground(WindowId window) {
 }
 
 std::string GnomeWindowSystem::UntypableText(std::string_view text) {
+  std::lock_guard lock(impl_->mutex);
   TypingKeymaps& keymaps = impl_->Keymaps();
   std::string untypable;
   std::size_t at = 0;
@@ -394,14 +410,17 @@ std::string GnomeWindowSystem::UntypableText(std::string_view text) {
 }
 
 std::size_t GnomeWindowSystem::TypeText(WindowId target, std::string_view text) {
+  std::lock_guard lock(impl_->mutex);
   return UntypableText(text).empty() ? impl_->Type(target, text) : 0;
 }
 
 bool GnomeWindowSystem::PressKey(WindowId target, Key key) {
+  std::lock_guard lock(impl_->mutex);
   return impl_->Press(target, key == Key::Enter ? XKB_KEY_Return : XKB_KEY_Tab);
 }
 
 void GnomeWindowSystem::BeginTyping() {
+  std::lock_guard lock(impl_->mutex);
   auto& i = *impl_;
   const bool japanese = i.Keymaps().UserLayoutIsJapanese();
   const char* display = std::getenv("DISPLAY");
@@ -409,14 +428,19 @@ void GnomeWindowSystem::BeginTyping() {
   i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
 }
 
-void GnomeWindowSystem::EndTyping() { impl_->directInput.reset(); }
+void GnomeWindowSystem::EndTyping() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->directInput.reset();
+}
 
 void GnomeWindowSystem::Minimise(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Minimize",
               g_variant_new("(t)", static_cast<guint64>(window)), nullptr);
 }
 
 void GnomeWindowSystem::Maximise(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
   impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Maximize",
               g_variant_new("(t)", static_cast<guint64>(window)), nullptr);
 }
