@@ -158,7 +158,7 @@ TEST(GnomeRemoteDesktopVersionTest, AnotherVersionIsRefusedWithTheReason) {
        NORVAX_TEST_TOOLS_DIR "/mutter_mock.py", "-l", "/dev/null", "-p", R"({"Version": 2})"},
       {"DBUS_SESSION_BUS_ADDRESS=" + address});
   const std::string expected = Sjis(
-      "NORVAX  GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) がﾊﾞｰｼﾞｮﾝ 2 で、"
+      "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) がﾊﾞｰｼﾞｮﾝ 2 で、"
       "NORVAXが対応するﾊﾞｰｼﾞｮﾝ 1 ではないため、入力できません。");
   EXPECT_TRUE(WaitUntil(
       [&] {

@@ -142,28 +142,23 @@ struct GnomeWindowSystem::Impl {
   std::map<WindowId, Window> windows;
   bool enableTried = false;
   bool enabled = false;  // the shell took the request to enable the extension
-  std::string problem;   // the last reason nothing could be listed or typed
+  // Why no window can be listed, while that is so; why nothing can be typed.
+  std::string listProblem, typingProblem;
 
   std::string session;  // the remote desktop session's path, once started
   std::optional<TypingKeymaps> keymaps;
   std::optional<DirectInput> directInput;
 
   Variant Call(const char* destination, const char* path, const char* interface, const char* method,
-               GVariant* arguments, const char* replyType, std::string* error = nullptr) {
+               GVariant* arguments, const char* replyType) {
     if (!bus) {
       if (arguments) g_variant_unref(g_variant_ref_sink(arguments));
       return nullptr;
     }
-    GError* failure = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, destination, path, interface, method, arguments,
-        replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
-        kCallTimeoutMs, nullptr, &failure);
-    if (failure) {
-      if (error) *error = failure->message;
-      g_error_free(failure);
-    }
-    return Variant(reply);
+    return Variant(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
+                                               replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                               G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
+                                               nullptr, nullptr));
   }
 
   Variant Property(const char* destination, const char* path, const char* interface,
@@ -207,6 +202,7 @@ struct GnomeWindowSystem::Impl {
 
   // Lists; at the first use without an answer, enables the extension and lists again.
   bool ListWithExtension() {
+    listProblem.clear();
     if (List()) return true;
     const char* uuid = ExtensionUuid();
     if (!enableTried) {
@@ -218,10 +214,10 @@ struct GnomeWindowSystem::Impl {
       if (List()) return true;
       enabled = done;
     }
-    problem = Sjis("GNOME Shell 拡張機能 ") + uuid +
-              Sjis(" が動いていないため、ｳｲﾝﾄﾞｳを探せません。") +
-              (enabled ? Sjis("NORVAXが有効にしましたが、") : std::string()) +
-              Sjis("ｲﾝｽﾄｰﾙ直後は、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝするまで使えないことがあります。");
+    listProblem = Sjis("GNOME Shell 拡張機能 ") + uuid +
+                  Sjis(" が動いていないため、ｳｲﾝﾄﾞｳを探せません。") +
+                  (enabled ? Sjis("NORVAXが有効にしましたが、") : std::string()) +
+                  Sjis("ｲﾝｽﾄｰﾙ直後は、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝするまで使えないことがあります。");
     return false;
   }
 
@@ -250,17 +246,18 @@ struct GnomeWindowSystem::Impl {
     if (!session.empty()) return true;
     Variant version = Property(kRemoteDesktop, kRemoteDesktopPath, kRemoteDesktop, "Version");
     if (!version || !g_variant_is_of_type(version.get(), G_VARIANT_TYPE_INT32)) {
-      problem = Sjis(
-          "NORVAX  GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+      typingProblem = Sjis(
+          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
           "が応答しないため、入力できません。");
       return false;
     }
     if (const int found = g_variant_get_int32(version.get()); found != kRemoteDesktopVersion) {
-      problem = Sjis(
-                    "NORVAX  GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
-                    "がﾊﾞｰｼﾞｮﾝ ") +
-                std::to_string(found) + Sjis(" で、NORVAXが対応するﾊﾞｰｼﾞｮﾝ ") +
-                std::to_string(kRemoteDesktopVersion) + Sjis(" ではないため、入力できません。");
+      typingProblem = Sjis(
+                          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+                          "がﾊﾞｰｼﾞｮﾝ ") +
+                      std::to_string(found) + Sjis(" で、NORVAXが対応するﾊﾞｰｼﾞｮﾝ ") +
+                      std::to_string(kRemoteDesktopVersion) +
+                      Sjis(" ではないため、入力できません。");
       return false;
     }
     Variant created =
@@ -268,8 +265,8 @@ struct GnomeWindowSystem::Impl {
     const char* path = nullptr;
     if (created) g_variant_get(created.get(), "(&o)", &path);
     if (!path || !Call(kRemoteDesktop, path, kSessionInterface, "Start", nullptr, nullptr)) {
-      problem = Sjis(
-          "NORVAX  GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+      typingProblem = Sjis(
+          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
           "が入力を受け付けないため、入力できません。");
       return false;
     }
@@ -338,7 +335,7 @@ bool GnomeWindowSystem::Available() const {
 
 std::string GnomeWindowSystem::Problem() {
   std::lock_guard lock(impl_->mutex);
-  return impl_->problem;
+  return impl_->typingProblem.empty() ? impl_->listProblem : impl_->typingProblem;
 }
 
 WindowId GnomeWindowSystem::FocusedWindow() {
