@@ -2,14 +2,17 @@
 // and, through Xwayland, on X11 stand for the desktop's windows.
 #include "platform/wayland/gnome_window_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
 #include "launch/keystrokes.h"
 #include "platform/cp932.h"
 #include "platform/posix/system_clock.h"
+#include "platform/wayland/wayland_window_system.h"
 #include "test_files.h"
 #include "x11_env.h"
 
@@ -144,6 +147,20 @@ TEST_F(GnomeWindowSystemTest, WithoutTheExtensionNothingIsFoundAndTheMessageSays
   EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 123"), 1);
   EXPECT_NE(testing::ReadFile(dir_ / "err").find("norvax-windows-legacy@norvax.org"),
             std::string::npos);
+
+  // The wlroots adapter, tried first, finds its protocols missing and goes: it closes no
+  // descriptor that is not its own (the GNOME adapter's bus connection takes the numbers it
+  // gave back).
+  int fds[2] = {-1, -1};
+  {
+    WaylandWindowSystem wlroots(shell_->Socket().c_str());
+    EXPECT_FALSE(wlroots.Available());
+    ASSERT_EQ(pipe(fds), 0);
+  }
+  EXPECT_NE(fcntl(fds[0], F_GETFD), -1);
+  EXPECT_NE(fcntl(fds[1], F_GETFD), -1);
+  close(fds[0]);
+  close(fds[1]);
 }
 
 // Mutter's interface is private: another version than the one spoken is not used at all.
