@@ -276,12 +276,20 @@ struct GnomeWindowSystem::Impl {
     return warmed;
   }
 
+  void StopSession() {
+    if (session.empty()) return;
+    Call(kRemoteDesktop, session.c_str(), kSessionInterface, "Stop", nullptr, nullptr);
+    session.clear();
+  }
+
   TypingKeymaps& Keymaps() {
     if (!keymaps) {
       keymaps.emplace();
-      // The seat has a keyboard (and so a keymap) once the session's keyboard is there.
+      // The seat has a keyboard (and so a keymap) once a session's keyboard is there.
+      const bool running = !session.empty();
       StartSession();
       keymaps->SetUserLayout(SeatKeymap(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str()));
+      if (!running) StopSession();
     }
     return *keymaps;
   }
@@ -323,8 +331,7 @@ GnomeWindowSystem::GnomeWindowSystem(const char* busAddress, const char* wayland
 GnomeWindowSystem::~GnomeWindowSystem() {
   auto& i = *impl_;
   if (!i.bus) return;
-  if (!i.session.empty())
-    i.Call(kRemoteDesktop, i.session.c_str(), kSessionInterface, "Stop", nullptr, nullptr);
+  i.StopSession();
   g_dbus_connection_close_sync(i.bus, nullptr, nullptr);
   g_object_unref(i.bus);
 }
@@ -425,9 +432,11 @@ void GnomeWindowSystem::BeginTyping() {
   i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
 }
 
+// GNOME shows that a remote desktop session runs: it ends with the typing.
 void GnomeWindowSystem::EndTyping() {
   std::lock_guard lock(impl_->mutex);
   impl_->directInput.reset();
+  impl_->StopSession();
 }
 
 void GnomeWindowSystem::Minimise(WindowId window) {

@@ -60,7 +60,8 @@ class GnomeWindowSystem : public WindowSystem {
   // How long a call on the session bus may take.
   static constexpr int kCallTimeoutMs = 2000;
   // Keys of a remote desktop session that has just started are lost until Mutter has
-  // taken up its keyboard: a Shift press and release, then this long, before the first.
+  // taken up its keyboard: a Shift press and release, then this long, before the first. A
+  // session starts with the first key of a typing and ends with it (EndTyping).
   static constexpr int kSessionSettleMs = 100;
   // The extension, in the format of GNOME 43 and 44 and in that of 45 and later.
   static constexpr const char* kLegacyExtension = "norvax-windows-legacy@norvax.org";
