@@ -1,6 +1,9 @@
 // Typing speed and loss: 1,000 characters, ASCII and Japanese mixed, typed into a login
 // dialog on a private Xvfb by NORVAX's X11 adapter and by `xdotool type` (default delay), and
 // on a headless sway by NORVAX's Wayland adapter into a Qt program on Wayland and on Xwayland.
+// On a headless GNOME Shell, which types only what the keyboard layout has, 1,000 ASCII
+// characters, by NORVAX's GNOME adapter into a Qt program on Wayland and on Xwayland, and by
+// `xdotool type` into the one on Xwayland.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -8,6 +11,7 @@
 #include <optional>
 
 #include "platform/cp932.h"
+#include "platform/wayland/gnome_window_system.h"
 #include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 #include "x11_env.h"
@@ -17,24 +21,31 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string& Text() {
-  static const std::string text = [] {
-    const std::u32string pattern = U"abcXYZ123 日本語ﾃｽﾄ!?";
-    std::u32string all;
-    while (all.size() < 1000) all += pattern;
-    all.resize(1000);
-    std::string utf8;
-    for (char32_t c : all) {
-      if (c < 0x80) {
-        utf8 += static_cast<char>(c);
-      } else {
-        utf8 += static_cast<char>(0xE0 | (c >> 12));
-        utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        utf8 += static_cast<char>(0x80 | (c & 0x3F));
-      }
+// 1,000 characters of the pattern, UTF-8.
+std::string Repeated(const std::u32string& pattern) {
+  std::u32string all;
+  while (all.size() < 1000) all += pattern;
+  all.resize(1000);
+  std::string utf8;
+  for (char32_t c : all) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
     }
-    return utf8;
-  }();
+  }
+  return utf8;
+}
+
+const std::string& Text() {
+  static const std::string text = Repeated(U"abcXYZ123 日本語ﾃｽﾄ!?");
+  return text;
+}
+
+const std::string& AsciiText() {
+  static const std::string text = Repeated(U"abcXYZ123 _@{}!?");
   return text;
 }
 
@@ -94,22 +105,24 @@ struct SwayStage {
   }
 };
 
-void Report(benchmark::State& state, double seconds, const std::string& received) {
+void Report(benchmark::State& state, double seconds, const std::string& received,
+            const std::string& text = Text()) {
   state.counters["chars_per_second"] = 1000.0 / seconds;
   state.counters["chars_lost"] =
       static_cast<double>(1000 - std::min<std::size_t>(1000, CountChars(received)));
-  state.counters["exact"] = received == Text() ? 1 : 0;
+  state.counters["exact"] = received == text ? 1 : 0;
 }
 
 // Types the text into the target and reports.
-void TypeAndReport(benchmark::State& state, WindowSystem& windows, Target& target) {
-  std::string cp932 = Sjis(Text());
+void TypeAndReport(benchmark::State& state, WindowSystem& windows, Target& target,
+                   const std::string& text = Text()) {
+  std::string cp932 = Sjis(text);
   state.ResumeTiming();
   auto start = std::chrono::steady_clock::now();
   windows.TypeText(target.window, cp932);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   state.PauseTiming();
-  Report(state, seconds, target.Received());
+  Report(state, seconds, target.Received(), text);
   state.ResumeTiming();
 }
 
@@ -142,20 +155,76 @@ BENCHMARK(BM_NorvaxTypingWayland)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// On a GNOME Shell of its own: a Wayland or (x11) an Xwayland program.
+struct GnomeStage {
+  std::unique_ptr<testing::GnomeShellServer> shell = testing::GnomeShellServer::Start(true, "us");
+  std::unique_ptr<GnomeWindowSystem> windows;
+  std::optional<Target> target;
+
+  explicit GnomeStage(bool x11) {
+    if (!shell) return;
+    windows =
+        std::make_unique<GnomeWindowSystem>(shell->BusAddress().c_str(), shell->Socket().c_str());
+    target.emplace(*windows, kTargetArgv, shell->Env(x11));
+  }
+};
+
+// Argument 1: into an Xwayland program.
+void BM_NorvaxTypingGnome(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    GnomeStage stage(state.range(0) == 1);
+    if (!stage.target) {
+      state.SkipWithError("no headless GNOME Shell");
+      state.ResumeTiming();
+      continue;
+    }
+    TypeAndReport(state, *stage.windows, *stage.target, AsciiText());
+  }
+}
+BENCHMARK(BM_NorvaxTypingGnome)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Runs `xdotool type` with the environment entries given and reports.
+void XdotoolAndReport(benchmark::State& state, const std::vector<std::string>& env, Target& target,
+                      const std::string& text) {
+  std::string command;
+  for (const auto& e : env) command += "'" + e + "' ";
+  command = "env " + command + "xdotool type '" + text + "'";
+  state.ResumeTiming();
+  auto start = std::chrono::steady_clock::now();
+  int rc = std::system(command.c_str());
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.PauseTiming();
+  if (rc != 0) state.SkipWithError("xdotool failed");
+  Report(state, seconds, target.Received(), text);
+  state.ResumeTiming();
+}
+
+// Into the Xwayland program of a GNOME Shell.
+void BM_XdotoolTypeGnome(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    GnomeStage stage(true);
+    if (!stage.target) {
+      state.SkipWithError("no headless GNOME Shell");
+      state.ResumeTiming();
+      continue;
+    }
+    XdotoolAndReport(state, stage.shell->Env(true), *stage.target, AsciiText());
+  }
+}
+BENCHMARK(BM_XdotoolTypeGnome)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_XdotoolType(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     Stage stage;
-    std::string command = "DISPLAY=" + stage.server.Display() + " xdotool type '" + Text() + "'";
-    state.ResumeTiming();
-    auto start = std::chrono::steady_clock::now();
-    int rc = std::system(command.c_str());
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.PauseTiming();
-    if (rc != 0) state.SkipWithError("xdotool failed");
-    Report(state, seconds, stage.target.Received());
-    state.ResumeTiming();
+    XdotoolAndReport(state, {"DISPLAY=" + stage.server.Display()}, stage.target, Text());
   }
 }
 BENCHMARK(BM_XdotoolType)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -27,6 +27,22 @@ install(FILES ${packaging}/icons/norvax.svg
 install(FILES ${packaging}/icons/norvax-48.png RENAME norvax.png
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 
+# The GNOME Shell extension that gives NORVAX the window list, in both formats: GNOME 43 and 44
+# load a script with imports, 45 and later an ES module. One service body goes into both.
+set(NORVAX_GNOME_EXTENSIONS_DIR ${CMAKE_BINARY_DIR}/gnome-shell/extensions)
+set(gnome_shell ${packaging}/gnome-shell)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${gnome_shell}/windows-service.js)
+file(READ ${gnome_shell}/windows-service.js NORVAX_WINDOWS_SERVICE)
+foreach(format "" "-legacy")
+  set(uuid norvax-windows${format}@norvax.org)
+  configure_file(${gnome_shell}/extension${format}.js.in
+    ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}/extension.js @ONLY)
+  configure_file(${gnome_shell}/metadata${format}.json
+    ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}/metadata.json COPYONLY)
+  install(DIRECTORY ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+endforeach()
+
 install(FILES ${packaging}/man/norvax.1 ${packaging}/man/norvaxctl.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging}/completion/norvaxctl.bash RENAME norvaxctl

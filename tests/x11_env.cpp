@@ -2,7 +2,9 @@
 
 #include "core/program_state.h"
 #include "fakes/fake_program_control.h"
+#include "platform/cp932.h"
 #include "platform/processes.h"
+#include "platform/wayland/gnome_window_system.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -258,6 +261,19 @@ FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& othe
   return race;
 }
 
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionUtf8) {
+  WindowId found = 0;
+  WaitUntil(
+      [&] {
+        for (auto w : windows.TopLevelWindows()) {
+          if (windows.Caption(w) == Sjis(captionUtf8)) found = w;
+        }
+        return found != 0;
+      },
+      std::chrono::seconds(10));
+  return found;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
@@ -385,6 +401,108 @@ void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processe
   }
   if (state.worker) state.worker->RequestStop();
   program.PumpUntil([&] { return !state.main.watchThreadRunning; }, std::chrono::seconds(20));
+}
+
+}  // namespace norvax::testing
+
+namespace norvax::testing {
+
+std::unique_ptr<GnomeShellServer> GnomeShellServer::Start(bool extension,
+                                                          const std::string& layout) {
+  if (access("/usr/bin/gnome-shell", X_OK) != 0) {
+    std::cerr << "gnome-shell is not installed\n";
+    return nullptr;
+  }
+  std::unique_ptr<GnomeShellServer> server(new GnomeShellServer);
+  char dir[] = "/tmp/norvax-gnome-XXXXXX";
+  if (!mkdtemp(dir)) return nullptr;
+  namespace fs = std::filesystem;
+  const fs::path root = dir;
+  server->runtimeDir_ = dir;
+  fs::create_directories(root / "data/gnome-shell/extensions");
+  fs::create_directories(root / "config/glib-2.0/settings");
+  if (extension) {
+    fs::copy(NORVAX_GNOME_EXTENSIONS_DIR, root / "data/gnome-shell/extensions",
+             fs::copy_options::recursive);
+  }
+  // The keyfile settings backend: the shell takes the keyboard layout from the input sources.
+  std::ofstream(root / "config/glib-2.0/settings/keyfile")
+      << "[org/gnome/desktop/input-sources]\nsources=[('xkb', '" << layout << "')]\n";
+  // Both buses without service activation: nothing starts that the test does not stop.
+  auto startBus = [](std::optional<ChildProcess>& bus) {
+    bus.emplace(std::vector<std::string>{"dbus-daemon",
+                                         "--config-file=" NORVAX_TEST_TOOLS_DIR "/system_bus.conf",
+                                         "--nofork", "--print-address"},
+                std::vector<std::string>{});
+    return bus->ReadLine(std::chrono::seconds(10)).value_or("");
+  };
+  const std::string systemBus = startBus(server->systemBus_);
+  server->sessionBus_ = startBus(server->bus_);
+  if (systemBus.empty() || server->sessionBus_.empty()) return nullptr;
+  server->logind_.emplace(std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system",
+                                                   "--template", "logind", "-l", "/dev/null"},
+                          std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + systemBus});
+  // No PATH: the shell would start an ibus daemon of its own, which outlives it.
+  const std::string log = (root / "shell.log").string();
+  server->shell_.emplace(
+      std::vector<std::string>{"/bin/sh", "-c",
+                               "exec /usr/bin/gnome-shell --headless --wayland "
+                               "--wayland-display=wayland-norvax --virtual-monitor 1024x768 "
+                               ">\"$0\" 2>&1",
+                               log},
+      std::vector<std::string>{
+          "XDG_RUNTIME_DIR=" + server->runtimeDir_, "HOME=" + server->runtimeDir_,
+          "XDG_DATA_HOME=" + (root / "data").string(),
+          "XDG_CONFIG_HOME=" + (root / "config").string(), "GSETTINGS_BACKEND=keyfile",
+          "DBUS_SESSION_BUS_ADDRESS=" + server->sessionBus_, "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus,
+          "PATH=/nonexistent", "NO_AT_BRIDGE=1", "GTK_A11Y=none", "WAYLAND_DISPLAY=", "DISPLAY="});
+  // Up once the shell answers on the bus and Xwayland has its display.
+  auto logText = [&] {
+    std::stringstream text;
+    text << std::ifstream(log).rdbuf();
+    return text.str();
+  };
+  const std::string marker = "Using public X11 display ";
+  const bool up = WaitUntil(
+      [&] {
+        return server->shell_->Exited() ||
+               (logText().find(marker) != std::string::npos &&
+                GnomeWindowSystem(server->sessionBus_.c_str()).Available());
+      },
+      std::chrono::seconds(30));
+  if (!up || server->shell_->Exited()) {
+    std::cerr << "gnome-shell did not start:\n" << logText() << "\n";
+    return nullptr;
+  }
+  const std::string text = logText();
+  const auto at = text.find(marker) + marker.size();
+  server->xDisplay_ = text.substr(at, text.find_first_of(", \n", at) - at);
+  for (const auto& entry : fs::directory_iterator(root)) {
+    if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth."))
+      server->xAuthority_ = entry.path().string();
+  }
+  return server;
+}
+
+GnomeShellServer::~GnomeShellServer() {
+  shell_.reset();
+  logind_.reset();
+  bus_.reset();
+  systemBus_.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(runtimeDir_, ignored);
+}
+
+std::vector<std::string> GnomeShellServer::Env(bool x11) const {
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
+  if (x11) {
+    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb",
+                           "XAUTHORITY=" + xAuthority_, "WAYLAND_DISPLAY="});
+  } else {
+    env.insert(env.end(), {"WAYLAND_DISPLAY=" + Socket(), "QT_QPA_PLATFORM=wayland", "DISPLAY="});
+  }
+  return env;
 }
 
 }  // namespace norvax::testing

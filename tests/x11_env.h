@@ -95,6 +95,26 @@ class SwayServer {
   std::optional<ChildProcess> sway_;
 };
 
+// A headless GNOME Shell with Xwayland, on a private session bus, with the logind stand-in
+// of python-dbusmock on a private bus of the system type, in a private runtime, data and
+// settings directory that hold the user's layout and (when asked) NORVAX's extension, not
+// enabled. Ready once Start returns; everything started is stopped by process id.
+class GnomeShellServer {
+ public:
+  // Nothing, and why on stderr, when gnome-shell is missing or does not start.
+  static std::unique_ptr<GnomeShellServer> Start(bool extension, const std::string& layout);
+  ~GnomeShellServer();
+  const std::string& BusAddress() const { return sessionBus_; }
+  std::string Socket() const { return runtimeDir_ + "/wayland-norvax"; }
+  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
+  std::vector<std::string> Env(bool x11 = false) const;
+
+ private:
+  GnomeShellServer() = default;
+  std::string runtimeDir_, sessionBus_, xDisplay_, xAuthority_;
+  std::optional<ChildProcess> systemBus_, logind_, bus_, shell_;
+};
+
 // A private bus of the system type (its address is DBUS_SYSTEM_BUS_ADDRESS of this process
 // while the object lives) with the NetworkManager stand-in tests/tools/nm_mock.py on it,
 // started with the given JSON parameters. Makes the QCoreApplication the adapter needs.
@@ -135,6 +155,10 @@ struct FocusRace {
 };
 FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
                                        ChildProcess& aProgram, WindowId a, WindowId b, int runs);
+
+// The window whose caption is captionUtf8, once the window system lists it; 0 when it does
+// not within 10 seconds.
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionUtf8);
 
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).

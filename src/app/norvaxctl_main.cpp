@@ -920,6 +920,10 @@ int WindowsCommand(const std::vector<std::string>& args) {
     std::cout << norvax::Cp932ToUtf8(desktop.system->Caption(w)) << "\t"
               << norvax::Cp932ToUtf8(desktop.system->ClassName(w)) << "\n";
   }
+  if (const std::string problem = desktop.system->Problem(); !problem.empty()) {
+    Fail(problem);
+    return kFailed;
+  }
   return 0;
 }
 
@@ -955,6 +959,7 @@ int TypeCommand(const std::vector<std::string>& args) {
   const char* kind = byCaption ? "caption" : "class";
   if (finder.FindTargetWindow(caption, className, 0) == 0) {
     std::cerr << "norvaxctl: no window has the " << kind << " " << search << "\n";
+    if (const std::string problem = windows.Problem(); !problem.empty()) Fail(problem);
     return kFailed;
   }
   norvax::WindowId target = finder.ActivateWindow(caption, className, 0);
@@ -964,6 +969,10 @@ int TypeCommand(const std::vector<std::string>& args) {
     return kFailed;
   }
   if (!finder.SendKeysText(target, *text)) {
+    if (const std::string problem = windows.Problem(); !problem.empty()) {
+      Fail(problem);
+      return kFailed;
+    }
     std::cerr << "norvaxctl: typing stopped: the window "
               << norvax::Cp932ToUtf8(windows.Caption(target)) << " lost the focus\n";
     return kFailed;

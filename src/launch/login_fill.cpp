@@ -74,6 +74,16 @@ std::string UntypableMessage(const std::string& characters) {
          characters + ")";
 }
 
+std::string UnreachableMessage(const std::string& problem) { return Sjis("NORVAX  ") + problem; }
+
+std::string FocusTypingQuestion(const std::string& problem) {
+  return UnreachableMessage(problem) + "\n" +
+         Sjis(
+             "OKを押すとNORVAXを最小化し、ｷｰﾎﾞｰﾄﾞ入力を受けているｳｲﾝﾄﾞｳ(NORVAXの前に使っていた"
+             "ｳｲﾝﾄﾞｳ)に入力します。入力先を確かめられないため、それがﾛｸﾞｲﾝ ﾀﾞｲｱﾛｸﾞであるときだけ"
+             "OKを押してください。");
+}
+
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode) {
@@ -115,7 +125,9 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
     if (!finder.SendKeysText(target, c.set2 ? set2Text : set1Text)) {
       // Part of the text is in the window and the rest went nowhere: the user has to see
       // that, and no other window gets the text.
-      ports.dialogs.ShowError(TypingStoppedMessage());
+      const std::string problem = ports.windows.Problem();
+      ports.dialogs.ShowError(problem.empty() ? TypingStoppedMessage()
+                                              : UnreachableMessage(problem));
       return FillResult::Stopped;
     }
     if (AfterTyped(prefs, modeNumber, prefs[c.set2 ? EnterAfterPassSet2 : EnterAfterPassSet1])) {
@@ -123,7 +135,21 @@ FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string&
     }
     return FillResult::Typed;
   }
-  return FillResult::NotFound;
+  const std::string problem = ports.windows.Problem();
+  if (problem.empty()) return FillResult::NotFound;
+  const WindowId focused = ports.windows.FocusedWindow();
+  if (focused == 0) {
+    ports.dialogs.ShowError(UnreachableMessage(problem));
+    return FillResult::NotFound;
+  }
+  if (!ports.dialogs.ConfirmOkCancel(FocusTypingQuestion(problem))) return FillResult::NotFound;
+  ports.program.MinimiseApplication();
+  ports.clock.Sleep(kFocusReturnMs);
+  if (!finder.SendKeysText(focused, set1Text)) {
+    ports.dialogs.ShowError(UnreachableMessage(ports.windows.Problem()));
+    return FillResult::Stopped;
+  }
+  return FillResult::Typed;
 }
 
 }  // namespace norvax

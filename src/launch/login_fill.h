@@ -28,6 +28,16 @@ std::string TypingStoppedMessage();
 // "NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、入力しませんでした。(<characters>)"
 std::string UntypableMessage(const std::string& characters);
 
+// "NORVAX  <problem>": why the desktop's windows cannot be found or typed into.
+std::string UnreachableMessage(const std::string& problem);
+
+// "NORVAX  <problem>\n" and the question whether to type into the window with the keyboard
+// focus, unseen, once NORVAX is minimised.
+std::string FocusTypingQuestion(const std::string& problem);
+
+// How long the focus is given to go back to the user's window after NORVAX is minimised.
+inline constexpr uint32_t kFocusReturnMs = 500;
+
 // Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
 // "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".
 std::string DialupCaptionFor(const std::string& set1);
@@ -37,7 +47,10 @@ std::string DialupCaptionFor(const std::string& set1);
 // entry's browser kind (set1), the window named by set2, the dial-up dialogs, or the
 // browser's own window, in that order. A typing that stops (the window lost the focus) is
 // no success: an ID or password click then tries no further window, does not minimise the
-// program and tells the user; the connect dialog's fill leaves that to the main timer.
+// program and tells the user; the connect dialog's fill leaves that to the main timer. A
+// click that finds nothing, or stops, on a desktop whose windows cannot be reached says why;
+// where that desktop can type into the focused window, the click asks whether to, minimises
+// NORVAX (the focus goes back to the window the user was in) and types the Set1 text there.
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode);

@@ -36,7 +36,10 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   main.passwordFilled = fill == FillResult::Typed;
   // A typing that stopped half-way ends the wait as a failure: another try would type the
   // password a second time after what already arrived.
-  const bool stopped = fill == FillResult::Stopped || fill == FillResult::Untypable;
+  // So does a desktop whose windows cannot be reached: the message says why.
+  const std::string problem = fill == FillResult::Typed ? std::string() : ports.windows.Problem();
+  const bool stopped =
+      fill == FillResult::Stopped || fill == FillResult::Untypable || !problem.empty();
   ++main.tickCount;
   if (!main.passwordFilled && !stopped && main.tickCount <= kPasswordTicks) {
     if (!main.waitWindowShown) {
@@ -59,8 +62,9 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
     StopTimer(state, ports);
     ports.dialogs.ShowError(fill == FillResult::Untypable
                                 ? UntypableMessage(ports.windows.UntypableText(launch.fillPassword))
-                            : stopped ? TypingStoppedMessage()
-                                      : PasswordNotSetMessage());
+                            : !problem.empty() ? PasswordNotSetMessage() + "\n" + problem
+                            : stopped          ? TypingStoppedMessage()
+                                               : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
   // The main window that came back does not cover the browser the user asked for.

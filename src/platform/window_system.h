@@ -56,6 +56,16 @@ class WindowSystem {
     return {};
   }
 
+  // Why the windows of this desktop cannot be found or typed into, when that is so (CP932,
+  // one or two sentences; a desktop extension that is missing, say): told when a search
+  // finds nothing or a typing fails. Empty when nothing is known to be missing.
+  virtual std::string Problem() { return {}; }
+
+  // A desktop whose windows cannot be found (see Problem) may still type into whatever window
+  // has the keyboard focus: the id that stands for that window, which TypeText and PressKey
+  // type into with no check of the focus; 0 when there is no such way.
+  virtual WindowId FocusedWindow() { return 0; }
+
   // Presses and releases a key in target; false (nothing sent) when target has lost the
   // focus.
   virtual bool PressKey(WindowId target, Key key) = 0;

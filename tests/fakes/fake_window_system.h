@@ -34,6 +34,8 @@ class FakeWindowSystem : public WindowSystem {
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
   std::string UntypableText(std::string_view text) override;
+  std::string Problem() override { return problem; }
+  WindowId FocusedWindow() override { return focusedWindow; }
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
   bool Minimised(WindowId window) const {
@@ -49,6 +51,10 @@ class FakeWindowSystem : public WindowSystem {
   long stealAfterBytes = -1;
   // Bytes this desktop cannot type (UntypableText).
   std::string untypable;
+  // Why windows cannot be reached (Problem).
+  std::string problem;
+  // The stand-in of the focused window (FocusedWindow); typed into when it is foreground.
+  WindowId focusedWindow = 0;
   WindowId stealTo = 0;
   std::vector<WindowId> maximised;
 

@@ -135,6 +135,34 @@ TEST_F(Fill, ATextTheDesktopCannotTypeWholeIsNotTypedAtAll) {
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("zx")});
 }
 
+TEST_F(Fill, AClickOnADesktopWhoseWindowsCannotBeReachedSaysWhy) {
+  fake.windows.problem = "no list";
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::NotFound);
+  WindowId login = Window(Sjis("ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"));
+  fake.windows.stealAfterBytes = 1;  // to no window
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::Stopped);
+  EXPECT_EQ(fake.windows.received[login], "u");
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>(2, UnreachableMessage("no list")));
+}
+
+// The desktop can type into the focused window only: nothing without the user's OK.
+TEST_F(Fill, WithoutAWindowListTheFocusedWindowIsTypedIntoOnlyAfterTheUsersOk) {
+  state.prefs[TabAfterIdSet1] = "1";
+  fake.windows.problem = "no list";
+  fake.windows.focusedWindow = fake.windows.foreground = 7;
+  fake.dialogs.confirmAnswer = false;
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::NotFound);
+  EXPECT_EQ(fake.windows.received[7], "");
+  EXPECT_FALSE(fake.program.minimised);
+  fake.dialogs.confirmAnswer = true;
+  EXPECT_EQ(Click(FillMode::Id, "user", "IE3.X"), FillResult::Typed);
+  EXPECT_EQ(fake.windows.received[7], "user<TAB>");
+  EXPECT_TRUE(fake.program.minimised);
+  EXPECT_EQ(fake.dialogs.confirmations,
+            std::vector<std::string>(2, FocusTypingQuestion("no list")));
+  EXPECT_TRUE(fake.dialogs.errors.empty());
+}
+
 TEST_F(Fill, TypingThatStopsIsReportedAndEndsTheFill) {
   state.prefs[EnterAfterPassSet1] = "1";
   state.prefs[MinimiseAfterEnter] = "1";

@@ -108,6 +108,13 @@ TEST_F(Timer, APasswordTheDesktopCannotTypeEndsTheWaitAtOnce) {
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("c")});
 }
 
+TEST_F(Timer, ADesktopWhoseWindowsCannotBeReachedEndsTheWaitAtOnceSayingWhy) {
+  fake.windows.problem = "no list";
+  Tick();
+  EXPECT_FALSE(state.main.timerEnabled);
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{PasswordNotSetMessage() + "\nno list"});
+}
+
 TEST_F(Timer, ATickDuringATickIsDropped) {
   state.main.timerBusy = true;
   Dialog();

@@ -251,7 +251,10 @@ struct WaylandWindowSystem::Impl {
       if (write(wakeFd, &one, sizeof one) < 0) broken = true;
       reader.join();
     }
+    // Called again by the destructor after a constructor that found no compositor: the
+    // descriptor's number may belong to another's file by then.
     if (wakeFd >= 0) close(wakeFd);
+    wakeFd = -1;
     if (!display) return;
     for (auto& [id, t] : toplevels) zwlr_foreign_toplevel_handle_v1_destroy(t->handle);
     toplevels.clear();

@@ -1,0 +1,454 @@
+#include "platform/wayland/gnome_window_system.h"
+
+#include <gio/gio.h>
+#include <poll.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "platform/typed_text.h"
+#include "platform/wayland/typing_keymap.h"
+#include "platform/x11/direct_input.h"
+
+namespace norvax {
+namespace {
+
+constexpr const char* kShell = "org.gnome.Shell";
+constexpr const char* kWindowsPath = "/org/norvax/Windows";
+constexpr const char* kWindowsInterface = "org.norvax.Windows";
+constexpr const char* kRemoteDesktop = "org.gnome.Mutter.RemoteDesktop";
+constexpr const char* kRemoteDesktopPath = "/org/gnome/Mutter/RemoteDesktop";
+constexpr const char* kSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
+// The stand-in of the window with the keyboard focus; no window of the extension's has it.
+constexpr WindowId kFocusedWindow = ~WindowId{0};
+
+struct VariantDeleter {
+  void operator()(GVariant* v) const { g_variant_unref(v); }
+};
+using Variant = std::unique_ptr<GVariant, VariantDeleter>;
+
+// The keymap of the compositor's seat keyboard (XKB text), read over a connection of its
+// own with bounded waits; empty when there is none.
+std::string SeatKeymap(const char* displayName) {
+  struct Seat {
+    wl_seat* seat = nullptr;
+    wl_keyboard* keyboard = nullptr;
+    std::string keymap;
+  } s;
+  static constexpr wl_keyboard_listener kKeyboard = {
+      .keymap =
+          [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
+            if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+              static_cast<Seat*>(data)->keymap = ReadSentKeymap(fd, size).value_or("");
+            }
+            close(fd);
+          },
+      .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+      .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+      .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
+      .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t,
+                      std::uint32_t, std::uint32_t) {},
+      .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+  };
+  static constexpr wl_seat_listener kSeat = {
+      .capabilities =
+          [](void* data, wl_seat* seat, std::uint32_t capabilities) {
+            auto& s = *static_cast<Seat*>(data);
+            if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !s.keyboard) {
+              s.keyboard = wl_seat_get_keyboard(seat);
+              wl_keyboard_add_listener(s.keyboard, &kKeyboard, &s);
+            }
+          },
+      .name = [](void*, wl_seat*, const char*) {},
+  };
+  static constexpr wl_registry_listener kRegistry = {
+      .global =
+          [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+             std::uint32_t) {
+            auto& s = *static_cast<Seat*>(data);
+            if (std::string_view(interface) != wl_seat_interface.name || s.seat) return;
+            s.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 4));
+            wl_seat_add_listener(s.seat, &kSeat, &s);
+          },
+      .global_remove = [](void*, wl_registry*, std::uint32_t) {},
+  };
+  wl_display* display = wl_display_connect(displayName);
+  if (!display) return {};
+  wl_registry* registry = wl_display_get_registry(display);
+  wl_registry_add_listener(registry, &kRegistry, &s);
+  // The globals; the seat's capabilities; the keyboard's keymap: a round trip each.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
+  bool failed = false;
+  for (int trip = 0; trip < 3 && !failed; ++trip) {
+    bool done = false;
+    static constexpr wl_callback_listener kDone = {
+        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; },
+    };
+    wl_callback* callback = wl_display_sync(display);
+    wl_callback_add_listener(callback, &kDone, &done);
+    while (!done && !failed) {
+      while (!failed && wl_display_prepare_read(display) != 0)
+        failed = wl_display_dispatch_pending(display) < 0;
+      if (failed) break;
+      if (done) {
+        wl_display_cancel_read(display);
+        break;
+      }
+      wl_display_flush(display);
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd p{wl_display_get_fd(display), POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+        wl_display_cancel_read(display);
+        failed = true;
+      } else {
+        failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
+      }
+    }
+    wl_callback_destroy(callback);
+  }
+  if (s.keyboard) wl_keyboard_destroy(s.keyboard);
+  if (s.seat) wl_seat_destroy(s.seat);
+  wl_registry_destroy(registry);
+  wl_display_disconnect(display);
+  return s.keymap;
+}
+
+}  // namespace
+
+struct GnomeWindowSystem::Impl {
+  struct Window {
+    std::string title, wmClass;
+    std::uint32_t pid = 0;
+    bool focus = false;
+  };
+
+  // The launch's worker thread and the main thread both use the adapter: every member
+  // function holds this lock (TypeText asks UntypableText).
+  std::recursive_mutex mutex;
+  GDBusConnection* bus = nullptr;
+  std::string waylandDisplay;
+  // The windows of the last list, topmost first.
+  std::vector<WindowId> order;
+  std::map<WindowId, Window> windows;
+  bool enableTried = false;
+  bool enabled = false;  // the shell took the request to enable the extension
+  // Why no window can be listed, while that is so; why nothing can be typed.
+  std::string listProblem, typingProblem;
+
+  std::string session;  // the remote desktop session's path, once started
+  std::optional<TypingKeymaps> keymaps;
+  std::optional<DirectInput> directInput;
+
+  Variant Call(const char* destination, const char* path, const char* interface, const char* method,
+               GVariant* arguments, const char* replyType) {
+    if (!bus) {
+      if (arguments) g_variant_unref(g_variant_ref_sink(arguments));
+      return nullptr;
+    }
+    return Variant(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
+                                               replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                               G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
+                                               nullptr, nullptr));
+  }
+
+  Variant Property(const char* destination, const char* path, const char* interface,
+                   const char* name) {
+    Variant reply = Call(destination, path, "org.freedesktop.DBus.Properties", "Get",
+                         g_variant_new("(ss)", interface, name), "(v)");
+    if (!reply) return nullptr;
+    GVariant* value = nullptr;
+    g_variant_get(reply.get(), "(v)", &value);
+    return Variant(value);
+  }
+
+  // The extension's list, or nothing when the extension does not answer.
+  bool List() {
+    Variant reply = Call(kShell, kWindowsPath, kWindowsInterface, "List", nullptr, "(a(tssub))");
+    if (!reply) return false;
+    order.clear();
+    windows.clear();
+    GVariantIter* iter = nullptr;
+    g_variant_get(reply.get(), "(a(tssub))", &iter);
+    guint64 id = 0;
+    const char *title = nullptr, *wmClass = nullptr;
+    guint32 pid = 0;
+    gboolean focus = false;
+    while (g_variant_iter_next(iter, "(t&s&sub)", &id, &title, &wmClass, &pid, &focus)) {
+      order.push_back(id);
+      windows[id] = {title, wmClass, pid, focus != 0};
+    }
+    g_variant_iter_free(iter);
+    return true;
+  }
+
+  // The extension of this GNOME Shell's format.
+  const char* ExtensionUuid() {
+    Variant version = Property(kShell, "/org/gnome/Shell", kShell, "ShellVersion");
+    const char* text = version && g_variant_is_of_type(version.get(), G_VARIANT_TYPE_STRING)
+                           ? g_variant_get_string(version.get(), nullptr)
+                           : "";
+    return std::atoi(text) >= 45 ? kExtension : kLegacyExtension;
+  }
+
+  // Lists; at the first use without an answer, enables the extension and lists again.
+  bool ListWithExtension() {
+    listProblem.clear();
+    if (List()) return true;
+    const char* uuid = ExtensionUuid();
+    if (!enableTried) {
+      enableTried = true;
+      Variant reply = Call(kShell, "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                           "EnableExtension", g_variant_new("(s)", uuid), "(b)");
+      gboolean done = false;
+      if (reply) g_variant_get(reply.get(), "(b)", &done);
+      if (List()) return true;
+      enabled = done;
+    }
+    listProblem = Sjis("GNOME Shell 拡張機能 ") + uuid +
+                  Sjis(" が動いていないため、ｳｲﾝﾄﾞｳを探せません。") +
+                  (enabled ? Sjis("NORVAXが有効にしましたが、") : std::string()) +
+                  Sjis("ｲﾝｽﾄｰﾙ直後は、ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝするまで使えないことがあります。");
+    return false;
+  }
+
+  const Window* Find(WindowId window) {
+    auto found = windows.find(window);
+    return found == windows.end() ? nullptr : &found->second;
+  }
+
+  bool HasFocus(WindowId target) {
+    if (target == kFocusedWindow) return true;
+    if (!List()) return false;
+    const Window* w = Find(target);
+    return w && w->focus;
+  }
+
+  bool Key(std::uint32_t keysym, bool pressed) {
+    return Call(kRemoteDesktop, session.c_str(), kSessionInterface, "NotifyKeyboardKeysym",
+                g_variant_new("(ub)", keysym, pressed), nullptr) != nullptr;
+  }
+
+  bool Stroke(std::uint32_t keysym) { return Key(keysym, true) && Key(keysym, false); }
+
+  // Starts the remote desktop session the keys go through, once Mutter's interface is
+  // the version this adapter speaks.
+  bool StartSession() {
+    if (!session.empty()) return true;
+    Variant version = Property(kRemoteDesktop, kRemoteDesktopPath, kRemoteDesktop, "Version");
+    if (!version || !g_variant_is_of_type(version.get(), G_VARIANT_TYPE_INT32)) {
+      typingProblem = Sjis(
+          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+          "が応答しないため、入力できません。");
+      return false;
+    }
+    if (const int found = g_variant_get_int32(version.get()); found != kRemoteDesktopVersion) {
+      typingProblem = Sjis(
+                          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+                          "がﾊﾞｰｼﾞｮﾝ ") +
+                      std::to_string(found) + Sjis(" で、NORVAXが対応するﾊﾞｰｼﾞｮﾝ ") +
+                      std::to_string(kRemoteDesktopVersion) +
+                      Sjis(" ではないため、入力できません。");
+      return false;
+    }
+    Variant created =
+        Call(kRemoteDesktop, kRemoteDesktopPath, kRemoteDesktop, "CreateSession", nullptr, "(o)");
+    const char* path = nullptr;
+    if (created) g_variant_get(created.get(), "(&o)", &path);
+    if (!path || !Call(kRemoteDesktop, path, kSessionInterface, "Start", nullptr, nullptr)) {
+      typingProblem = Sjis(
+          "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) "
+          "が入力を受け付けないため、入力できません。");
+      return false;
+    }
+    session = path;
+    const bool warmed = Stroke(XKB_KEY_Shift_L);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSessionSettleMs));
+    return warmed;
+  }
+
+  void StopSession() {
+    if (session.empty()) return;
+    Call(kRemoteDesktop, session.c_str(), kSessionInterface, "Stop", nullptr, nullptr);
+    session.clear();
+  }
+
+  TypingKeymaps& Keymaps() {
+    if (!keymaps) {
+      keymaps.emplace();
+      // The seat has a keyboard (and so a keymap) once a session's keyboard is there.
+      const bool running = !session.empty();
+      StartSession();
+      keymaps->SetUserLayout(SeatKeymap(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str()));
+      if (!running) StopSession();
+    }
+    return *keymaps;
+  }
+
+  // Types the characters, each key after the check that target has the focus: the number
+  // of bytes typed (a control character, which is not typed, counts).
+  std::size_t Type(WindowId target, std::string_view text) {
+    if (!StartSession()) return 0;
+    std::size_t typed = 0;
+    for (const TypedCharacter& c : TypedCharacters(text)) {
+      if (c.keysym != 0 && !(HasFocus(target) && Stroke(c.keysym))) break;
+      typed += c.bytes;
+    }
+    return typed;
+  }
+
+  bool Press(WindowId target, std::uint32_t keysym) {
+    return StartSession() && HasFocus(target) && Stroke(keysym);
+  }
+};
+
+GnomeWindowSystem::GnomeWindowSystem(const char* busAddress, const char* waylandDisplay)
+    : impl_(std::make_unique<Impl>()) {
+  auto& i = *impl_;
+  if (waylandDisplay) i.waylandDisplay = waylandDisplay;
+  gchar* address = busAddress
+                       ? g_strdup(busAddress)
+                       : g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!address) return;
+  i.bus = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  g_free(address);
+  if (i.bus) g_dbus_connection_set_exit_on_close(i.bus, false);
+}
+
+GnomeWindowSystem::~GnomeWindowSystem() {
+  auto& i = *impl_;
+  if (!i.bus) return;
+  i.StopSession();
+  g_dbus_connection_close_sync(i.bus, nullptr, nullptr);
+  g_object_unref(i.bus);
+}
+
+bool GnomeWindowSystem::Available() const {
+  return impl_->Property(kShell, "/org/gnome/Shell", kShell, "ShellVersion") != nullptr;
+}
+
+std::string GnomeWindowSystem::Problem() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->typingProblem.empty() ? impl_->listProblem : impl_->typingProblem;
+}
+
+WindowId GnomeWindowSystem::FocusedWindow() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->ListWithExtension() ? 0 : kFocusedWindow;
+}
+
+std::vector<WindowId> GnomeWindowSystem::TopLevelWindows() {
+  std::lock_guard lock(impl_->mutex);
+  if (!impl_->ListWithExtension()) return {};
+  return impl_->order;
+}
+
+std::string GnomeWindowSystem::Caption(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  const auto* w = impl_->Find(window);
+  return w ? Cp932ForDisplay(w->title) : std::string();
+}
+
+std::string GnomeWindowSystem::ClassName(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  const auto* w = impl_->Find(window);
+  return w ? Cp932ForDisplay(w->wmClass) : std::string();
+}
+
+std::uint32_t GnomeWindowSystem::ProcessId(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  const auto* w = impl_->Find(window);
+  return w ? w->pid : 0;
+}
+
+bool GnomeWindowSystem::Exists(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->List() && impl_->Find(window) != nullptr;
+}
+
+WindowId GnomeWindowSystem::Foreground() {
+  std::lock_guard lock(impl_->mutex);
+  auto& i = *impl_;
+  if (!i.List()) return 0;
+  for (WindowId w : i.order) {
+    if (i.windows[w].focus) return w;
+  }
+  return 0;
+}
+
+bool GnomeWindowSystem::SetForeground(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  Variant reply = impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Activate",
+                              g_variant_new("(t)", static_cast<guint64>(window)), "(b)");
+  gboolean found = false;
+  if (reply) g_variant_get(reply.get(), "(b)", &found);
+  return found;
+}
+
+std::string GnomeWindowSystem::UntypableText(std::string_view text) {
+  std::lock_guard lock(impl_->mutex);
+  TypingKeymaps& keymaps = impl_->Keymaps();
+  std::string untypable;
+  std::size_t at = 0;
+  for (const TypedCharacter& c : TypedCharacters(text)) {
+    const std::string_view bytes = text.substr(at, c.bytes);
+    at += c.bytes;
+    if (c.keysym != 0 && !keymaps.UserStroke(c.keysym) &&
+        untypable.find(bytes) == std::string::npos)
+      untypable += bytes;
+  }
+  return untypable;
+}
+
+std::size_t GnomeWindowSystem::TypeText(WindowId target, std::string_view text) {
+  std::lock_guard lock(impl_->mutex);
+  return UntypableText(text).empty() ? impl_->Type(target, text) : 0;
+}
+
+bool GnomeWindowSystem::PressKey(WindowId target, Key key) {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->Press(target, key == Key::Enter ? XKB_KEY_Return : XKB_KEY_Tab);
+}
+
+void GnomeWindowSystem::BeginTyping() {
+  std::lock_guard lock(impl_->mutex);
+  auto& i = *impl_;
+  const bool japanese = i.Keymaps().UserLayoutIsJapanese();
+  const char* display = std::getenv("DISPLAY");
+  i.directInput.reset();
+  i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
+}
+
+// GNOME shows that a remote desktop session runs: it ends with the typing.
+void GnomeWindowSystem::EndTyping() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->directInput.reset();
+  impl_->StopSession();
+}
+
+void GnomeWindowSystem::Minimise(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Minimize",
+              g_variant_new("(t)", static_cast<guint64>(window)), nullptr);
+}
+
+void GnomeWindowSystem::Maximise(WindowId window) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->Call(kShell, kWindowsPath, kWindowsInterface, "Maximize",
+              g_variant_new("(t)", static_cast<guint64>(window)), nullptr);
+}
+
+}  // namespace norvax

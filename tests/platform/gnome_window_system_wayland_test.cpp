@@ -1,0 +1,189 @@
+// The GNOME adapter on a headless GNOME Shell that each test starts: Qt programs on Wayland
+// and, through Xwayland, on X11 stand for the desktop's windows.
+#include "platform/wayland/gnome_window_system.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "launch/keystrokes.h"
+#include "platform/cp932.h"
+#include "platform/posix/system_clock.h"
+#include "platform/wayland/wayland_window_system.h"
+#include "test_files.h"
+#include "x11_env.h"
+
+namespace norvax {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::WaitUntil;
+
+const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
+
+class GnomeWindowSystemTest : public ::testing::Test {
+ protected:
+  void Start(bool extension = true, const std::string& layout = "us") {
+    shell_ = testing::GnomeShellServer::Start(extension, layout);
+    if (!shell_) GTEST_SKIP() << "no headless GNOME Shell";
+    windows_ =
+        std::make_unique<GnomeWindowSystem>(shell_->BusAddress().c_str(), shell_->Socket().c_str());
+    ASSERT_TRUE(windows_->Available());
+    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
+  }
+
+  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
+    return std::make_unique<ChildProcess>(std::vector<std::string>{NORVAX_TYPE_TARGET, caption},
+                                          shell_->Env(x11));
+  }
+
+  WindowId WaitForWindow(const std::string& captionUtf8) {
+    return testing::WaitForWindow(*windows_, captionUtf8);
+  }
+
+  // Starts a login dialog and waits until it is shown: it has the focus, which a new window
+  // takes once the overview of the login has closed (the first activation closes it).
+  WindowId StartShown(std::unique_ptr<ChildProcess>& program, const std::string& caption,
+                      bool x11 = false) {
+    program = StartTarget(caption, x11);
+    const WindowId w = WaitForWindow(caption);
+    if (w != 0 && windows_->Foreground() == 0) finder_->ActivateWindow(Sjis(caption), "", 0);
+    return WaitUntil([&] { return windows_->Foreground() == w; }, 5s) ? w : 0;
+  }
+
+  // norvaxctl with the given arguments in the shell's session: its exit status, output and
+  // error output.
+  int Norvaxctl(const std::string& args) {
+    const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + shell_->BusAddress() +
+                                "' WAYLAND_DISPLAY=" + shell_->Socket() + " " + NORVAXCTL_PATH +
+                                " " + args + " >" + (dir_ / "out").string() + " 2>" +
+                                (dir_ / "err").string();
+    return WEXITSTATUS(std::system(command.c_str()));
+  }
+
+  std::unique_ptr<testing::GnomeShellServer> shell_;
+  std::unique_ptr<GnomeWindowSystem> windows_;
+  // The shell activates a window once its overview has closed, in real time.
+  SystemClock clock_;
+  std::string lastCaption_;
+  std::unique_ptr<WindowFinder> finder_;
+  testing::TempDir dir_;
+};
+
+// The extension is enabled at the first use; windows of Wayland and of Xwayland programs.
+TEST_F(GnomeWindowSystemTest, FindsByCaptionAndClassActivatesAndTypesExactly) {
+  Start();
+  std::unique_ptr<ChildProcess> target, x11;
+  const WindowId w = StartShown(target, kCaption);
+  const WindowId second = StartShown(x11, kCaption + " - 2", true);
+  ASSERT_NE(w, 0u);
+  ASSERT_NE(second, 0u);
+  EXPECT_EQ(windows_->Problem(), "");
+  EXPECT_EQ(windows_->ClassName(w), "type_target");
+  EXPECT_EQ(finder_->FindTargetWindow(Sjis(kCaption), "", 0), w);
+  EXPECT_EQ(finder_->FindTargetWindow(Sjis("ﾊﾟｽﾜｰﾄﾞの入力 - "), "", 0), second);
+  EXPECT_NE(finder_->FindTargetWindow("", "type_target", 0), 0u);
+  const std::string id = "user01@Example.JP ~!#$%&'()=|{}[]<>?_";
+  for (auto [window, program] : {std::pair(w, target.get()), std::pair(second, x11.get())}) {
+    SCOPED_TRACE(windows_->Caption(window));
+    ASSERT_EQ(finder_->ActivateWindow(windows_->Caption(window), "", 0), window);
+    EXPECT_EQ(windows_->Foreground(), window);
+    EXPECT_TRUE(finder_->SendKeysText(window, id + "{]Pass word{~"));
+    auto fields = program->LastValuesUntil("enter", 10s);
+    EXPECT_EQ(fields["1"], id);
+    EXPECT_EQ(fields["2"], "Pass word");
+  }
+  target->Kill();
+  EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
+  EXPECT_EQ(windows_->Caption(w), "");
+}
+
+TEST_F(GnomeWindowSystemTest, NorvaxctlListsTypesAndRefusesWhatTheLayoutLacks) {
+  Start(true, "jp");
+  auto target = StartTarget(kCaption);
+  ASSERT_NE(WaitForWindow(kCaption), 0u);
+  EXPECT_EQ(Norvaxctl("windows"), 0);
+  EXPECT_EQ(testing::ReadFile(dir_ / "err"), "windows: GNOME\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "out"), kCaption + "\ttype_target\n");
+  // Kana and kanji are on no key of the jp layout: nothing of the text is typed.
+  EXPECT_EQ(windows_->UntypableText(Sjis("taroﾊﾟｽ漢字ﾊ")), Sjis("ﾊﾟｽ漢字"));
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro漢字{~'"), 1);
+  EXPECT_EQ(testing::ReadFile(dir_ / "err"),
+            "norvaxctl: NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、"
+            "入力しませんでした。(漢字)\n");
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro_\\|@{~'"), 0);
+  EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro_\\|@");
+}
+
+TEST_F(GnomeWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) {
+  Start();
+  std::unique_ptr<ChildProcess> first, second;
+  ASSERT_NE(StartShown(first, "first"), 0u);
+  const WindowId b = StartShown(second, "second");
+  const WindowId a = finder_->ActivateWindow("first", "", 0);
+  ASSERT_NE(a, 0u);
+  EXPECT_EQ(finder_->SendKeysRun(a, "abc{]def{~", 0), 3u);
+  ASSERT_TRUE(first->WaitForLine("1:abc", 5s));
+  GnomeWindowSystem other(shell_->BusAddress().c_str());
+  ASSERT_TRUE(other.SetForeground(b));
+  ASSERT_TRUE(WaitUntil([&] { return windows_->Foreground() == b; }, 5s));
+  EXPECT_EQ(finder_->SendKeysRun(a, "abc{]def{~", 3), std::nullopt) << "no TAB";
+  EXPECT_EQ(windows_->TypeText(a, "def"), 0u);
+  EXPECT_TRUE(finder_->SendKeysText(b, "ok{~"));
+  EXPECT_EQ(second->LastValuesUntil("enter", 5s)["1"], "ok");
+}
+
+// The layout is the compositor's: the Latin letters are on no key of a Russian one.
+TEST_F(GnomeWindowSystemTest, WithoutTheExtensionNothingIsFoundAndTheMessageSaysWhy) {
+  Start(false, "ru");
+  EXPECT_EQ(windows_->UntypableText("taro1"), "taro");
+  auto target = StartTarget(kCaption);
+  EXPECT_EQ(finder_->FindTargetWindow(Sjis(kCaption), "", 0), 0u);
+  EXPECT_NE(windows_->Problem().find(Sjis("ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝ")), std::string::npos);
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 123"), 1);
+  EXPECT_NE(testing::ReadFile(dir_ / "err").find("norvax-windows-legacy@norvax.org"),
+            std::string::npos);
+
+  // The wlroots adapter, tried first, finds its protocols missing and goes: it closes no
+  // descriptor that is not its own (the GNOME adapter's bus connection takes the numbers it
+  // gave back).
+  int fds[2] = {-1, -1};
+  {
+    WaylandWindowSystem wlroots(shell_->Socket().c_str());
+    EXPECT_FALSE(wlroots.Available());
+    ASSERT_EQ(pipe(fds), 0);
+  }
+  EXPECT_NE(fcntl(fds[0], F_GETFD), -1);
+  EXPECT_NE(fcntl(fds[1], F_GETFD), -1);
+  close(fds[0]);
+  close(fds[1]);
+}
+
+// Mutter's interface is private: another version than the one spoken is not used at all.
+TEST(GnomeRemoteDesktopVersionTest, AnotherVersionIsRefusedWithTheReason) {
+  ChildProcess bus({"dbus-daemon", "--config-file=" NORVAX_TEST_TOOLS_DIR "/system_bus.conf",
+                    "--nofork", "--print-address"},
+                   {});
+  const std::string address = bus.ReadLine(10s).value_or("");
+  ASSERT_FALSE(address.empty());
+  ChildProcess mutter(
+      {"/usr/bin/python3", "-m", "dbusmock", "--session", "--template",
+       NORVAX_TEST_TOOLS_DIR "/mutter_mock.py", "-l", "/dev/null", "-p", R"({"Version": 2})"},
+      {"DBUS_SESSION_BUS_ADDRESS=" + address});
+  const std::string expected = Sjis(
+      "GNOME のﾘﾓｰﾄﾃﾞｽｸﾄｯﾌﾟ機能 (org.gnome.Mutter.RemoteDesktop) がﾊﾞｰｼﾞｮﾝ 2 で、"
+      "NORVAXが対応するﾊﾞｰｼﾞｮﾝ 1 ではないため、入力できません。");
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GnomeWindowSystem windows(address.c_str(), "/nonexistent");
+        return windows.PressKey(1, Key::Enter) == false && windows.Problem() == expected;
+      },
+      10s));
+}
+
+}  // namespace
+}  // namespace norvax
