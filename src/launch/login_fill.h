@@ -28,6 +28,10 @@ std::string TypingStoppedMessage();
 // "NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、入力しませんでした。(<characters>)"
 std::string UntypableMessage(const std::string& characters);
 
+// Why text (CP932) is not typed at all: the desktop cannot type here (its own message), or
+// it lacks some of the characters (UntypableMessage); empty when it can type every one.
+std::string UntypableProblem(WindowSystem& windows, const std::string& text);
+
 // Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
 // "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".
 std::string DialupCaptionFor(const std::string& set1);

@@ -58,7 +58,7 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   if (!main.passwordFilled) {
     StopTimer(state, ports);
     ports.dialogs.ShowError(fill == FillResult::Untypable
-                                ? UntypableMessage(ports.windows.UntypableText(launch.fillPassword))
+                                ? UntypableProblem(ports.windows, launch.fillPassword)
                             : stopped ? TypingStoppedMessage()
                                       : PasswordNotSetMessage());
   }

@@ -56,6 +56,10 @@ class WindowSystem {
     return {};
   }
 
+  // Why this window system cannot type at all here (CP932, a whole message: the desktop
+  // refuses this program its keyboard, say); empty when it can type.
+  virtual std::string CannotTypeReason() { return {}; }
+
   // Presses and releases a key in target; false (nothing sent) when target has lost the
   // focus.
   virtual bool PressKey(WindowId target, Key key) = 0;

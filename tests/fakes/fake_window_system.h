@@ -34,6 +34,7 @@ class FakeWindowSystem : public WindowSystem {
   std::size_t TypeText(WindowId target, std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
   std::string UntypableText(std::string_view text) override;
+  std::string CannotTypeReason() override { return cannotType; }
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
   bool Minimised(WindowId window) const {
@@ -49,6 +50,8 @@ class FakeWindowSystem : public WindowSystem {
   long stealAfterBytes = -1;
   // Bytes this desktop cannot type (UntypableText).
   std::string untypable;
+  // The desktop's reason not to type at all (CannotTypeReason).
+  std::string cannotType;
   WindowId stealTo = 0;
   std::vector<WindowId> maximised;
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/wayland/kwin_window_system.h"
 #include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 
@@ -11,6 +12,8 @@ DesktopWindows OpenWindowSystem() {
   if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
     auto windows = std::make_unique<WaylandWindowSystem>();
     if (windows->Available()) return {WindowSystemKind::Wayland, std::move(windows), true};
+    auto kwin = std::make_unique<KWinWindowSystem>();
+    if (kwin->Available()) return {WindowSystemKind::KWin, std::move(kwin), true};
   }
   auto windows = std::make_unique<X11WindowSystem>();
   const bool available = windows->Available();
@@ -18,7 +21,15 @@ DesktopWindows OpenWindowSystem() {
 }
 
 const char* WindowSystemName(WindowSystemKind kind) {
-  return kind == WindowSystemKind::Wayland ? "Wayland" : "X11";
+  switch (kind) {
+    case WindowSystemKind::Wayland:
+      return "Wayland";
+    case WindowSystemKind::KWin:
+      return "KWin";
+    case WindowSystemKind::X11:
+      break;
+  }
+  return "X11";
 }
 
 }  // namespace norvax

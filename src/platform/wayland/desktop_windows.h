@@ -1,7 +1,8 @@
 // Which adapter reaches the windows of other programs: Wayland when WAYLAND_DISPLAY names a
 // compositor that offers both protocols the Wayland adapter needs (the wlroots compositors),
-// else X11 (also in a Wayland session whose compositor lacks them: then only the programs
-// that run through Xwayland are reached).
+// KWin when KWin answers there and on the session bus (needs a QCoreApplication), else X11 (also in
+// a Wayland session whose compositor lacks them: then only the programs that run through Xwayland
+// are reached).
 #pragma once
 
 #include <memory>
@@ -10,7 +11,7 @@
 
 namespace norvax {
 
-enum class WindowSystemKind { Wayland, X11 };
+enum class WindowSystemKind { Wayland, KWin, X11 };
 
 struct DesktopWindows {
   WindowSystemKind kind;
@@ -20,7 +21,7 @@ struct DesktopWindows {
 
 DesktopWindows OpenWindowSystem();
 
-// "Wayland" or "X11".
+// "Wayland", "KWin" or "X11".
 const char* WindowSystemName(WindowSystemKind kind);
 
 }  // namespace norvax

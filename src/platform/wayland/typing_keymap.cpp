@@ -74,14 +74,19 @@ void TypingKeymaps::SetUserLayout(const std::string& keymapText) {
   }
 }
 
+std::optional<TypingKeymaps::Stroke> TypingKeymaps::UserStroke(std::uint32_t keysym) const {
+  const auto found = keysOfSymbols_.find(keysym);
+  if (found == keysOfSymbols_.end()) return std::nullopt;
+  return Stroke{found->second.keycode, found->second.shift};
+}
+
 TypingKeymaps::Keymap TypingKeymaps::For(std::span<const TypedCharacter> characters) const {
   Keymap out;
   // Every key of the user's that types ASCII, TAB or ENTER: texts of ASCII alone all have
   // the same keymap.
   auto keys = levels_;  // keycode → its key symbols
   auto userKey = [&](std::uint32_t sym, std::uint32_t fallback) {
-    if (auto found = keysOfSymbols_.find(sym); found != keysOfSymbols_.end())
-      return Stroke{found->second.keycode, found->second.shift};
+    if (auto user = UserStroke(sym)) return *user;
     keys[fallback] = {sym};
     return Stroke{fallback, false};
   };
