@@ -1,13 +1,17 @@
 // Typing speed and loss: 1,000 characters, ASCII and Japanese mixed, typed into a login
 // dialog on a private Xvfb by NORVAX's X11 adapter and by `xdotool type` (default delay), and
-// on a headless sway by NORVAX's Wayland adapter into a Qt program on Wayland and on Xwayland.
+// on a headless sway by NORVAX's Wayland adapter into a Qt program on Wayland and on Xwayland;
+// on a headless KWin, which types only the keys of the user's layout, 1,000 ASCII characters
+// by NORVAX's KWin adapter (Wayland and Xwayland) and by `xdotool type` into Xwayland.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "platform/cp932.h"
+#include "platform/wayland/kwin_window_system.h"
 #include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 #include "x11_env.h"
@@ -34,6 +38,16 @@ const std::string& Text() {
       }
     }
     return utf8;
+  }();
+  return text;
+}
+
+const std::string& AsciiText() {
+  static const std::string text = [] {
+    std::string all;
+    while (all.size() < 1000) all += "abcXYZ123 !?";
+    all.resize(1000);
+    return all;
   }();
   return text;
 }
@@ -94,22 +108,38 @@ struct SwayStage {
   }
 };
 
-void Report(benchmark::State& state, double seconds, const std::string& received) {
+// On a KWin of its own, which lets this program type: a Wayland or (x11) an Xwayland program.
+struct KWinStage {
+  std::unique_ptr<testing::KWinServer> kwin = testing::KWinServer::Start();
+  std::unique_ptr<KWinWindowSystem> windows;
+  std::optional<Target> target;
+
+  explicit KWinStage(bool x11) {
+    if (!kwin) return;
+    kwin->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
+    windows = std::make_unique<KWinWindowSystem>(kwin->Socket().c_str());
+    target.emplace(*windows, kTargetArgv, kwin->Env(x11));
+  }
+};
+
+void Report(benchmark::State& state, double seconds, const std::string& received,
+            const std::string& expected = Text()) {
   state.counters["chars_per_second"] = 1000.0 / seconds;
   state.counters["chars_lost"] =
       static_cast<double>(1000 - std::min<std::size_t>(1000, CountChars(received)));
-  state.counters["exact"] = received == Text() ? 1 : 0;
+  state.counters["exact"] = received == expected ? 1 : 0;
 }
 
 // Types the text into the target and reports.
-void TypeAndReport(benchmark::State& state, WindowSystem& windows, Target& target) {
-  std::string cp932 = Sjis(Text());
+void TypeAndReport(benchmark::State& state, WindowSystem& windows, Target& target,
+                   const std::string& text = Text()) {
+  std::string cp932 = Sjis(text);
   state.ResumeTiming();
   auto start = std::chrono::steady_clock::now();
   windows.TypeText(target.window, cp932);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   state.PauseTiming();
-  Report(state, seconds, target.Received());
+  Report(state, seconds, target.Received(), text);
   state.ResumeTiming();
 }
 
@@ -142,23 +172,65 @@ BENCHMARK(BM_NorvaxTypingWayland)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// Argument 1: into an Xwayland program.
+void BM_NorvaxTypingKWin(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    KWinStage stage(state.range(0) == 1);
+    if (!stage.target) {
+      state.SkipWithError("no headless KWin");
+      state.ResumeTiming();
+      continue;
+    }
+    TypeAndReport(state, *stage.windows, *stage.target, AsciiText());
+  }
+}
+BENCHMARK(BM_NorvaxTypingKWin)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// xdotool types text into the target on the X display of env.
+void XdotoolTypeAndReport(benchmark::State& state, const std::vector<std::string>& env,
+                          Target& target, const std::string& text) {
+  std::string command;
+  for (const std::string& entry : env) command += entry.starts_with("DISPLAY=") ? entry : "";
+  command += " xdotool type '" + text + "'";
+  state.ResumeTiming();
+  auto start = std::chrono::steady_clock::now();
+  int rc = std::system(command.c_str());
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.PauseTiming();
+  if (rc != 0) state.SkipWithError("xdotool failed");
+  Report(state, seconds, target.Received(), text);
+  state.ResumeTiming();
+}
+
 void BM_XdotoolType(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     Stage stage;
-    std::string command = "DISPLAY=" + stage.server.Display() + " xdotool type '" + Text() + "'";
-    state.ResumeTiming();
-    auto start = std::chrono::steady_clock::now();
-    int rc = std::system(command.c_str());
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.PauseTiming();
-    if (rc != 0) state.SkipWithError("xdotool failed");
-    Report(state, seconds, stage.target.Received());
-    state.ResumeTiming();
+    XdotoolTypeAndReport(state, stage.server.Env(), stage.target, Text());
   }
 }
 BENCHMARK(BM_XdotoolType)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Into an Xwayland program on KWin.
+void BM_XdotoolTypeKWin(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    KWinStage stage(true);
+    if (!stage.target) {
+      state.SkipWithError("no headless KWin");
+      state.ResumeTiming();
+      continue;
+    }
+    XdotoolTypeAndReport(state, stage.kwin->Env(true), *stage.target, AsciiText());
+  }
+}
+BENCHMARK(BM_XdotoolTypeKWin)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace norvax

@@ -269,7 +269,9 @@ KWinWindowSystem::KWinWindowSystem(const char* displayName) : impl_(std::make_un
   if (connected && i.fakeInput) {
     org_kde_kwin_fake_input_authenticate(i.fakeInput, "NORVAX",
                                          "ダイヤルアップのログインに ID とパスワードを入力します");
-    i.Flush();
+    // The device KWin made for this connection has taken the authentication before the
+    // first key.
+    connected = i.RoundTrip(lock);
   }
   if (!connected) i.broken = true;
 }
