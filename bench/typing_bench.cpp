@@ -65,15 +65,7 @@ struct Target {
   WindowId window = 0;
 
   Target(WindowSystem& w, const std::vector<std::string>& argv, const std::vector<std::string>& env)
-      : windows(w), process(argv, env) {
-    testing::WaitUntil(
-        [&] {
-          for (auto top : windows.TopLevelWindows()) {
-            if (windows.Caption(top) == "bench") window = top;
-          }
-          return window != 0;
-        },
-        10s);
+      : windows(w), process(argv, env), window(testing::WaitForWindow(w, "bench")) {
     windows.SetForeground(window);
     testing::WaitUntil([&] { return windows.Foreground() == window; }, 5s);
   }
@@ -152,18 +144,23 @@ void BM_NorvaxTyping(benchmark::State& state) {
 }
 BENCHMARK(BM_NorvaxTyping)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Argument 1: into an Xwayland program.
-void BM_NorvaxTypingWayland(benchmark::State& state) {
+// Types into the target of a compositor's stage; argument 1: into an Xwayland program.
+template <class CompositorStage>
+void TypeOnCompositor(benchmark::State& state, const char* missing, const std::string& text) {
   for (auto _ : state) {
     state.PauseTiming();
-    SwayStage stage(state.range(0) == 1);
+    CompositorStage stage(state.range(0) == 1);
     if (!stage.target) {
-      state.SkipWithError("no headless sway");
+      state.SkipWithError(missing);
       state.ResumeTiming();
       continue;
     }
-    TypeAndReport(state, *stage.windows, *stage.target);
+    TypeAndReport(state, *stage.windows, *stage.target, text);
   }
+}
+
+void BM_NorvaxTypingWayland(benchmark::State& state) {
+  TypeOnCompositor<SwayStage>(state, "no headless sway", Text());
 }
 BENCHMARK(BM_NorvaxTypingWayland)
     ->Arg(0)
@@ -172,18 +169,8 @@ BENCHMARK(BM_NorvaxTypingWayland)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Argument 1: into an Xwayland program.
 void BM_NorvaxTypingKWin(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    KWinStage stage(state.range(0) == 1);
-    if (!stage.target) {
-      state.SkipWithError("no headless KWin");
-      state.ResumeTiming();
-      continue;
-    }
-    TypeAndReport(state, *stage.windows, *stage.target, AsciiText());
-  }
+  TypeOnCompositor<KWinStage>(state, "no headless KWin", AsciiText());
 }
 BENCHMARK(BM_NorvaxTypingKWin)
     ->Arg(0)

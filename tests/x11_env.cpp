@@ -104,6 +104,24 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// Environment entries for children of a compositor: Qt on Wayland, or (x11) Qt's X11
+// platform on Xwayland.
+std::vector<std::string> CompositorEnv(const std::string& runtimeDir,
+                                       const std::string& waylandDisplay,
+                                       const std::string& xDisplay, bool x11) {
+  // No session bus: Qt would start one of its own, which outlives the test.
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir, "HOME=" + runtimeDir,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir + "/no-bus"};
+  if (x11) {
+    env.insert(env.end(), {"DISPLAY=" + xDisplay, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
+                           "WAYLAND_DISPLAY="});
+  } else {
+    env.insert(env.end(),
+               {"WAYLAND_DISPLAY=" + waylandDisplay, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
+  }
+  return env;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
@@ -258,6 +276,19 @@ FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& othe
   return race;
 }
 
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionCp932) {
+  WindowId found = 0;
+  WaitUntil(
+      [&] {
+        for (auto w : windows.TopLevelWindows()) {
+          if (windows.Caption(w) == captionCp932) found = w;
+        }
+        return found != 0;
+      },
+      std::chrono::seconds(10));
+  return found;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
@@ -310,17 +341,7 @@ std::vector<std::string> SwayServer::AsUser(std::vector<std::string> argv) const
 }
 
 std::vector<std::string> SwayServer::Env(bool x11) const {
-  // No session bus: Qt would start one of its own, which outlives the test.
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
-  if (x11) {
-    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
-                           "WAYLAND_DISPLAY="});
-  } else {
-    env.insert(env.end(),
-               {"WAYLAND_DISPLAY=" + waylandDisplay_, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
-  }
-  return env;
+  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
 namespace {
@@ -452,16 +473,7 @@ void KWinServer::GrantFakeInput(const std::string& program) const {
 }
 
 std::vector<std::string> KWinServer::Env(bool x11) const {
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
-  if (x11) {
-    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
-                           "WAYLAND_DISPLAY="});
-  } else {
-    env.insert(env.end(),
-               {"WAYLAND_DISPLAY=" + waylandDisplay_, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
-  }
-  return env;
+  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
 }  // namespace norvax::testing

@@ -152,6 +152,10 @@ struct FocusRace {
 FocusRace RaceTypingAgainstFocusChange(WindowSystem& windows, WindowSystem& other,
                                        ChildProcess& aProgram, WindowId a, WindowId b, int runs);
 
+// The window of windows with the caption (CP932), once it is there (10 s at most); 0 when
+// none comes.
+WindowId WaitForWindow(WindowSystem& windows, const std::string& captionCp932);
+
 // Polls condition until it holds or timeout passes (real time: the X server and the
 // programs under test run on their own).
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

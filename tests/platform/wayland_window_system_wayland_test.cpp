@@ -42,16 +42,7 @@ class WaylandWindowSystemTest : public ::testing::Test {
   }
 
   WindowId WaitForWindow(const std::string& captionUtf8) {
-    WindowId found = 0;
-    WaitUntil(
-        [&] {
-          for (auto w : windows_->TopLevelWindows()) {
-            if (windows_->Caption(w) == Sjis(captionUtf8)) found = w;
-          }
-          return found != 0;
-        },
-        10s);
-    return found;
+    return testing::WaitForWindow(*windows_, Sjis(captionUtf8));
   }
 
   std::unique_ptr<testing::SwayServer> sway_;
