@@ -147,6 +147,7 @@ const char kUsage[] =
     "                           window system reaches them: \"Wayland\" when WAYLAND_DISPLAY\n"
     "                           names a compositor that offers the window list and a\n"
     "                           virtual keyboard (sway, Hyprland, river, labwc, Wayfire),\n"
+    "                           \"KWin\" when KWin answers there and on the session bus,\n"
     "                           else \"X11\"\n"
     "  --help, -h, help         show this help\n";
 

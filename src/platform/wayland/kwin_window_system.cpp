@@ -122,6 +122,7 @@ struct KWinWindowSystem::Impl : WaylandClient {
   std::mutex scriptMutex;  // one script at a time; guards what follows
   std::map<WindowId, Window> windows;
   std::map<QString, WindowId> ids;  // KWin's id → ours
+  std::vector<WindowId> order;      // topmost first, as the last report had them
   WindowId nextId = 1;
   int scripts = 0;
 
@@ -182,7 +183,6 @@ struct KWinWindowSystem::Impl : WaylandClient {
     ids = std::move(seen);
     return true;
   }
-  std::vector<WindowId> order;  // topmost first, as the last report had them
 
   WindowId Active() {
     std::lock_guard lock(scriptMutex);
