@@ -53,6 +53,19 @@ class ReportReceiver : public QDBusVirtualObject {
   }
   QString introspect(const QString&) const override { return {}; }
 
+  // The report of token, if it came (it stays).
+  std::optional<QString> Peek(const QString& token) {
+    std::lock_guard lock(mutex_);
+    const auto found = reports_.find(token);
+    return found != reports_.end() ? std::optional(found->second) : std::nullopt;
+  }
+
+  // Forgets the report of token.
+  void Drop(const QString& token) {
+    std::lock_guard lock(mutex_);
+    reports_.erase(token);
+  }
+
   // The report of token; nothing when none came within timeout.
   std::optional<QString> Take(const QString& token, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
@@ -91,6 +104,28 @@ constexpr const char* kScript = R"(
 })();
 )";
 
+// The guard of a typing: while it runs, a window other than TARGET that KWin activates is
+// reported (the first, as TAKEN) and TARGET activated again at once, in the same turn of
+// KWin's main loop, so that no key sent meanwhile reaches it. Reports ARMED once it runs.
+constexpr const char* kGuard = R"(
+(function () {
+  var six = workspace.windowList !== undefined;
+  var windows = six ? workspace.windowList() : workspace.clientList();
+  var target = null;
+  for (var i = 0; i < windows.length; ++i) {
+    if (String(windows[i].internalId) === %2) target = windows[i];
+  }
+  var taken = false;
+  (six ? workspace.windowActivated : workspace.clientActivated).connect(function (w) {
+    if (!target || !w || w === target) return;
+    if (!taken) callDBus(%1, "/Report", "org.norvax.Report", "Report", %3, String(w.internalId));
+    taken = true;
+    if (six) workspace.activeWindow = target; else workspace.activeClient = target;
+  });
+  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, "");
+})();
+)";
+
 constexpr const char* kActivate =
     "target.minimized = false; if (six) workspace.activeWindow = target; "
     "else workspace.activeClient = target;";
@@ -124,45 +159,69 @@ struct KWinWindowSystem::Impl : WaylandClient {
   std::map<QString, WindowId> ids;  // KWin's id → ours
   std::vector<WindowId> order;      // topmost first, as the last report had them
   WindowId nextId = 1;
-  int scripts = 0;
+  int tokens = 0;
+  // The guard of the typing under way (kGuard): its script's name and the token of its
+  // report that a window took the activation.
+  QString guard, guardTaken;
 
   static const wl_registry_listener kRegistryListener;
 
-  // Runs the script with action on target's window and takes its report. False when KWin
-  // did not run it or did not report.
+  QDBusMessage Call(const QString& path, const QString& method, const QVariantList& args,
+                    const QString& interface = QStringLiteral("org.kde.kwin.Scripting")) {
+    auto message = QDBusMessage::createMethodCall(kKWin, path, interface, method);
+    message.setArguments(args);
+    return bus->call(message, QDBus::Block, kScriptTimeoutMs);
+  }
+
+  void Unload(const QString& name) {
+    Call(QStringLiteral("/Scripting"), QStringLiteral("unloadScript"), {name});
+  }
+
+  // A token no report had before.
+  QString NewToken() { return QString::number(++tokens); }
+
+  // Gives KWin the script text (its arguments: %1 this connection's name, %2 KWin's id of
+  // target's window, then extra), runs it and takes its report of token. The script stays
+  // loaded when kept is given (its name there), else it is unloaded. Nothing when KWin did
+  // not run it or it did not report. Under scriptMutex.
+  std::optional<QString> Execute(const char* text, WindowId target, const QStringList& extra,
+                                 const QString& token, QString* kept = nullptr) {
+    if (!bus || !kwin) return std::nullopt;
+    const auto found = windows.find(target);
+    QString script = QString::fromLatin1(text).arg(
+        Quoted(bus->baseService()),
+        Quoted(found != windows.end() ? found->second.kwinId : QString()));
+    for (const QString& e : extra) script = script.arg(e);
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/norvax-kwin-XXXXXX.js"));
+    if (!file.open()) return std::nullopt;
+    file.write(script.toUtf8());
+    file.flush();
+    const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(NewToken());
+    const QDBusMessage loaded =
+        Call(QStringLiteral("/Scripting"), QStringLiteral("loadScript"), {file.fileName(), name});
+    const int id = loaded.arguments().value(0, -1).toInt();
+    if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) return std::nullopt;
+    // KWin 6 and KWin 5 name the script's object differently.
+    const QString object = QStringLiteral("org.kde.kwin.Script");
+    if (Call(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("run"), {}, object)
+            .type() != QDBusMessage::ReplyMessage)
+      Call(QStringLiteral("/%1").arg(id), QStringLiteral("run"), {}, object);
+    auto report = receiver->Take(token, std::chrono::milliseconds(kScriptTimeoutMs));
+    if (kept && report) {
+      *kept = name;
+    } else {
+      Unload(name);
+    }
+    return report;
+  }
+
+  // Runs the query script with action on target's window and takes its report. False when
+  // KWin did not run it or did not report.
   bool Run(WindowId target, const char* action) {
     std::lock_guard lock(scriptMutex);
-    if (!bus || !kwin) return false;
-    const QString token = QString::number(++scripts);
-    const auto found = windows.find(target);
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/norvax-kwin-XXXXXX.js"));
-    if (!file.open()) return false;
-    file.write(QString::fromLatin1(kScript)
-                   .arg(Quoted(bus->baseService()),
-                        Quoted(found != windows.end() ? found->second.kwinId : QString()),
-                        QString::fromLatin1(action), Quoted(token))
-                   .toUtf8());
-    file.flush();
-    const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(token);
-    auto call = [&](const QString& path, const QString& interface, const QString& method,
-                    const QVariantList& args) {
-      auto message = QDBusMessage::createMethodCall(kKWin, path, interface, method);
-      message.setArguments(args);
-      return bus->call(message, QDBus::Block, kScriptTimeoutMs);
-    };
-    const QDBusMessage loaded =
-        call(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
-             QStringLiteral("loadScript"), {file.fileName(), name});
-    const int id = loaded.arguments().value(0, -1).toInt();
-    if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) return false;
-    // KWin 6 and KWin 5 name the script's object differently.
-    const QString script = QStringLiteral("org.kde.kwin.Script");
-    if (call(QStringLiteral("/Scripting/Script%1").arg(id), script, QStringLiteral("run"), {})
-            .type() != QDBusMessage::ReplyMessage)
-      call(QStringLiteral("/%1").arg(id), script, QStringLiteral("run"), {});
-    const auto report = receiver->Take(token, std::chrono::milliseconds(kScriptTimeoutMs));
-    call(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
-         QStringLiteral("unloadScript"), {name});
+    const QString token = NewToken();
+    const auto report =
+        Execute(kScript, target, {QString::fromLatin1(action), Quoted(token)}, token);
     if (!report) return false;
     windows.clear();
     std::map<QString, WindowId> seen;
@@ -192,14 +251,44 @@ struct KWinWindowSystem::Impl : WaylandClient {
     return 0;
   }
 
+  // Starts the guard of a typing into target. False when it does not run.
+  bool Arm(WindowId target) {
+    std::lock_guard lock(scriptMutex);
+    guardTaken = NewToken();
+    const QString armed = NewToken();
+    return Execute(kGuard, target, {Quoted(guardTaken), Quoted(armed)}, armed, &guard).has_value();
+  }
+
+  // Ends the guard; the window that took the activation meanwhile, if any, is given it.
+  void Disarm() {
+    {
+      std::lock_guard lock(scriptMutex);
+      if (guard.isEmpty()) return;
+      Unload(guard);
+      guard.clear();
+    }
+    // The report of a query comes after every report the guard sent before it went.
+    const bool listed = Run(0, "");
+    const auto taker = receiver->Peek(guardTaken);
+    receiver->Drop(guardTaken);
+    if (!listed || !taker) return;
+    WindowId window = 0;
+    {
+      std::lock_guard lock(scriptMutex);
+      if (auto found = ids.find(*taker); found != ids.end()) window = found->second;
+    }
+    if (window) Run(window, kActivate);
+  }
+
   // After a round trip that confirms the keys sent before: whether target is still the
-  // active window.
+  // active window and no other window took the activation since the guard started (the
+  // guard's report comes before the query's).
   bool StillActive(WindowId target) {
     {
       std::unique_lock lock(mutex);
       if (!RoundTrip(lock)) return false;
     }
-    return Run(0, "") && Active() == target;
+    return Run(0, "") && Active() == target && !receiver->Peek(guardTaken);
   }
 
   void Press(TypingKeymaps::Stroke stroke) {
@@ -319,7 +408,7 @@ bool KWinWindowSystem::SetForeground(WindowId window) {
 std::size_t KWinWindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   std::size_t typed = 0;
-  if (!i.fakeInput) return 0;
+  if (!i.fakeInput || !i.Arm(target)) return 0;
   for (const TypedCharacter& c : TypedCharacters(text)) {
     std::optional<TypingKeymaps::Stroke> stroke;
     if (c.keysym != 0 && !(stroke = i.StrokeFor(c.keysym))) break;
@@ -327,8 +416,11 @@ std::size_t KWinWindowSystem::TypeText(WindowId target, std::string_view text) {
     if (stroke) i.Press(*stroke);
     typed += c.bytes;
   }
-  std::unique_lock lock(i.mutex);
-  i.RoundTrip(lock);  // the last key reaches KWin before the caller goes on
+  {
+    std::unique_lock lock(i.mutex);
+    i.RoundTrip(lock);  // the last key reaches KWin before the caller goes on
+  }
+  i.Disarm();
   return typed;
 }
 
@@ -361,10 +453,15 @@ bool KWinWindowSystem::PressKey(WindowId target, Key key) {
   const bool enter = key == Key::Enter;
   const auto stroke = i.StrokeFor(enter ? XKB_KEY_Return : XKB_KEY_Tab)
                           .value_or(TypingKeymaps::Stroke{(enter ? kEnter : kTab) + 8, false});
-  if (!i.fakeInput || !i.StillActive(target)) return false;
-  i.Press(stroke);
-  std::unique_lock lock(i.mutex);
-  return i.RoundTrip(lock);
+  if (!i.fakeInput || !i.Arm(target)) return false;
+  const bool pressed = i.StillActive(target);
+  if (pressed) i.Press(stroke);
+  {
+    std::unique_lock lock(i.mutex);
+    i.RoundTrip(lock);
+  }
+  i.Disarm();
+  return pressed;
 }
 
 void KWinWindowSystem::BeginTyping() {

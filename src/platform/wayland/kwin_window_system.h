@@ -35,8 +35,11 @@ class KWinWindowSystem : public WindowSystem {
   bool Exists(WindowId window) override;
   WindowId Foreground() override;
   bool SetForeground(WindowId window) override;
-  // Before every key a round trip confirms the keys before it and KWin is asked whether
-  // target is still the active window; the typing stops when it is not.
+  // A guard script in KWin activates target again the moment another window takes the
+  // activation (before KWin reads another key) and reports it. Before every key a round
+  // trip confirms the keys before it and KWin is asked whether target is still the active
+  // window and nothing took it; the typing stops when it is not, and the window that took
+  // the activation is given it at the end.
   std::size_t TypeText(WindowId target, std::string_view text) override;
   // The characters the user's layout has no key for (levels 1 and 2): fake input can
   // press only the keys of that layout.
