@@ -4,14 +4,18 @@
 // On a headless GNOME Shell, which types only what the keyboard layout has, 1,000 ASCII
 // characters, by NORVAX's GNOME adapter into a Qt program on Wayland and on Xwayland, and by
 // `xdotool type` into the one on Xwayland.
+// On a headless KWin, which types only the keys of the user's layout, 1,000 ASCII characters
+// by NORVAX's KWin adapter (Wayland and Xwayland) and by `xdotool type` into Xwayland.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "platform/cp932.h"
 #include "platform/wayland/gnome_window_system.h"
+#include "platform/wayland/kwin_window_system.h"
 #include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 #include "x11_env.h"
@@ -49,6 +53,16 @@ const std::string& AsciiText() {
   return text;
 }
 
+const std::string& AsciiText() {
+  static const std::string text = [] {
+    std::string all;
+    while (all.size() < 1000) all += "abcXYZ123 !?";
+    all.resize(1000);
+    return all;
+  }();
+  return text;
+}
+
 std::size_t CountChars(const std::string& utf8) {
   std::size_t n = 0;
   for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
@@ -62,15 +76,7 @@ struct Target {
   WindowId window = 0;
 
   Target(WindowSystem& w, const std::vector<std::string>& argv, const std::vector<std::string>& env)
-      : windows(w), process(argv, env) {
-    testing::WaitUntil(
-        [&] {
-          for (auto top : windows.TopLevelWindows()) {
-            if (windows.Caption(top) == "bench") window = top;
-          }
-          return window != 0;
-        },
-        10s);
+      : windows(w), process(argv, env), window(testing::WaitForWindow(w, "bench")) {
     windows.SetForeground(window);
     testing::WaitUntil([&] { return windows.Foreground() == window; }, 5s);
   }
@@ -105,12 +111,26 @@ struct SwayStage {
   }
 };
 
+// On a KWin of its own, which lets this program type: a Wayland or (x11) an Xwayland program.
+struct KWinStage {
+  std::unique_ptr<testing::KWinServer> kwin = testing::KWinServer::Start();
+  std::unique_ptr<KWinWindowSystem> windows;
+  std::optional<Target> target;
+
+  explicit KWinStage(bool x11) {
+    if (!kwin) return;
+    kwin->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
+    windows = std::make_unique<KWinWindowSystem>(kwin->Socket().c_str());
+    target.emplace(*windows, kTargetArgv, kwin->Env(x11));
+  }
+};
+
 void Report(benchmark::State& state, double seconds, const std::string& received,
-            const std::string& text = Text()) {
+            const std::string& expected = Text()) {
   state.counters["chars_per_second"] = 1000.0 / seconds;
   state.counters["chars_lost"] =
       static_cast<double>(1000 - std::min<std::size_t>(1000, CountChars(received)));
-  state.counters["exact"] = received == text ? 1 : 0;
+  state.counters["exact"] = received == expected ? 1 : 0;
 }
 
 // Types the text into the target and reports.
@@ -135,18 +155,23 @@ void BM_NorvaxTyping(benchmark::State& state) {
 }
 BENCHMARK(BM_NorvaxTyping)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Argument 1: into an Xwayland program.
-void BM_NorvaxTypingWayland(benchmark::State& state) {
+// Types into the target of a compositor's stage; argument 1: into an Xwayland program.
+template <class CompositorStage>
+void TypeOnCompositor(benchmark::State& state, const char* missing, const std::string& text) {
   for (auto _ : state) {
     state.PauseTiming();
-    SwayStage stage(state.range(0) == 1);
+    CompositorStage stage(state.range(0) == 1);
     if (!stage.target) {
-      state.SkipWithError("no headless sway");
+      state.SkipWithError(missing);
       state.ResumeTiming();
       continue;
     }
-    TypeAndReport(state, *stage.windows, *stage.target);
+    TypeAndReport(state, *stage.windows, *stage.target, text);
   }
+}
+
+void BM_NorvaxTypingWayland(benchmark::State& state) {
+  TypeOnCompositor<SwayStage>(state, "no headless sway", Text());
 }
 BENCHMARK(BM_NorvaxTypingWayland)
     ->Arg(0)
@@ -169,18 +194,8 @@ struct GnomeStage {
   }
 };
 
-// Argument 1: into an Xwayland program.
 void BM_NorvaxTypingGnome(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    GnomeStage stage(state.range(0) == 1);
-    if (!stage.target) {
-      state.SkipWithError("no headless GNOME Shell");
-      state.ResumeTiming();
-      continue;
-    }
-    TypeAndReport(state, *stage.windows, *stage.target, AsciiText());
-  }
+  TypeOnCompositor<GnomeStage>(state, "no headless GNOME Shell", AsciiText());
 }
 BENCHMARK(BM_NorvaxTypingGnome)
     ->Arg(0)
@@ -189,9 +204,19 @@ BENCHMARK(BM_NorvaxTypingGnome)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Runs `xdotool type` with the environment entries given and reports.
-void XdotoolAndReport(benchmark::State& state, const std::vector<std::string>& env, Target& target,
-                      const std::string& text) {
+void BM_NorvaxTypingKWin(benchmark::State& state) {
+  TypeOnCompositor<KWinStage>(state, "no headless KWin", AsciiText());
+}
+BENCHMARK(BM_NorvaxTypingKWin)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// xdotool types text into the target on the X display of env.
+void XdotoolTypeAndReport(benchmark::State& state, const std::vector<std::string>& env,
+                          Target& target, const std::string& text) {
   std::string command;
   for (const auto& e : env) command += "'" + e + "' ";
   command = "env " + command + "xdotool type '" + text + "'";
@@ -215,7 +240,7 @@ void BM_XdotoolTypeGnome(benchmark::State& state) {
       state.ResumeTiming();
       continue;
     }
-    XdotoolAndReport(state, stage.shell->Env(true), *stage.target, AsciiText());
+    XdotoolTypeAndReport(state, stage.shell->Env(true), *stage.target, AsciiText());
   }
 }
 BENCHMARK(BM_XdotoolTypeGnome)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -224,10 +249,25 @@ void BM_XdotoolType(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     Stage stage;
-    XdotoolAndReport(state, {"DISPLAY=" + stage.server.Display()}, stage.target, Text());
+    XdotoolTypeAndReport(state, stage.server.Env(), stage.target, Text());
   }
 }
 BENCHMARK(BM_XdotoolType)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Into an Xwayland program on KWin.
+void BM_XdotoolTypeKWin(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    KWinStage stage(true);
+    if (!stage.target) {
+      state.SkipWithError("no headless KWin");
+      state.ResumeTiming();
+      continue;
+    }
+    XdotoolTypeAndReport(state, stage.kwin->Env(true), *stage.target, AsciiText());
+  }
+}
+BENCHMARK(BM_XdotoolTypeKWin)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace norvax

@@ -107,6 +107,24 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// Environment entries for children of a compositor: Qt on Wayland, or (x11) Qt's X11
+// platform on Xwayland.
+std::vector<std::string> CompositorEnv(const std::string& runtimeDir,
+                                       const std::string& waylandDisplay,
+                                       const std::string& xDisplay, bool x11) {
+  // No session bus: Qt would start one of its own, which outlives the test.
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir, "HOME=" + runtimeDir,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir + "/no-bus"};
+  if (x11) {
+    env.insert(env.end(), {"DISPLAY=" + xDisplay, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
+                           "WAYLAND_DISPLAY="});
+  } else {
+    env.insert(env.end(),
+               {"WAYLAND_DISPLAY=" + waylandDisplay, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
+  }
+  return env;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
@@ -326,24 +344,22 @@ std::vector<std::string> SwayServer::AsUser(std::vector<std::string> argv) const
 }
 
 std::vector<std::string> SwayServer::Env(bool x11) const {
-  // No session bus: Qt would start one of its own, which outlives the test.
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
-  if (x11) {
-    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
-                           "WAYLAND_DISPLAY="});
-  } else {
-    env.insert(env.end(),
-               {"WAYLAND_DISPLAY=" + waylandDisplay_, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
-  }
-  return env;
+  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
-NmMock::NmMock(const std::string& parameters) {
+namespace {
+
+void MakeCoreApplication() {
   static int argc = 1;
   static char name[] = "norvax_x11_tests";
   static char* argv[] = {name, nullptr};
   if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
+
+}  // namespace
+
+NmMock::NmMock(const std::string& parameters) {
+  MakeCoreApplication();
   bus_.emplace(std::vector<std::string>{"dbus-daemon",
                                         "--config-file=" NORVAX_TEST_TOOLS_DIR "/system_bus.conf",
                                         "--nofork", "--print-address"},
@@ -401,6 +417,82 @@ void EndWorker(ProgramState& state, fakes::FakeProgramControl& program, Processe
   }
   if (state.worker) state.worker->RequestStop();
   program.PumpUntil([&] { return !state.main.watchThreadRunning; }, std::chrono::seconds(20));
+}
+
+std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
+  if (access("/usr/bin/kwin_wayland", X_OK) != 0) {
+    std::cerr << "kwin_wayland is not installed (kwin-wayland)\n";
+    return nullptr;
+  }
+  MakeCoreApplication();
+  std::unique_ptr<KWinServer> server(new KWinServer);
+  char dir[] = "/tmp/norvax-kwin-XXXXXX";
+  if (!mkdtemp(dir)) return nullptr;
+  server->runtimeDir_ = dir;
+  const std::string& run = server->runtimeDir_;
+  std::filesystem::create_directories(run + "/config");
+  std::filesystem::create_directories(run + "/data/applications");
+  std::ofstream(run + "/config/kxkbrc") << "[Layout]\nLayoutList=" << layout << "\nUse=true\n";
+  std::error_code copyError;
+  std::filesystem::copy_file("/usr/bin/kwin_wayland", run + "/kwin_wayland", copyError);
+  server->bus_.emplace(
+      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address"},
+      std::vector<std::string>{});
+  const std::string address = server->bus_->ReadLine(std::chrono::seconds(10)).value_or("");
+  if (copyError || address.empty()) {
+    std::cerr << "no copy of kwin_wayland or no session bus\n";
+    return nullptr;
+  }
+  setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+  // Its programs start once it is up, Xwayland too: the first says the names of both.
+  std::ofstream(run + "/ready") << "echo \"norvax-ready $WAYLAND_DISPLAY $DISPLAY\"\n";
+  const std::string log = run + "/kwin.log";
+  server->kwin_.emplace(
+      std::vector<std::string>{"sh", "-c",
+                               "exec \"$0\"/kwin_wayland --virtual --no-lockscreen --xwayland "
+                               "--socket norvax-kwin --width 1024 --height 768 "
+                               "\"sh $0/ready\" 2>\"$0\"/kwin.log",
+                               run},
+      std::vector<std::string>{"XDG_RUNTIME_DIR=" + run, "HOME=" + run,
+                               "XDG_CONFIG_HOME=" + run + "/config",
+                               "XDG_DATA_HOME=" + run + "/data", "XDG_CACHE_HOME=" + run + "/cache",
+                               "DBUS_SESSION_BUS_ADDRESS=" + address,
+                               "WAYLAND_DISPLAY=", "DISPLAY=", "QT_QPA_PLATFORM="});
+  std::string names;
+  while (auto line = server->kwin_->ReadLine(std::chrono::seconds(20))) {
+    if (line->starts_with("norvax-ready ")) {
+      names = line->substr(13);
+      break;
+    }
+  }
+  const auto space = names.find(' ');
+  if (space == std::string::npos || space == 0) {
+    std::cerr << "kwin_wayland did not start:\n" << std::ifstream(log).rdbuf() << "\n";
+    return nullptr;
+  }
+  server->waylandDisplay_ = names.substr(0, space);
+  server->xDisplay_ = names.substr(space + 1);
+  return server;
+}
+
+KWinServer::~KWinServer() {
+  kwin_.reset();
+  bus_.reset();
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  std::error_code ignored;
+  std::filesystem::remove_all(runtimeDir_, ignored);
+}
+
+void KWinServer::GrantFakeInput(const std::string& program) const {
+  static int files = 0;
+  std::ofstream(runtimeDir_ + "/data/applications/norvax-test-" + std::to_string(++files) +
+                ".desktop")
+      << "[Desktop Entry]\nType=Application\nName=NORVAX test\nNoDisplay=true\nExec=" << program
+      << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
+}
+
+std::vector<std::string> KWinServer::Env(bool x11) const {
+  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
 }  // namespace norvax::testing

@@ -138,6 +138,28 @@ class NmMock {
 // Waits until NetworkManager's name is (or is no longer) registered on the bus at address;
 // false on timeout.
 bool WaitForNetworkManager(const std::string& address, bool registered);
+// A headless KWin (kwin_wayland 5 or 6, with Xwayland) as root, on a session bus of its own
+// and in private runtime, data and configuration directories, ready once Start returns.
+// The installed kwin_wayland carries a file capability that a container may refuse: a plain
+// copy of it runs. Makes the QCoreApplication the adapter needs; the bus is
+// DBUS_SESSION_BUS_ADDRESS of this process while the object lives.
+class KWinServer {
+ public:
+  // Nothing, and why on stderr, when kwin_wayland is missing or does not start; layout:
+  // the keyboard's XKB layout.
+  static std::unique_ptr<KWinServer> Start(const std::string& layout = "us");
+  ~KWinServer();
+  std::string Socket() const { return runtimeDir_ + "/" + waylandDisplay_; }
+  // Lets program type through fake input: an installed .desktop file names it.
+  void GrantFakeInput(const std::string& program) const;
+  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
+  std::vector<std::string> Env(bool x11 = false) const;
+
+ private:
+  KWinServer() = default;
+  std::string runtimeDir_, waylandDisplay_, xDisplay_;
+  std::optional<ChildProcess> bus_, kwin_;
+};
 
 // Ends a launch's worker thread, whatever way the test ends (a failed assertion returns
 // early while the worker may wait for the main thread): ends the browser's processes, asks

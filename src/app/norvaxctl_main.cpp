@@ -2,6 +2,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <QCoreApplication>
+#include <memory>
 
 #include <algorithm>
 #include <csignal>
@@ -156,6 +157,7 @@ const char kUsage[] =
     "                           window system reaches them: \"Wayland\" when WAYLAND_DISPLAY\n"
     "                           names a compositor that offers the window list and a\n"
     "                           virtual keyboard (sway, Hyprland, river, labwc, Wayfire),\n"
+    "                           \"KWin\" when KWin answers there and on the session bus,\n"
     "                           else \"X11\"\n"
     "  --help, -h, help         show this help\n";
 
@@ -507,14 +509,19 @@ class TerminalDialogs : public norvax::UserDialogs {
 // Calls a copy of NORVAX left unfinished (it ended without its own end in the middle of a
 // call, or could not log a line) are ended and logged before the log is read or moved, unless
 // a copy runs on the directory: those are its own.
+// The QCoreApplication that the session and system buses need (NetworkManager, KWin).
+std::unique_ptr<QCoreApplication> CoreApplication() {
+  static int argc = 1;
+  static char name[] = "norvaxctl";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files) {
   if (!files.Exists(norvax::kCallRecordFileName)) return;
   norvax::InstanceLock running(dir);
   if (!running.Held()) return;
-  int argc = 1;
-  char name[] = "norvaxctl";
-  char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);  // for NetworkManager
+  const auto app = CoreApplication();  // for NetworkManager
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
   norvax::IniFile logState((dir / norvax::kLogStateFileName).string());
   TerminalDialogs report(true);
@@ -913,6 +920,7 @@ int NoDisplay() {
 // The windows the finders of type see, and which window system reaches them.
 int WindowsCommand(const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("windows takes no argument", "windows");
+  const auto app = CoreApplication();  // for KWin
   const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
   std::cerr << "windows: " << norvax::WindowSystemName(desktop.kind) << "\n";
   if (!desktop.available) return NoDisplay();
@@ -944,11 +952,12 @@ int TypeCommand(const std::vector<std::string>& args) {
   auto text = norvax::Utf8ToCp932(fromStdin ? ReadPasswordLine("TEXT") : options.positional[0]);
   if (!text) return NoCp932Form("TEXT");
 
+  const auto app = CoreApplication();  // for KWin
   const norvax::DesktopWindows desktop = norvax::OpenWindowSystem();
   norvax::WindowSystem& windows = *desktop.system;
   if (!desktop.available) return NoDisplay();
-  if (const std::string untypable = windows.UntypableText(*text); !untypable.empty()) {
-    Fail(norvax::UntypableMessage(untypable));
+  if (const std::string problem = norvax::UntypableProblem(windows, *text); !problem.empty()) {
+    Fail(problem);
     return kFailed;
   }
   norvax::SystemClock clock;
@@ -985,10 +994,7 @@ int ConnectionsCommand(const std::vector<std::string>& args) {
   const std::filesystem::path dir =
       args.size() == 2 ? std::filesystem::path(args[1]) : norvax::ProgramDirectory();
   if (!Present(dir, true)) return kFailed;
-  int argc = 1;
-  char name[] = "norvaxctl";
-  char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
+  const auto app = CoreApplication();
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
   std::cerr << "dialler: " << norvax::DiallerName(dialler.kind) << "\n";
   if (auto* nm = dynamic_cast<norvax::NmRemoteAccess*>(dialler.access.get())) {

@@ -84,15 +84,20 @@ std::string FocusTypingQuestion(const std::string& problem) {
              "OKを押してください。");
 }
 
+std::string UntypableProblem(WindowSystem& windows, const std::string& text) {
+  if (std::string reason = windows.CannotTypeReason(); !reason.empty()) return reason;
+  const std::string untypable = windows.UntypableText(text);
+  return untypable.empty() ? std::string() : UntypableMessage(untypable);
+}
+
 FillResult FillLoginDialog(ProgramState& state, Ports& ports, const std::string& dialupCaption,
                            const std::string& text, const std::string& set1,
                            const std::string& set2, const std::string& connection, FillMode mode) {
   WindowFinder finder(ports.windows, ports.clock, state.lastTargetCaption);
   // A text the desktop cannot type whole is not typed at all (the main timer reports it for
   // the connect dialog).
-  const std::string untypable = ports.windows.UntypableText(text);
-  if (!untypable.empty()) {
-    if (mode != FillMode::ConnectDialog) ports.dialogs.ShowError(UntypableMessage(untypable));
+  if (const std::string problem = UntypableProblem(ports.windows, text); !problem.empty()) {
+    if (mode != FillMode::ConnectDialog) ports.dialogs.ShowError(problem);
     return FillResult::Untypable;
   }
   if (mode == FillMode::ConnectDialog) {

@@ -37,6 +37,9 @@ std::string FocusTypingQuestion(const std::string& problem);
 
 // How long the focus is given to go back to the user's window after NORVAX is minimised.
 inline constexpr uint32_t kFocusReturnMs = 500;
+// Why text (CP932) is not typed at all: the desktop cannot type here (its own message), or
+// it lacks some of the characters (UntypableMessage); empty when it can type every one.
+std::string UntypableProblem(WindowSystem& windows, const std::string& text);
 
 // Caption of the dial-up connect dialog for an entry's browser kind (Set1), CP932:
 // "ダイヤルアップ接続" for "IE4.0" and "IE4&WIN98", else "接続".

@@ -61,10 +61,12 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
   if (!main.passwordFilled) {
     StopTimer(state, ports);
     ports.dialogs.ShowError(fill == FillResult::Untypable
-                                ? UntypableMessage(ports.windows.UntypableText(launch.fillPassword))
-                            : !problem.empty() ? PasswordNotSetMessage() + "\n" + problem
-                            : stopped          ? TypingStoppedMessage()
-                                               : PasswordNotSetMessage());
+                                ? UntypableProblem(ports.windows, launch.fillPassword)
+                            : !problem.empty() ? PasswordNotSetMessage() +
+                                                     "
+                                                     " + problem
+                            : stopped ? TypingStoppedMessage()
+                                      : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
   // The main window that came back does not cover the browser the user asked for.

@@ -36,6 +36,7 @@ class FakeWindowSystem : public WindowSystem {
   std::string UntypableText(std::string_view text) override;
   std::string Problem() override { return problem; }
   WindowId FocusedWindow() override { return focusedWindow; }
+  std::string CannotTypeReason() override { return cannotType; }
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override { maximised.push_back(window); }
   bool Minimised(WindowId window) const {
@@ -55,6 +56,8 @@ class FakeWindowSystem : public WindowSystem {
   std::string problem;
   // The stand-in of the focused window (FocusedWindow); typed into when it is foreground.
   WindowId focusedWindow = 0;
+  // The desktop's reason not to type at all (CannotTypeReason).
+  std::string cannotType;
   WindowId stealTo = 0;
   std::vector<WindowId> maximised;
 

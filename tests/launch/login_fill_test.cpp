@@ -133,6 +133,12 @@ TEST_F(Fill, ATextTheDesktopCannotTypeWholeIsNotTypedAtAll) {
   EXPECT_EQ(Click(FillMode::Password, "zebra-x", "IE3.X"), FillResult::Untypable);
   EXPECT_EQ(fake.windows.received[login], "");
   EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{UntypableMessage("zx")});
+  // A desktop that cannot type at all says why, whatever the text.
+  fake.dialogs.errors.clear();
+  fake.windows.cannotType = "NORVAX  no keyboard here";
+  EXPECT_EQ(Click(FillMode::Password, "abc", "IE3.X"), FillResult::Untypable);
+  EXPECT_EQ(fake.windows.received[login], "");
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{fake.windows.cannotType});
 }
 
 TEST_F(Fill, AClickOnADesktopWhoseWindowsCannotBeReachedSaysWhy) {

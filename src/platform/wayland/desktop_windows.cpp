@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/wayland/gnome_window_system.h"
+#include "platform/wayland/kwin_window_system.h"
 #include "platform/wayland/wayland_window_system.h"
 #include "platform/x11/x11_window_system.h"
 
@@ -14,6 +15,8 @@ DesktopWindows OpenWindowSystem() {
     if (windows->Available()) return {WindowSystemKind::Wayland, std::move(windows), true};
     auto gnome = std::make_unique<GnomeWindowSystem>();
     if (gnome->Available()) return {WindowSystemKind::Gnome, std::move(gnome), true};
+    auto kwin = std::make_unique<KWinWindowSystem>();
+    if (kwin->Available()) return {WindowSystemKind::KWin, std::move(kwin), true};
   }
   auto windows = std::make_unique<X11WindowSystem>();
   const bool available = windows->Available();
@@ -26,6 +29,8 @@ const char* WindowSystemName(WindowSystemKind kind) {
       return "Wayland";
     case WindowSystemKind::Gnome:
       return "GNOME";
+    case WindowSystemKind::KWin:
+      return "KWin";
     case WindowSystemKind::X11:
       break;
   }

@@ -1,7 +1,8 @@
 // Which adapter reaches the windows of other programs: Wayland when WAYLAND_DISPLAY names a
 // compositor that offers both protocols the Wayland adapter needs (the wlroots compositors),
-// GNOME when GNOME Shell answers on the session bus of a Wayland session, else X11 (also in a
-// Wayland session whose compositor lacks them: then only the programs that run through Xwayland are
+// GNOME when GNOME Shell answers on the session bus of a Wayland session; KWin when KWin
+// answers there and on the session bus (needs a QCoreApplication); else X11 (also in a Wayland
+// session whose compositor lacks them: then only the programs that run through Xwayland are
 // reached).
 #pragma once
 
@@ -11,7 +12,7 @@
 
 namespace norvax {
 
-enum class WindowSystemKind { Wayland, Gnome, X11 };
+enum class WindowSystemKind { Wayland, Gnome, KWin, X11 };
 
 struct DesktopWindows {
   WindowSystemKind kind;
@@ -21,7 +22,7 @@ struct DesktopWindows {
 
 DesktopWindows OpenWindowSystem();
 
-// "Wayland", "GNOME" or "X11".
+// "Wayland", "GNOME", "KWin" or "X11".
 const char* WindowSystemName(WindowSystemKind kind);
 
 }  // namespace norvax

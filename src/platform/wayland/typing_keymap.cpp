@@ -86,8 +86,7 @@ TypingKeymaps::Keymap TypingKeymaps::For(std::span<const TypedCharacter> charact
   // the same keymap.
   auto keys = levels_;  // keycode → its key symbols
   auto userKey = [&](std::uint32_t sym, std::uint32_t fallback) {
-    if (auto found = keysOfSymbols_.find(sym); found != keysOfSymbols_.end())
-      return Stroke{found->second.keycode, found->second.shift};
+    if (auto user = UserStroke(sym)) return *user;
     keys[fallback] = {sym};
     return Stroke{fallback, false};
   };

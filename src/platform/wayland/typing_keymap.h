@@ -38,6 +38,9 @@ class TypingKeymaps {
     bool shift = false;
   };
 
+  // The user's key that types keysym (levels 1 and 2 of the user's layout), if it has one.
+  std::optional<Stroke> UserStroke(std::uint32_t keysym) const;
+
   struct Keymap {
     std::string text;             // XKB text format
     std::vector<Stroke> strokes;  // one per character it types, in order

@@ -1,26 +1,18 @@
 #include "platform/wayland/wayland_window_system.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "platform/cp932.h"
 #include "platform/typed_text.h"
-#include "platform/wayland/typing_keymap.h"
-#include "platform/x11/direct_input.h"
+#include "platform/wayland/wayland_client.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
@@ -28,11 +20,10 @@ namespace norvax {
 namespace {
 
 constexpr std::uint32_t kToplevelManagerVersion = 3;
-constexpr std::uint32_t kSeatVersion = 5;
 
 }  // namespace
 
-struct WaylandWindowSystem::Impl {
+struct WaylandWindowSystem::Impl : WaylandClient {
   struct Toplevel {
     Impl* impl = nullptr;
     WindowId id = 0;
@@ -47,99 +38,23 @@ struct WaylandWindowSystem::Impl {
     std::uint64_t deactivations = 0;  // how often the compositor took the activation away
   };
 
-  wl_display* display = nullptr;
-  wl_registry* registry = nullptr;
-  wl_seat* seat = nullptr;
-  wl_keyboard* seatKeyboard = nullptr;
   zwlr_foreign_toplevel_manager_v1* manager = nullptr;
   zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
   zwp_virtual_keyboard_v1* keyboard = nullptr;
 
-  // The reader thread reads the connection all the time (a compositor drops a client that
-  // leaves its events unread for long) and dispatches the events with mutex held; the
-  // state below, and every request, is used only under it.
-  std::thread reader;
-  int wakeFd = -1;
-  std::mutex mutex;
-  std::condition_variable dispatched;
-  std::atomic<bool> broken{false};
-
   std::map<WindowId, std::unique_ptr<Toplevel>> toplevels;
   WindowId nextId = 1;
   std::uint64_t focusCount = 0;
-  // The keymap the seat's keyboard last had that is not ours: the user's layout.
-  std::string userKeymap;
-  bool userKeymapChanged = true;
-  TypingKeymaps keymaps;
   TypingKeymaps::Keymap uploaded;  // the virtual keyboard's keymap
   std::chrono::steady_clock::time_point lastKey;
-
-  std::optional<DirectInput> directInput;  // main thread only
-
-  bool Usable() const { return display && !broken; }
 
   // Listeners of the compositor's events; they run with mutex held.
   static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                        std::uint32_t version);
   static const wl_registry_listener kRegistryListener;
-  static const wl_seat_listener kSeatListener;
-  static const wl_keyboard_listener kKeyboardListener;
   static const zwlr_foreign_toplevel_manager_v1_listener kManagerListener;
   static const zwlr_foreign_toplevel_handle_v1_listener kToplevelListener;
   static Toplevel& Of(void* data) { return *static_cast<Toplevel*>(data); }
-
-  // Reading and dispatching.
-
-  void Read() {
-    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    while (!broken) {
-      {
-        std::lock_guard lock(mutex);
-        bool prepared = false;
-        while (!broken && !(prepared = wl_display_prepare_read(display) == 0)) {
-          if (wl_display_dispatch_pending(display) < 0) broken = true;
-        }
-        dispatched.notify_all();
-        if (!prepared) break;
-      }
-      fds[0].revents = fds[1].revents = 0;
-      const int ready = poll(fds, 2, -1);
-      if (ready < 0 || fds[1].revents || !(fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
-        wl_display_cancel_read(display);
-        if (fds[1].revents || (ready < 0 && errno != EINTR)) break;
-      } else if (wl_display_read_events(display) != 0) {
-        broken = true;
-      }
-    }
-    std::lock_guard lock(mutex);
-    broken = true;  // no more events: nothing can be confirmed from here on
-    dispatched.notify_all();
-  }
-
-  // Asks the compositor for a round trip and waits (bounded) until the events it sent
-  // before the answer are dispatched.
-  bool RoundTrip(std::unique_lock<std::mutex>& lock) {
-    if (!Usable()) return false;
-    bool done = false;
-    static constexpr wl_callback_listener kDone = {
-        .done =
-            [](void* data, wl_callback* callback, std::uint32_t) {
-              *static_cast<bool*>(data) = true;
-              wl_callback_destroy(callback);
-            },
-    };
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &kDone, &done);
-    Flush();
-    dispatched.wait_for(lock, std::chrono::milliseconds(kRoundTripTimeoutMs),
-                        [&] { return done || broken; });
-    if (!done) wl_callback_destroy(callback);
-    return done;
-  }
-
-  void Flush() {
-    if (wl_display_flush(display) < 0 && errno != EAGAIN) broken = true;
-  }
 
   Toplevel* Find(WindowId window) {
     auto found = toplevels.find(window);
@@ -182,12 +97,6 @@ struct WaylandWindowSystem::Impl {
   }
 
   // Typing.
-
-  void ApplyUserLayout() {
-    if (!userKeymapChanged) return;
-    keymaps.SetUserLayout(userKeymap);
-    userKeymapChanged = false;
-  }
 
   // Gives the virtual keyboard the keymap (unless it has it already). Xwayland turns the
   // keys it has read into X11 events only after it has read on, with the keymap of then:
@@ -245,28 +154,15 @@ struct WaylandWindowSystem::Impl {
     Flush();
   }
 
-  void Disconnect() {
-    if (reader.joinable()) {
-      const std::uint64_t one = 1;
-      if (write(wakeFd, &one, sizeof one) < 0) broken = true;
-      reader.join();
-    }
-    // Called again by the destructor after a constructor that found no compositor: the
-    // descriptor's number may belong to another's file by then.
-    if (wakeFd >= 0) close(wakeFd);
-    wakeFd = -1;
+  void Close() {
+    StopReader();
     if (!display) return;
     for (auto& [id, t] : toplevels) zwlr_foreign_toplevel_handle_v1_destroy(t->handle);
     toplevels.clear();
     if (keyboard) zwp_virtual_keyboard_v1_destroy(keyboard);
     if (keyboardManager) zwp_virtual_keyboard_manager_v1_destroy(keyboardManager);
     if (manager) zwlr_foreign_toplevel_manager_v1_destroy(manager);
-    if (seatKeyboard) wl_keyboard_destroy(seatKeyboard);
-    if (seat) wl_seat_destroy(seat);
-    if (registry) wl_registry_destroy(registry);
-    wl_display_flush(display);
-    wl_display_disconnect(display);
-    display = nullptr;
+    Disconnect();
   }
 };
 
@@ -274,11 +170,8 @@ void WaylandWindowSystem::Impl::OnGlobal(void* data, wl_registry* registry, std:
                                          const char* interface, std::uint32_t version) {
   auto& i = *static_cast<Impl*>(data);
   const std::string_view what(interface);
-  if (what == wl_seat_interface.name && !i.seat) {
-    i.seat = static_cast<wl_seat*>(
-        wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, kSeatVersion)));
-    wl_seat_add_listener(i.seat, &kSeatListener, &i);
-  } else if (what == zwlr_foreign_toplevel_manager_v1_interface.name && !i.manager) {
+  i.OfferSeat(name, interface, version);
+  if (what == zwlr_foreign_toplevel_manager_v1_interface.name && !i.manager) {
     i.manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(
         wl_registry_bind(registry, name, &zwlr_foreign_toplevel_manager_v1_interface,
                          std::min(version, kToplevelManagerVersion)));
@@ -292,38 +185,6 @@ void WaylandWindowSystem::Impl::OnGlobal(void* data, wl_registry* registry, std:
 const wl_registry_listener WaylandWindowSystem::Impl::kRegistryListener = {
     .global = OnGlobal,
     .global_remove = [](void*, wl_registry*, std::uint32_t) {},
-};
-
-const wl_seat_listener WaylandWindowSystem::Impl::kSeatListener = {
-    .capabilities =
-        [](void* data, wl_seat* seat, std::uint32_t capabilities) {
-          auto& i = *static_cast<Impl*>(data);
-          if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !i.seatKeyboard) {
-            i.seatKeyboard = wl_seat_get_keyboard(seat);
-            wl_keyboard_add_listener(i.seatKeyboard, &kKeyboardListener, &i);
-          }
-        },
-    .name = [](void*, wl_seat*, const char*) {},
-};
-
-// Only the keymap matters: this client has no window, so it never has the focus.
-const wl_keyboard_listener WaylandWindowSystem::Impl::kKeyboardListener = {
-    .keymap =
-        [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
-          auto& i = *static_cast<Impl*>(data);
-          auto text =
-              format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? ReadSentKeymap(fd, size) : std::nullopt;
-          close(fd);
-          if (!text || TypingKeymaps::IsOurs(*text)) return;
-          i.userKeymap = std::move(*text);
-          i.userKeymapChanged = true;
-        },
-    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-    .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-    .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                    std::uint32_t) {},
-    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
 };
 
 const zwlr_foreign_toplevel_manager_v1_listener WaylandWindowSystem::Impl::kManagerListener = {
@@ -387,27 +248,22 @@ const zwlr_foreign_toplevel_handle_v1_listener WaylandWindowSystem::Impl::kTople
 WaylandWindowSystem::WaylandWindowSystem(const char* displayName)
     : impl_(std::make_unique<Impl>()) {
   auto& i = *impl_;
-  i.display = wl_display_connect(displayName);
-  if (!i.display) return;
-  i.wakeFd = eventfd(0, EFD_CLOEXEC);
-  if (i.wakeFd >= 0) i.reader = std::thread([&i] { i.Read(); });
+  bool connected = i.Connect(displayName, &Impl::kRegistryListener, &i);
   std::unique_lock lock(i.mutex);
-  i.registry = wl_display_get_registry(i.display);
-  wl_registry_add_listener(i.registry, &Impl::kRegistryListener, &i);
   // The globals; then the seat's capabilities and the toplevels; then the keymap of the
   // seat's keyboard and the toplevels' details.
-  bool connected = i.wakeFd >= 0 && i.RoundTrip(lock) && i.seat && i.manager && i.keyboardManager &&
-                   i.RoundTrip(lock) && i.RoundTrip(lock);
+  connected = connected && i.RoundTrip(lock) && i.seat && i.manager && i.keyboardManager &&
+              i.RoundTrip(lock) && i.RoundTrip(lock);
   if (connected) {
     i.keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(i.keyboardManager, i.seat);
     i.ApplyUserLayout();
     connected = i.Upload(lock, i.keymaps.For({})) && i.RoundTrip(lock);
   }
   lock.unlock();
-  if (!connected) i.Disconnect();
+  if (!connected) i.Close();
 }
 
-WaylandWindowSystem::~WaylandWindowSystem() { impl_->Disconnect(); }
+WaylandWindowSystem::~WaylandWindowSystem() { impl_->Close(); }
 
 bool WaylandWindowSystem::Available() const { return impl_->Usable(); }
 
@@ -501,21 +357,10 @@ bool WaylandWindowSystem::PressKey(WindowId target, Key key) {
 }
 
 void WaylandWindowSystem::BeginTyping() {
-  auto& i = *impl_;
-  if (!Available()) return;
-  bool japanese = false;
-  {
-    std::lock_guard lock(i.mutex);
-    i.ApplyUserLayout();
-    japanese = i.keymaps.UserLayoutIsJapanese();
-  }
-  // The input method's tools find its daemon through the X display of Xwayland, if any.
-  const char* display = std::getenv("DISPLAY");
-  i.directInput.reset();
-  i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
+  if (Available()) impl_->BeginDirectInput();
 }
 
-void WaylandWindowSystem::EndTyping() { impl_->directInput.reset(); }
+void WaylandWindowSystem::EndTyping() { impl_->EndDirectInput(); }
 
 void WaylandWindowSystem::Minimise(WindowId window) {
   impl_->Request(window, zwlr_foreign_toplevel_handle_v1_set_minimized);

@@ -46,8 +46,6 @@ class WaylandWindowSystem : public WindowSystem {
   void Minimise(WindowId window) override;
   void Maximise(WindowId window) override;
 
-  // How long a round trip to the compositor may take before it counts as failed.
-  static constexpr int kRoundTripTimeoutMs = 2000;
   // Time given to the keys typed before the keymap changes.
   static constexpr int kKeymapPauseMs = 30;
 

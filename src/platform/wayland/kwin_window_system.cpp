@@ -1,0 +1,479 @@
+#include "platform/wayland/kwin_window_system.h"
+
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryFile>
+#include <QThread>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "fake-input-client-protocol.h"
+#include "platform/cp932.h"
+#include "platform/typed_text.h"
+#include "platform/wayland/wayland_client.h"
+
+namespace norvax {
+namespace {
+
+constexpr std::uint32_t kFakeInputVersion = 4;  // the first with keyboard_key
+constexpr std::uint32_t kLeftShift = 42;        // evdev codes
+constexpr std::uint32_t kTab = 15;
+constexpr std::uint32_t kEnter = 28;
+
+const QString kKWin = QStringLiteral("org.kde.KWin");
+const QString kReportPath = QStringLiteral("/Report");
+
+// Takes the scripts' reports (a method call "Report" with a token and the windows as JSON)
+// in a thread of its own, so that they come while the caller waits.
+class ReportReceiver : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    const auto args = message.arguments();
+    if (message.member() != QLatin1String("Report") || args.size() != 2) return false;
+    {
+      std::lock_guard lock(mutex_);
+      reports_[args[0].toString()] = args[1].toString();
+    }
+    arrived_.notify_all();
+    connection.send(message.createReply());
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+
+  // The report of token, if it came (it stays).
+  std::optional<QString> Peek(const QString& token) {
+    std::lock_guard lock(mutex_);
+    const auto found = reports_.find(token);
+    return found != reports_.end() ? std::optional(found->second) : std::nullopt;
+  }
+
+  // Forgets the report of token.
+  void Drop(const QString& token) {
+    std::lock_guard lock(mutex_);
+    reports_.erase(token);
+  }
+
+  // The report of token; nothing when none came within timeout.
+  std::optional<QString> Take(const QString& token, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    if (!arrived_.wait_for(lock, timeout, [&] { return reports_.count(token) > 0; }))
+      return std::nullopt;
+    return reports_.extract(token).mapped();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::map<QString, QString> reports_;
+};
+
+// The script: does its action on the window whose KWin id is TARGET (if any), then reports
+// every normal window and dialog, topmost first. KWin 6 names windowList and activeWindow
+// what KWin 5 names clientList and activeClient.
+constexpr const char* kScript = R"(
+(function () {
+  var six = workspace.windowList !== undefined;
+  var windows = workspace.stackingOrder || (six ? workspace.windowList() : workspace.clientList());
+  for (var i = 0; i < windows.length; ++i) {
+    var target = windows[i];
+    if (String(target.internalId) !== %2) continue;
+    %3
+  }
+  var active = six ? workspace.activeWindow : workspace.activeClient;
+  var out = [];
+  for (var i = windows.length - 1; i >= 0; --i) {
+    var w = windows[i];
+    if (!w.normalWindow && !w.dialog) continue;
+    out.push({id: String(w.internalId), caption: String(w.caption), cls: String(w.resourceClass),
+              pid: w.pid, active: w === active, minimised: w.minimized});
+  }
+  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, JSON.stringify(out));
+})();
+)";
+
+// The guard of a typing: while it runs, a window other than TARGET that KWin activates is
+// reported (the first, as TAKEN) and TARGET activated again at once, in the same turn of
+// KWin's main loop, so that no key sent meanwhile reaches it. Reports ARMED once it runs.
+constexpr const char* kGuard = R"(
+(function () {
+  var six = workspace.windowList !== undefined;
+  var windows = six ? workspace.windowList() : workspace.clientList();
+  var target = null;
+  for (var i = 0; i < windows.length; ++i) {
+    if (String(windows[i].internalId) === %2) target = windows[i];
+  }
+  var taken = false;
+  (six ? workspace.windowActivated : workspace.clientActivated).connect(function (w) {
+    if (!target || !w || w === target) return;
+    if (!taken) callDBus(%1, "/Report", "org.norvax.Report", "Report", %3, String(w.internalId));
+    taken = true;
+    if (six) workspace.activeWindow = target; else workspace.activeClient = target;
+  });
+  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, "");
+})();
+)";
+
+constexpr const char* kActivate =
+    "target.minimized = false; if (six) workspace.activeWindow = target; "
+    "else workspace.activeClient = target;";
+
+QString Quoted(const QString& text) {
+  return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact))
+      .mid(1)
+      .chopped(1);
+}
+
+}  // namespace
+
+struct KWinWindowSystem::Impl : WaylandClient {
+  org_kde_kwin_fake_input* fakeInput = nullptr;
+
+  // The session bus, with the reports' receiver in a thread of its own.
+  QString busName;
+  std::optional<QDBusConnection> bus;
+  QThread receiverThread;
+  ReportReceiver* receiver = nullptr;
+  bool kwin = false;
+
+  struct Window {
+    QString kwinId;
+    std::string caption, className;  // CP932
+    std::uint32_t pid = 0;
+    bool active = false;
+  };
+  std::mutex scriptMutex;  // one script at a time; guards what follows
+  std::map<WindowId, Window> windows;
+  std::map<QString, WindowId> ids;  // KWin's id → ours
+  std::vector<WindowId> order;      // topmost first, as the last report had them
+  WindowId nextId = 1;
+  int tokens = 0;
+  // The guard of the typing under way (kGuard): its script's name and the token of its
+  // report that a window took the activation.
+  QString guard, guardTaken;
+
+  static const wl_registry_listener kRegistryListener;
+
+  QDBusMessage Call(const QString& path, const QString& method, const QVariantList& args,
+                    const QString& interface = QStringLiteral("org.kde.kwin.Scripting")) {
+    auto message = QDBusMessage::createMethodCall(kKWin, path, interface, method);
+    message.setArguments(args);
+    return bus->call(message, QDBus::Block, kScriptTimeoutMs);
+  }
+
+  void Unload(const QString& name) {
+    Call(QStringLiteral("/Scripting"), QStringLiteral("unloadScript"), {name});
+  }
+
+  // A token no report had before.
+  QString NewToken() { return QString::number(++tokens); }
+
+  // Gives KWin the script text (its arguments: %1 this connection's name, %2 KWin's id of
+  // target's window, then extra), runs it and takes its report of token. The script stays
+  // loaded when kept is given (its name there), else it is unloaded. Nothing when KWin did
+  // not run it or it did not report. Under scriptMutex.
+  std::optional<QString> Execute(const char* text, WindowId target, const QStringList& extra,
+                                 const QString& token, QString* kept = nullptr) {
+    if (!bus || !kwin) return std::nullopt;
+    const auto found = windows.find(target);
+    QString script = QString::fromLatin1(text).arg(
+        Quoted(bus->baseService()),
+        Quoted(found != windows.end() ? found->second.kwinId : QString()));
+    for (const QString& e : extra) script = script.arg(e);
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/norvax-kwin-XXXXXX.js"));
+    if (!file.open()) return std::nullopt;
+    file.write(script.toUtf8());
+    file.flush();
+    const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(NewToken());
+    const QDBusMessage loaded =
+        Call(QStringLiteral("/Scripting"), QStringLiteral("loadScript"), {file.fileName(), name});
+    const int id = loaded.arguments().value(0, -1).toInt();
+    if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) return std::nullopt;
+    // KWin 6 and KWin 5 name the script's object differently.
+    const QString object = QStringLiteral("org.kde.kwin.Script");
+    if (Call(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("run"), {}, object)
+            .type() != QDBusMessage::ReplyMessage)
+      Call(QStringLiteral("/%1").arg(id), QStringLiteral("run"), {}, object);
+    auto report = receiver->Take(token, std::chrono::milliseconds(kScriptTimeoutMs));
+    if (kept && report) {
+      *kept = name;
+    } else {
+      Unload(name);
+    }
+    return report;
+  }
+
+  // Runs the query script with action on target's window and takes its report. False when
+  // KWin did not run it or did not report.
+  bool Run(WindowId target, const char* action) {
+    std::lock_guard lock(scriptMutex);
+    const QString token = NewToken();
+    const auto report =
+        Execute(kScript, target, {QString::fromLatin1(action), Quoted(token)}, token);
+    if (!report) return false;
+    windows.clear();
+    std::map<QString, WindowId> seen;
+    order.clear();
+    for (const QJsonValue& entry : QJsonDocument::fromJson(report->toUtf8()).array()) {
+      const QJsonObject o = entry.toObject();
+      const QString kwinId = o.value(QLatin1String("id")).toString();
+      auto known = ids.find(kwinId);
+      const WindowId window = known != ids.end() ? known->second : nextId++;
+      seen[kwinId] = window;
+      order.push_back(window);
+      windows[window] = {
+          kwinId, Cp932ForDisplay(o.value(QLatin1String("caption")).toString().toStdString()),
+          Cp932ForDisplay(o.value(QLatin1String("cls")).toString().toStdString()),
+          static_cast<std::uint32_t>(o.value(QLatin1String("pid")).toInt()),
+          o.value(QLatin1String("active")).toBool()};
+    }
+    ids = std::move(seen);
+    return true;
+  }
+
+  WindowId Active() {
+    std::lock_guard lock(scriptMutex);
+    for (const auto& [id, w] : windows) {
+      if (w.active) return id;
+    }
+    return 0;
+  }
+
+  // Starts the guard of a typing into target. False when it does not run.
+  bool Arm(WindowId target) {
+    std::lock_guard lock(scriptMutex);
+    guardTaken = NewToken();
+    const QString armed = NewToken();
+    return Execute(kGuard, target, {Quoted(guardTaken), Quoted(armed)}, armed, &guard).has_value();
+  }
+
+  // Ends the guard; the window that took the activation meanwhile, if any, is given it.
+  void Disarm() {
+    {
+      std::lock_guard lock(scriptMutex);
+      if (guard.isEmpty()) return;
+      Unload(guard);
+      guard.clear();
+    }
+    // The report of a query comes after every report the guard sent before it went.
+    const bool listed = Run(0, "");
+    const auto taker = receiver->Peek(guardTaken);
+    receiver->Drop(guardTaken);
+    if (!listed || !taker) return;
+    WindowId window = 0;
+    {
+      std::lock_guard lock(scriptMutex);
+      if (auto found = ids.find(*taker); found != ids.end()) window = found->second;
+    }
+    if (window) Run(window, kActivate);
+  }
+
+  // After a round trip that confirms the keys sent before: whether target is still the
+  // active window and no other window took the activation since the guard started (the
+  // guard's report comes before the query's).
+  bool StillActive(WindowId target) {
+    {
+      std::unique_lock lock(mutex);
+      if (!RoundTrip(lock)) return false;
+    }
+    return Run(0, "") && Active() == target && !receiver->Peek(guardTaken);
+  }
+
+  void Press(TypingKeymaps::Stroke stroke) {
+    std::lock_guard lock(mutex);
+    if (!fakeInput || stroke.keycode == 0) return;
+    const std::uint32_t key = stroke.keycode - 8;  // evdev code
+    if (stroke.shift) org_kde_kwin_fake_input_keyboard_key(fakeInput, kLeftShift, 1);
+    org_kde_kwin_fake_input_keyboard_key(fakeInput, key, WL_KEYBOARD_KEY_STATE_PRESSED);
+    org_kde_kwin_fake_input_keyboard_key(fakeInput, key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (stroke.shift) org_kde_kwin_fake_input_keyboard_key(fakeInput, kLeftShift, 0);
+    Flush();
+  }
+
+  std::optional<TypingKeymaps::Stroke> StrokeFor(std::uint32_t keysym) {
+    std::lock_guard lock(mutex);
+    ApplyUserLayout();
+    return keymaps.UserStroke(keysym);
+  }
+
+  void Close() {
+    StopReader();
+    if (fakeInput) org_kde_kwin_fake_input_destroy(fakeInput);
+    Disconnect();
+    if (bus) {
+      bus->unregisterObject(kReportPath);
+      bus.reset();
+      QDBusConnection::disconnectFromBus(busName);
+    }
+    receiverThread.quit();
+    receiverThread.wait();
+    delete receiver;
+  }
+};
+
+const wl_registry_listener KWinWindowSystem::Impl::kRegistryListener = {
+    .global =
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t version) {
+          auto& i = *static_cast<Impl*>(data);
+          i.OfferSeat(name, interface, version);
+          if (std::string_view(interface) == org_kde_kwin_fake_input_interface.name &&
+              !i.fakeInput && version >= kFakeInputVersion) {
+            i.fakeInput = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
+                registry, name, &org_kde_kwin_fake_input_interface, kFakeInputVersion));
+          }
+        },
+    .global_remove = [](void*, wl_registry*, std::uint32_t) {},
+};
+
+KWinWindowSystem::KWinWindowSystem(const char* displayName) : impl_(std::make_unique<Impl>()) {
+  auto& i = *impl_;
+  static std::atomic<int> connections{0};
+  i.busName = QStringLiteral("norvax-kwin-%1").arg(++connections);
+  // The address as it is now (libdbus keeps the first it read for its own session bus).
+  const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  i.bus = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, i.busName)
+                            : QDBusConnection::connectToBus(address, i.busName);
+  i.receiver = new ReportReceiver;
+  i.receiver->moveToThread(&i.receiverThread);
+  i.receiverThread.start();
+  i.kwin = i.bus->isConnected() && i.bus->interface()->isServiceRegistered(kKWin) &&
+           i.bus->registerVirtualObject(kReportPath, i.receiver);
+  // The globals; then the seat's capabilities; then the keymap of the seat's keyboard.
+  bool connected = i.kwin && i.Connect(displayName, &Impl::kRegistryListener, &i);
+  std::unique_lock lock(i.mutex);
+  connected = connected && i.RoundTrip(lock) && i.seat && i.RoundTrip(lock) && i.RoundTrip(lock);
+  if (connected && i.fakeInput) {
+    org_kde_kwin_fake_input_authenticate(i.fakeInput, "NORVAX",
+                                         "ダイヤルアップのログインに ID とパスワードを入力します");
+    // The device KWin made for this connection has taken the authentication before the
+    // first key.
+    connected = i.RoundTrip(lock);
+  }
+  if (!connected) i.broken = true;
+}
+
+KWinWindowSystem::~KWinWindowSystem() { impl_->Close(); }
+
+bool KWinWindowSystem::Available() const { return impl_->kwin && impl_->Usable(); }
+
+std::vector<WindowId> KWinWindowSystem::TopLevelWindows() {
+  if (!impl_->Run(0, "")) return {};
+  std::lock_guard lock(impl_->scriptMutex);
+  return impl_->order;
+}
+
+std::string KWinWindowSystem::Caption(WindowId window) {
+  std::lock_guard lock(impl_->scriptMutex);
+  const auto found = impl_->windows.find(window);
+  return found != impl_->windows.end() ? found->second.caption : std::string();
+}
+
+std::string KWinWindowSystem::ClassName(WindowId window) {
+  std::lock_guard lock(impl_->scriptMutex);
+  const auto found = impl_->windows.find(window);
+  return found != impl_->windows.end() ? found->second.className : std::string();
+}
+
+std::uint32_t KWinWindowSystem::ProcessId(WindowId window) {
+  std::lock_guard lock(impl_->scriptMutex);
+  const auto found = impl_->windows.find(window);
+  return found != impl_->windows.end() ? found->second.pid : 0;
+}
+
+bool KWinWindowSystem::Exists(WindowId window) {
+  if (!impl_->Run(0, "")) return false;
+  std::lock_guard lock(impl_->scriptMutex);
+  return impl_->windows.count(window) > 0;
+}
+
+WindowId KWinWindowSystem::Foreground() { return impl_->Run(0, "") ? impl_->Active() : 0; }
+
+bool KWinWindowSystem::SetForeground(WindowId window) {
+  return Exists(window) && impl_->Run(window, kActivate);
+}
+
+std::size_t KWinWindowSystem::TypeText(WindowId target, std::string_view text) {
+  auto& i = *impl_;
+  std::size_t typed = 0;
+  if (!i.fakeInput || !i.Arm(target)) return 0;
+  for (const TypedCharacter& c : TypedCharacters(text)) {
+    std::optional<TypingKeymaps::Stroke> stroke;
+    if (c.keysym != 0 && !(stroke = i.StrokeFor(c.keysym))) break;
+    if (!i.StillActive(target)) break;
+    if (stroke) i.Press(*stroke);
+    typed += c.bytes;
+  }
+  {
+    std::unique_lock lock(i.mutex);
+    i.RoundTrip(lock);  // the last key reaches KWin before the caller goes on
+  }
+  i.Disarm();
+  return typed;
+}
+
+std::string KWinWindowSystem::UntypableText(std::string_view text) {
+  std::string out;
+  std::set<std::string_view> seen;
+  std::size_t at = 0;
+  for (const TypedCharacter& c : TypedCharacters(text)) {
+    const auto character = text.substr(at, c.bytes);
+    at += c.bytes;
+    if (c.keysym != 0 && !impl_->StrokeFor(c.keysym) && seen.insert(character).second)
+      out += character;
+  }
+  return out;
+}
+
+std::string KWinWindowSystem::CannotTypeReason() {
+  if (impl_->fakeInput) return {};
+  std::error_code error;
+  const auto program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  return Sjis("NORVAX  KWinがこのﾌﾟﾛｸﾞﾗﾑにｷｰ入力を許していないため、入力しませんでした。(") +
+         Cp932ForDisplay(program) +
+         Sjis(
+             " を Exec に持ち、X-KDE-Wayland-Interfaces に org_kde_kwin_fake_input を挙げる "
+             ".desktop ﾌｧｲﾙがありません)");
+}
+
+bool KWinWindowSystem::PressKey(WindowId target, Key key) {
+  auto& i = *impl_;
+  const bool enter = key == Key::Enter;
+  const auto stroke = i.StrokeFor(enter ? XKB_KEY_Return : XKB_KEY_Tab)
+                          .value_or(TypingKeymaps::Stroke{(enter ? kEnter : kTab) + 8, false});
+  if (!i.fakeInput || !i.Arm(target)) return false;
+  const bool pressed = i.StillActive(target);
+  if (pressed) i.Press(stroke);
+  {
+    std::unique_lock lock(i.mutex);
+    i.RoundTrip(lock);
+  }
+  i.Disarm();
+  return pressed;
+}
+
+void KWinWindowSystem::BeginTyping() {
+  if (Available()) impl_->BeginDirectInput();
+}
+
+void KWinWindowSystem::EndTyping() { impl_->EndDirectInput(); }
+
+void KWinWindowSystem::Minimise(WindowId window) { impl_->Run(window, "target.minimized = true;"); }
+
+void KWinWindowSystem::Maximise(WindowId window) {
+  impl_->Run(window, "target.setMaximize(true, true);");
+}
+
+}  // namespace norvax
