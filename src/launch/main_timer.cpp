@@ -62,11 +62,9 @@ void PasswordPhase(ProgramState& state, Ports& ports) {
     StopTimer(state, ports);
     ports.dialogs.ShowError(fill == FillResult::Untypable
                                 ? UntypableProblem(ports.windows, launch.fillPassword)
-                            : !problem.empty() ? PasswordNotSetMessage() +
-                                                     "
-                                                     " + problem
-                            : stopped ? TypingStoppedMessage()
-                                      : PasswordNotSetMessage());
+                            : !problem.empty() ? PasswordNotSetMessage() + "\n" + problem
+                            : stopped          ? TypingStoppedMessage()
+                                               : PasswordNotSetMessage());
   }
   ShowMainWindow(state, ports);
   // The main window that came back does not cover the browser the user asked for.

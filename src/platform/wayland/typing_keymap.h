@@ -47,9 +47,6 @@ class TypingKeymaps {
     Stroke tab, enter;
   };
 
-  // The user's key that types keysym (levels 1 and 2 of the user's layout), if it has one.
-  std::optional<Stroke> UserStroke(std::uint32_t keysym) const;
-
   // The keymap for the characters from the first on, as many as one keymap holds (at least
   // one when there are any); TAB and ENTER are in every keymap.
   Keymap For(std::span<const TypedCharacter> characters) const;
