@@ -157,8 +157,9 @@ const char kUsage[] =
     "                           window system reaches them: \"Wayland\" when WAYLAND_DISPLAY\n"
     "                           names a compositor that offers the window list and a\n"
     "                           virtual keyboard (sway, Hyprland, river, labwc, Wayfire),\n"
-    "                           \"KWin\" when KWin answers there and on the session bus,\n"
-    "                           else \"X11\"\n"
+    "                           \"GNOME\" when GNOME Shell answers on the session bus of a\n"
+    "                           Wayland session, \"KWin\" when KWin answers there and on the\n"
+    "                           session bus, else \"X11\"\n"
     "  --help, -h, help         show this help\n";
 
 // The synopsis of a line of the usage: the line without its description, which stands
