@@ -129,27 +129,6 @@ TEST_P(KWinTypingTest, AsciiTabAndEnterArriveExactlyAndKanjiIsRefused) {
 INSTANTIATE_TEST_SUITE_P(Program, KWinTypingTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "xwayland" : "wayland"; });
 
-TEST_F(KWinWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) {
-  if (!Start(true)) return;
-  auto first = StartTarget("first");
-  auto second = StartTarget("second");
-  ASSERT_NE(WaitForWindow("first"), 0u);
-  const WindowId b = WaitForWindow("second");
-  const WindowId a = finder_->ActivateWindow("first", "", 0);
-  ASSERT_NE(a, 0u);
-  const std::string text = "abc{]def{~";
-  EXPECT_EQ(finder_->SendKeysRun(a, text, 0), 3u);
-  ASSERT_TRUE(first->WaitForLine("1:abc", 5s));
-  // Another program, with connections (and window ids) of its own, activates the second.
-  KWinWindowSystem other(kwin_->Socket().c_str());
-  std::string otherCaption;
-  ASSERT_NE(WindowFinder(other, clock_, otherCaption).ActivateWindow("second", "", 0), 0u);
-  EXPECT_EQ(finder_->SendKeysRun(a, text, 3), std::nullopt) << "no TAB";
-  EXPECT_EQ(windows_->TypeText(a, "def"), 0u);
-  EXPECT_TRUE(finder_->SendKeysText(b, "ok{~"));
-  EXPECT_EQ(second->LastValuesUntil("enter", 5s)["1"], "ok");
-}
-
 // Another program moves the focus at a random moment of the typing: each key reaches the
 // window typed into, and is counted, or is not sent at all.
 TEST_F(KWinWindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyping) {
