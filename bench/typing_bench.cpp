@@ -119,6 +119,7 @@ struct KWinStage {
 
   explicit KWinStage(bool x11) {
     if (!kwin) return;
+    testing::MakeCoreApplication();
     kwin->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
     windows = std::make_unique<KWinWindowSystem>(kwin->Socket().c_str());
     target.emplace(*windows, kTargetArgv, kwin->Env(x11));

@@ -26,9 +26,15 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <linux/input-event-codes.h>
+#include <wayland-client.h>
+
+#include "fake-input-client-protocol.h"
 
 extern char** environ;
 
@@ -347,16 +353,12 @@ std::vector<std::string> SwayServer::Env(bool x11) const {
   return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
-namespace {
-
 void MakeCoreApplication() {
   static int argc = 1;
   static char name[] = "norvax_x11_tests";
   static char* argv[] = {name, nullptr};
   if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
 }
-
-}  // namespace
 
 NmMock::NmMock(const std::string& parameters) {
   MakeCoreApplication();
@@ -424,7 +426,6 @@ std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
     std::cerr << "kwin_wayland is not installed (kwin-wayland)\n";
     return nullptr;
   }
-  MakeCoreApplication();
   std::unique_ptr<KWinServer> server(new KWinServer);
   char dir[] = "/tmp/norvax-kwin-XXXXXX";
   if (!mkdtemp(dir)) return nullptr;
@@ -433,6 +434,7 @@ std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
   std::filesystem::create_directories(run + "/config");
   std::filesystem::create_directories(run + "/data/applications");
   std::ofstream(run + "/config/kxkbrc") << "[Layout]\nLayoutList=" << layout << "\nUse=true\n";
+  std::ofstream(run + "/config/kwinrc") << "[Windows]\nPlacement=Centered\n";
   std::error_code copyError;
   std::filesystem::copy_file("/usr/bin/kwin_wayland", run + "/kwin_wayland", copyError);
   server->bus_.emplace(
@@ -495,6 +497,98 @@ std::vector<std::string> KWinServer::Env(bool x11) const {
   return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
+namespace {
+
+class KWinPointer : public VirtualPointer {
+ public:
+  explicit KWinPointer(const std::string& socket) : display_(wl_display_connect(socket.c_str())) {
+    if (!display_) return;
+    registry_ = wl_display_get_registry(display_);
+    static const wl_registry_listener listener{
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t) {
+          if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) != 0) return;
+          static_cast<KWinPointer*>(data)->input_ = static_cast<org_kde_kwin_fake_input*>(
+              wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 1));
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry_add_listener(registry_, &listener, this);
+    wl_display_roundtrip(display_);
+    if (input_) org_kde_kwin_fake_input_authenticate(input_, "NORVAX tests", "a user's mouse");
+  }
+  ~KWinPointer() override {
+    if (input_) org_kde_kwin_fake_input_destroy(input_);
+    if (registry_) wl_registry_destroy(registry_);
+    if (display_) wl_display_disconnect(display_);
+  }
+  bool MoveBy(double dx, double dy) override {
+    if (!input_) return false;
+    org_kde_kwin_fake_input_pointer_motion(input_, wl_fixed_from_double(dx),
+                                           wl_fixed_from_double(dy));
+    return wl_display_roundtrip(display_) >= 0;
+  }
+  bool LeftButton(bool pressed) override {
+    if (!input_) return false;
+    org_kde_kwin_fake_input_button(input_, BTN_LEFT, pressed ? 1 : 0);
+    return wl_display_roundtrip(display_) >= 0;
+  }
+
+ private:
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  org_kde_kwin_fake_input* input_ = nullptr;
+};
+
+// A remote-desktop session of Mutter's; it ends when its connection does.
+class GnomePointer : public VirtualPointer {
+ public:
+  explicit GnomePointer(const std::string& busAddress)
+      : bus_(QDBusConnection::connectToBus(QString::fromStdString(busAddress), kConnection)) {
+    const QDBusMessage reply = bus_.call(
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                                       kService, QStringLiteral("CreateSession")));
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+      session_ = reply.arguments().first().value<QDBusObjectPath>().path();
+    }
+    started_ = !session_.isEmpty() && Call(QStringLiteral("Start"), {});
+  }
+  ~GnomePointer() override {
+    if (started_) Call(QStringLiteral("Stop"), {});
+    QDBusConnection::disconnectFromBus(kConnection);
+  }
+  bool MoveBy(double dx, double dy) override {
+    return started_ && Call(QStringLiteral("NotifyPointerMotionRelative"), {dx, dy});
+  }
+  bool LeftButton(bool pressed) override {
+    return started_ && Call(QStringLiteral("NotifyPointerButton"), {BTN_LEFT, pressed});
+  }
+
+ private:
+  static constexpr QLatin1StringView kConnection{"norvax-test-pointer"};
+  static constexpr QLatin1StringView kService{"org.gnome.Mutter.RemoteDesktop"};
+
+  bool Call(const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, session_, QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session"), method);
+    call.setArguments(arguments);
+    return bus_.call(call).type() == QDBusMessage::ReplyMessage;
+  }
+
+  QDBusConnection bus_;
+  QString session_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<VirtualPointer> KWinServer::Pointer() const {
+  return std::make_unique<KWinPointer>(Socket());
+}
+
+std::unique_ptr<VirtualPointer> GnomeShellServer::Pointer() const {
+  return std::make_unique<GnomePointer>(sessionBus_);
+}
+
 }  // namespace norvax::testing
 
 namespace norvax::testing {
@@ -519,7 +613,8 @@ std::unique_ptr<GnomeShellServer> GnomeShellServer::Start(bool extension,
   }
   // The keyfile settings backend: the shell takes the keyboard layout from the input sources.
   std::ofstream(root / "config/glib-2.0/settings/keyfile")
-      << "[org/gnome/desktop/input-sources]\nsources=[('xkb', '" << layout << "')]\n";
+      << "[org/gnome/desktop/input-sources]\nsources=[('xkb', '" << layout << "')]\n"
+      << "[org/gnome/mutter]\ncenter-new-windows=true\n";
   // Both buses without service activation: nothing starts that the test does not stop.
   auto startBus = [](std::optional<ChildProcess>& bus) {
     bus.emplace(std::vector<std::string>{"dbus-daemon",

@@ -95,10 +95,21 @@ class SwayServer {
   std::optional<ChildProcess> sway_;
 };
 
+// A mouse of the test's own, which the compositor moves and clicks as it does a user's.
+class VirtualPointer {
+ public:
+  virtual ~VirtualPointer() = default;
+  // Moves the pointer by (dx, dy) pixels (the compositor keeps it on the screen); false
+  // when the compositor did not take the request.
+  virtual bool MoveBy(double dx, double dy) = 0;
+  virtual bool LeftButton(bool pressed) = 0;
+};
+
 // A headless GNOME Shell with Xwayland, on a private session bus, with the logind stand-in
 // of python-dbusmock on a private bus of the system type, in a private runtime, data and
 // settings directory that hold the user's layout and (when asked) NORVAX's extension, not
-// enabled. Ready once Start returns; everything started is stopped by process id.
+// enabled. New windows are placed in the middle of the screen. Ready once Start returns;
+// everything started is stopped by process id.
 class GnomeShellServer {
  public:
   // Nothing, and why on stderr, when gnome-shell is missing or does not start.
@@ -108,6 +119,8 @@ class GnomeShellServer {
   std::string Socket() const { return runtimeDir_ + "/wayland-norvax"; }
   // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
   std::vector<std::string> Env(bool x11 = false) const;
+  // A mouse through the shell's remote desktop.
+  std::unique_ptr<VirtualPointer> Pointer() const;
 
  private:
   GnomeShellServer() = default;
@@ -141,7 +154,7 @@ bool WaitForNetworkManager(const std::string& address, bool registered);
 // A headless KWin (kwin_wayland 5 or 6, with Xwayland) as root, on a session bus of its own
 // and in private runtime, data and configuration directories, ready once Start returns.
 // The installed kwin_wayland carries a file capability that a container may refuse: a plain
-// copy of it runs. Makes the QCoreApplication the adapter needs; the bus is
+// copy of it runs. New windows are placed in the middle of the screen. The bus is
 // DBUS_SESSION_BUS_ADDRESS of this process while the object lives.
 class KWinServer {
  public:
@@ -154,12 +167,17 @@ class KWinServer {
   void GrantFakeInput(const std::string& program) const;
   // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
   std::vector<std::string> Env(bool x11 = false) const;
+  // A mouse through fake input (this program must have the grant).
+  std::unique_ptr<VirtualPointer> Pointer() const;
 
  private:
   KWinServer() = default;
   std::string runtimeDir_, waylandDisplay_, xDisplay_;
   std::optional<ChildProcess> bus_, kwin_;
 };
+
+// The QCoreApplication that adapters on D-Bus need, when no application is made yet.
+void MakeCoreApplication();
 
 // Ends a launch's worker thread, whatever way the test ends (a failed assertion returns
 // early while the worker may wait for the main thread): ends the browser's processes, asks

@@ -65,6 +65,7 @@ class WindowSystem {
   // has the keyboard focus: the id that stands for that window, which TypeText and PressKey
   // type into with no check of the focus; 0 when there is no such way.
   virtual WindowId FocusedWindow() { return 0; }
+
   // Why this window system cannot type at all here (CP932, a whole message: the desktop
   // refuses this program its keyboard, say); empty when it can type.
   virtual std::string CannotTypeReason() { return {}; }

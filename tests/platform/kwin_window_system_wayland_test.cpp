@@ -28,6 +28,7 @@ class KWinWindowSystemTest : public ::testing::Test {
   // False when the test cannot go on: skipped without KWin, failed without the adapter.
   // grant: this program may type; norvaxctl always may.
   bool Start(bool grant, const std::string& layout = "us") {
+    testing::MakeCoreApplication();
     kwin_ = testing::KWinServer::Start(layout);
     if (!kwin_) {
       []() { GTEST_SKIP() << "no headless KWin"; }();
