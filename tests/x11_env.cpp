@@ -115,22 +115,6 @@ void Stop(pid_t pid) {
 
 // Environment entries for children of a compositor: Qt on Wayland, or (x11) Qt's X11
 // platform on Xwayland.
-std::vector<std::string> CompositorEnv(const std::string& runtimeDir,
-                                       const std::string& waylandDisplay,
-                                       const std::string& xDisplay, bool x11) {
-  // No session bus: Qt would start one of its own, which outlives the test.
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir, "HOME=" + runtimeDir,
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir + "/no-bus"};
-  if (x11) {
-    env.insert(env.end(), {"DISPLAY=" + xDisplay, "QT_QPA_PLATFORM=xcb", "XAUTHORITY=/dev/null",
-                           "WAYLAND_DISPLAY="});
-  } else {
-    env.insert(env.end(),
-               {"WAYLAND_DISPLAY=" + waylandDisplay, "QT_QPA_PLATFORM=wayland", "DISPLAY="});
-  }
-  return env;
-}
-
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
@@ -337,20 +321,30 @@ std::unique_ptr<SwayServer> SwayServer::Start() {
   return server;
 }
 
-SwayServer::~SwayServer() {
-  sway_.reset();
+Compositor::~Compositor() {
   std::error_code ignored;
   std::filesystem::remove_all(runtimeDir_, ignored);
 }
+
+std::vector<std::string> Compositor::Env(bool x11) const {
+  // No session bus: Qt would start one of its own, which outlives the test.
+  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
+                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
+  if (x11) {
+    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb",
+                           "XAUTHORITY=" + xAuthority_, "WAYLAND_DISPLAY="});
+  } else {
+    env.insert(env.end(), {"WAYLAND_DISPLAY=" + Socket(), "QT_QPA_PLATFORM=wayland", "DISPLAY="});
+  }
+  return env;
+}
+
+SwayServer::~SwayServer() { sway_.reset(); }
 
 std::vector<std::string> SwayServer::AsUser(std::vector<std::string> argv) const {
   if (geteuid() != 0) return argv;
   argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   return argv;
-}
-
-std::vector<std::string> SwayServer::Env(bool x11) const {
-  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
 void MakeCoreApplication() {
@@ -481,8 +475,6 @@ KWinServer::~KWinServer() {
   kwin_.reset();
   bus_.reset();
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
-  std::error_code ignored;
-  std::filesystem::remove_all(runtimeDir_, ignored);
 }
 
 void KWinServer::GrantFakeInput(const std::string& program) const {
@@ -491,10 +483,6 @@ void KWinServer::GrantFakeInput(const std::string& program) const {
                 ".desktop")
       << "[Desktop Entry]\nType=Application\nName=NORVAX test\nNoDisplay=true\nExec=" << program
       << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
-}
-
-std::vector<std::string> KWinServer::Env(bool x11) const {
-  return CompositorEnv(runtimeDir_, waylandDisplay_, xDisplay_, x11);
 }
 
 namespace {
@@ -605,6 +593,7 @@ std::unique_ptr<GnomeShellServer> GnomeShellServer::Start(bool extension,
   namespace fs = std::filesystem;
   const fs::path root = dir;
   server->runtimeDir_ = dir;
+  server->waylandDisplay_ = "wayland-norvax";
   fs::create_directories(root / "data/gnome-shell/extensions");
   fs::create_directories(root / "config/glib-2.0/settings");
   if (extension) {
@@ -676,20 +665,6 @@ GnomeShellServer::~GnomeShellServer() {
   logind_.reset();
   bus_.reset();
   systemBus_.reset();
-  std::error_code ignored;
-  std::filesystem::remove_all(runtimeDir_, ignored);
-}
-
-std::vector<std::string> GnomeShellServer::Env(bool x11) const {
-  std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "HOME=" + runtimeDir_,
-                                  "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtimeDir_ + "/no-bus"};
-  if (x11) {
-    env.insert(env.end(), {"DISPLAY=" + xDisplay_, "QT_QPA_PLATFORM=xcb",
-                           "XAUTHORITY=" + xAuthority_, "WAYLAND_DISPLAY="});
-  } else {
-    env.insert(env.end(), {"WAYLAND_DISPLAY=" + Socket(), "QT_QPA_PLATFORM=wayland", "DISPLAY="});
-  }
-  return env;
 }
 
 }  // namespace norvax::testing

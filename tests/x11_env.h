@@ -74,27 +74,6 @@ class XServer {
   std::optional<ChildProcess> wm_;
 };
 
-// A headless sway (a wlroots compositor) with Xwayland in a private runtime directory (mode
-// 0700), ready once Start returns. Sway refuses to run as root: a root test runs it, and
-// the programs that stand for the desktop's (AsUser), as the user nobody (uid 65534).
-class SwayServer {
- public:
-  // Nothing, and why on stderr, when sway is missing or does not start.
-  static std::unique_ptr<SwayServer> Start();
-  ~SwayServer();
-  // The path of the compositor's socket (a WAYLAND_DISPLAY of its own).
-  std::string Socket() const { return runtimeDir_ + "/" + waylandDisplay_; }
-  // argv run as the user sway runs as.
-  std::vector<std::string> AsUser(std::vector<std::string> argv) const;
-  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
-  std::vector<std::string> Env(bool x11 = false) const;
-
- private:
-  SwayServer() = default;
-  std::string runtimeDir_, waylandDisplay_, xDisplay_;
-  std::optional<ChildProcess> sway_;
-};
-
 // A mouse of the test's own, which the compositor moves and clicks as it does a user's.
 class VirtualPointer {
  public:
@@ -105,26 +84,56 @@ class VirtualPointer {
   virtual bool LeftButton(bool pressed) = 0;
 };
 
-// A headless GNOME Shell with Xwayland, on a private session bus, with the logind stand-in
+// What every headless compositor of the tests has: a private runtime directory (mode 0700),
+// removed when the object goes, that holds its socket; Xwayland.
+class Compositor {
+ public:
+  virtual ~Compositor();
+  // The path of the compositor's socket (a WAYLAND_DISPLAY of its own).
+  std::string Socket() const { return runtimeDir_ + "/" + waylandDisplay_; }
+  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
+  std::vector<std::string> Env(bool x11 = false) const;
+  // A mouse of the test's own; nothing where the compositor offers none.
+  virtual std::unique_ptr<VirtualPointer> Pointer() const { return nullptr; }
+
+ protected:
+  Compositor() = default;
+  std::string runtimeDir_, waylandDisplay_, xDisplay_, xAuthority_ = "/dev/null";
+};
+
+// A headless sway (a wlroots compositor), ready once Start returns. Sway refuses to run as root: a
+// root test runs it, and the programs that stand for the desktop's (AsUser), as the user nobody
+// (uid 65534).
+class SwayServer : public Compositor {
+ public:
+  // Nothing, and why on stderr, when sway is missing or does not start.
+  static std::unique_ptr<SwayServer> Start();
+  ~SwayServer() override;
+  // argv run as the user sway runs as.
+  std::vector<std::string> AsUser(std::vector<std::string> argv) const;
+
+ private:
+  SwayServer() = default;
+  std::optional<ChildProcess> sway_;
+};
+
+// A headless GNOME Shell, on a private session bus, with the logind stand-in
 // of python-dbusmock on a private bus of the system type, in a private runtime, data and
 // settings directory that hold the user's layout and (when asked) NORVAX's extension, not
 // enabled. New windows are placed in the middle of the screen. Ready once Start returns;
 // everything started is stopped by process id.
-class GnomeShellServer {
+class GnomeShellServer : public Compositor {
  public:
   // Nothing, and why on stderr, when gnome-shell is missing or does not start.
   static std::unique_ptr<GnomeShellServer> Start(bool extension, const std::string& layout);
-  ~GnomeShellServer();
+  ~GnomeShellServer() override;
   const std::string& BusAddress() const { return sessionBus_; }
-  std::string Socket() const { return runtimeDir_ + "/wayland-norvax"; }
-  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
-  std::vector<std::string> Env(bool x11 = false) const;
   // A mouse through the shell's remote desktop.
-  std::unique_ptr<VirtualPointer> Pointer() const;
+  std::unique_ptr<VirtualPointer> Pointer() const override;
 
  private:
   GnomeShellServer() = default;
-  std::string runtimeDir_, sessionBus_, xDisplay_, xAuthority_;
+  std::string sessionBus_;
   std::optional<ChildProcess> systemBus_, logind_, bus_, shell_;
 };
 
@@ -151,28 +160,24 @@ class NmMock {
 // Waits until NetworkManager's name is (or is no longer) registered on the bus at address;
 // false on timeout.
 bool WaitForNetworkManager(const std::string& address, bool registered);
-// A headless KWin (kwin_wayland 5 or 6, with Xwayland) as root, on a session bus of its own
+// A headless KWin (kwin_wayland 5 or 6) as root, on a session bus of its own
 // and in private runtime, data and configuration directories, ready once Start returns.
 // The installed kwin_wayland carries a file capability that a container may refuse: a plain
 // copy of it runs. New windows are placed in the middle of the screen. The bus is
 // DBUS_SESSION_BUS_ADDRESS of this process while the object lives.
-class KWinServer {
+class KWinServer : public Compositor {
  public:
   // Nothing, and why on stderr, when kwin_wayland is missing or does not start; layout:
   // the keyboard's XKB layout.
   static std::unique_ptr<KWinServer> Start(const std::string& layout = "us");
-  ~KWinServer();
-  std::string Socket() const { return runtimeDir_ + "/" + waylandDisplay_; }
+  ~KWinServer() override;
   // Lets program type through fake input: an installed .desktop file names it.
   void GrantFakeInput(const std::string& program) const;
-  // Environment entries for children: Qt on Wayland, or (x11) Qt's X11 platform on Xwayland.
-  std::vector<std::string> Env(bool x11 = false) const;
   // A mouse through fake input (this program must have the grant).
-  std::unique_ptr<VirtualPointer> Pointer() const;
+  std::unique_ptr<VirtualPointer> Pointer() const override;
 
  private:
   KWinServer() = default;
-  std::string runtimeDir_, waylandDisplay_, xDisplay_;
   std::optional<ChildProcess> bus_, kwin_;
 };
 

@@ -54,34 +54,22 @@ class PointerWatch : public QObject {
   }
 };
 
-// The compositor under test, its window system as the program opens it, and its mouse.
-struct Desktop {
-  std::unique_ptr<testing::KWinServer> kwin;
-  std::unique_ptr<testing::GnomeShellServer> shell;
+// The compositor under test, as root: this program may type there and has a mouse.
+std::unique_ptr<testing::Compositor> StartDesktop(bool gnome) {
+  if (gnome) return testing::GnomeShellServer::Start(true, "us");
+  auto kwin = testing::KWinServer::Start();
+  if (kwin) kwin->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
+  return kwin;
+}
 
-  explicit Desktop(bool gnome) {
-    if (gnome) {
-      shell = testing::GnomeShellServer::Start(true, "us");
-    } else if ((kwin = testing::KWinServer::Start())) {
-      kwin->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
-    }
+// This process becomes a program of the desktop's session (busAddress: its session bus).
+void JoinSession(const testing::Compositor& desktop, const std::string& busAddress) {
+  for (const std::string& entry : desktop.Env()) {
+    const auto eq = entry.find('=');
+    setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
   }
-  bool Up() const { return kwin || shell; }
-  std::vector<std::string> Env() const { return kwin ? kwin->Env() : shell->Env(); }
-  std::unique_ptr<testing::VirtualPointer> Pointer() const {
-    return kwin ? kwin->Pointer() : shell->Pointer();
-  }
-  // This process becomes a program of the desktop's session.
-  void Join() const {
-    for (const std::string& entry : Env()) {
-      const auto eq = entry.find('=');
-      if (!entry.starts_with("DBUS_SESSION_BUS_ADDRESS=")) {
-        setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
-      }
-    }
-    if (shell) setenv("DBUS_SESSION_BUS_ADDRESS", shell->BusAddress().c_str(), 1);
-  }
-};
+  setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+}
 
 class MainWindowOnWayland : public ::testing::TestWithParam<bool> {
  protected:
@@ -137,9 +125,12 @@ class MainWindowOnWayland : public ::testing::TestWithParam<bool> {
 
 TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDialog) {
   if (QCoreApplication::instance()) GTEST_SKIP() << "needs a process of its own, as ctest runs it";
-  Desktop desktop(GetParam());
-  if (!desktop.Up()) GTEST_SKIP() << "no headless " << (GetParam() ? "GNOME Shell" : "KWin");
-  desktop.Join();
+  const auto desktop = StartDesktop(GetParam());
+  if (!desktop) GTEST_SKIP() << "no headless " << (GetParam() ? "GNOME Shell" : "KWin");
+  auto* shell = dynamic_cast<testing::GnomeShellServer*>(desktop.get());
+  // KWin's bus is this process's already.
+  JoinSession(*desktop,
+              shell ? shell->BusAddress() : std::string(getenv("DBUS_SESSION_BUS_ADDRESS")));
   static int argc = 1;
   static char name[] = "norvax_x11_tests";
   static char* argv[] = {name, nullptr};
@@ -166,7 +157,7 @@ TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDi
   WindowSystem& windows = *ports.windows.system;
 
   // The login dialog first: the main window opens over it.
-  testing::ChildProcess dialog({NORVAX_TYPE_TARGET, kCaption}, desktop.Env());
+  testing::ChildProcess dialog({NORVAX_TYPE_TARGET, kCaption}, desktop->Env());
   const WindowId dialogWindow = testing::WaitForWindow(windows, kCaption);
   ASSERT_NE(dialogWindow, 0u);
   // A box the program opens would hold up the test: it is recorded and closed.
@@ -205,7 +196,7 @@ TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDi
   };
   ASSERT_TRUE(bringToFront());
   form.windowHandle()->installEventFilter(&watch_);
-  pointer_ = desktop.Pointer();
+  pointer_ = desktop->Pointer();
   // New windows open in the middle of the screen (1024 x 768), the main window on top.
   ASSERT_TRUE(pointer_->MoveBy(-4096, -4096));
   ASSERT_TRUE(pointer_->MoveBy(512, 384));
