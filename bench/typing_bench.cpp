@@ -53,16 +53,6 @@ const std::string& AsciiText() {
   return text;
 }
 
-const std::string& AsciiText() {
-  static const std::string text = [] {
-    std::string all;
-    while (all.size() < 1000) all += "abcXYZ123 !?";
-    all.resize(1000);
-    return all;
-  }();
-  return text;
-}
-
 std::size_t CountChars(const std::string& utf8) {
   std::size_t n = 0;
   for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
