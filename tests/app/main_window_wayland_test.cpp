@@ -197,9 +197,10 @@ TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDi
   ASSERT_TRUE(bringToFront());
   form.windowHandle()->installEventFilter(&watch_);
   pointer_ = desktop->Pointer();
-  // New windows open in the middle of the screen (1024 x 768), the main window on top.
-  ASSERT_TRUE(pointer_->MoveBy(-4096, -4096));
-  ASSERT_TRUE(pointer_->MoveBy(512, 384));
+  // New windows open in the middle of the screen (1024 x 768), the main window on top. The
+  // pointer starts from the bottom right corner (the top left one opens GNOME's overview).
+  ASSERT_TRUE(pointer_->MoveBy(4096, 4096));
+  ASSERT_TRUE(pointer_->MoveBy(512 - 1023, 400 - 767));
 
   DoubleClick(form.Nonscrlbox2);
   ASSERT_TRUE(DialogFieldsUntil(dialog, "1:" + kId)) << "the ID did not arrive";
@@ -217,7 +218,7 @@ TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDi
   form.FormDestroy();
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktop, MainWindowOnWayland, ::testing::Values(false),
+INSTANTIATE_TEST_SUITE_P(Desktop, MainWindowOnWayland, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "gnome" : "kwin"; });
 
 }  // namespace
