@@ -468,6 +468,15 @@ std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
   }
   server->waylandDisplay_ = names.substr(0, space);
   server->xDisplay_ = names.substr(space + 1);
+  // Its programs may start before its name is on the bus.
+  const std::string hasName = "dbus-send --bus='" + address +
+                              "' --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                              "org.freedesktop.DBus.NameHasOwner string:org.kde.KWin 2>/dev/null "
+                              "| grep -q 'boolean true'";
+  if (!WaitUntil([&] { return std::system(hasName.c_str()) == 0; }, std::chrono::seconds(10))) {
+    std::cerr << "kwin_wayland is not on its bus:\n" << std::ifstream(log).rdbuf() << "\n";
+    return nullptr;
+  }
   return server;
 }
 
