@@ -95,6 +95,8 @@ class Compositor {
   std::vector<std::string> Env(bool x11 = false) const;
   // A mouse of the test's own; nothing where the compositor offers none.
   virtual std::unique_ptr<VirtualPointer> Pointer() const { return nullptr; }
+  // argv run as the user the compositor runs as.
+  virtual std::vector<std::string> AsUser(std::vector<std::string> argv) const { return argv; }
 
  protected:
   Compositor() = default;
@@ -109,8 +111,7 @@ class SwayServer : public Compositor {
   // Nothing, and why on stderr, when sway is missing or does not start.
   static std::unique_ptr<SwayServer> Start();
   ~SwayServer() override;
-  // argv run as the user sway runs as.
-  std::vector<std::string> AsUser(std::vector<std::string> argv) const;
+  std::vector<std::string> AsUser(std::vector<std::string> argv) const override;
 
  private:
   SwayServer() = default;

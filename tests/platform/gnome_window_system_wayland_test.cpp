@@ -4,17 +4,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
-#include "launch/keystrokes.h"
+#include "compositor_test.h"
 #include "platform/cp932.h"
 #include "platform/posix/system_clock.h"
 #include "platform/wayland/wayland_window_system.h"
-#include "test_files.h"
-#include "x11_env.h"
 
 namespace norvax {
 namespace {
@@ -25,24 +20,19 @@ using testing::WaitUntil;
 
 const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
 
-class GnomeWindowSystemTest : public ::testing::Test {
+// The shell activates a window once its overview has closed, in real time.
+class GnomeWindowSystemTest
+    : public testing::CompositorTest<testing::GnomeShellServer, GnomeWindowSystem, SystemClock> {
  protected:
-  void Start(bool extension = true, const std::string& layout = "us") {
-    shell_ = testing::GnomeShellServer::Start(extension, layout);
-    if (!shell_) GTEST_SKIP() << "no headless GNOME Shell";
-    windows_ =
-        std::make_unique<GnomeWindowSystem>(shell_->BusAddress().c_str(), shell_->Socket().c_str());
-    ASSERT_TRUE(windows_->Available());
-    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
-  }
-
-  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{NORVAX_TYPE_TARGET, caption},
-                                          shell_->Env(x11));
-  }
-
-  WindowId WaitForWindow(const std::string& captionUtf8) {
-    return testing::WaitForWindow(*windows_, captionUtf8);
+  // False when the test cannot go on: skipped without GNOME Shell, failed without the adapter.
+  bool Start(bool extension = true, const std::string& layout = "us") {
+    server_ = testing::GnomeShellServer::Start(extension, layout);
+    if (!server_) {
+      []() { GTEST_SKIP() << "no headless GNOME Shell"; }();
+      return false;
+    }
+    return Use(std::make_unique<GnomeWindowSystem>(server_->BusAddress().c_str(),
+                                                   server_->Socket().c_str()));
   }
 
   // Starts a login dialog and waits until it is shown: it has the focus, which a new window
@@ -54,29 +44,11 @@ class GnomeWindowSystemTest : public ::testing::Test {
     if (w != 0 && windows_->Foreground() == 0) finder_->ActivateWindow(Sjis(caption), "", 0);
     return WaitUntil([&] { return windows_->Foreground() == w; }, 5s) ? w : 0;
   }
-
-  // norvaxctl with the given arguments in the shell's session: its exit status, output and
-  // error output.
-  int Norvaxctl(const std::string& args) {
-    const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + shell_->BusAddress() +
-                                "' WAYLAND_DISPLAY=" + shell_->Socket() + " " + NORVAXCTL_PATH +
-                                " " + args + " >" + (dir_ / "out").string() + " 2>" +
-                                (dir_ / "err").string();
-    return WEXITSTATUS(std::system(command.c_str()));
-  }
-
-  std::unique_ptr<testing::GnomeShellServer> shell_;
-  std::unique_ptr<GnomeWindowSystem> windows_;
-  // The shell activates a window once its overview has closed, in real time.
-  SystemClock clock_;
-  std::string lastCaption_;
-  std::unique_ptr<WindowFinder> finder_;
-  testing::TempDir dir_;
 };
 
 // The extension is enabled at the first use; windows of Wayland and of Xwayland programs.
 TEST_F(GnomeWindowSystemTest, FindsByCaptionAndClassActivatesAndTypesExactly) {
-  Start();
+  if (!Start()) return;
   std::unique_ptr<ChildProcess> target, x11;
   const WindowId w = StartShown(target, kCaption);
   const WindowId second = StartShown(x11, kCaption + " - 2", true);
@@ -103,24 +75,24 @@ TEST_F(GnomeWindowSystemTest, FindsByCaptionAndClassActivatesAndTypesExactly) {
 }
 
 TEST_F(GnomeWindowSystemTest, NorvaxctlListsTypesAndRefusesWhatTheLayoutLacks) {
-  Start(true, "jp");
+  if (!Start(true, "jp")) return;
   auto target = StartTarget(kCaption);
   ASSERT_NE(WaitForWindow(kCaption), 0u);
-  EXPECT_EQ(Norvaxctl("windows"), 0);
-  EXPECT_EQ(testing::ReadFile(dir_ / "err"), "windows: GNOME\n");
-  EXPECT_EQ(testing::ReadFile(dir_ / "out"), kCaption + "\ttype_target\n");
+  EXPECT_EQ(Norvaxctl("windows", server_->BusAddress()), 0);
+  EXPECT_EQ(Err(), "windows: GNOME\n");
+  EXPECT_EQ(Out(), kCaption + "\ttype_target\n");
   // Kana and kanji are on no key of the jp layout: nothing of the text is typed.
   EXPECT_EQ(windows_->UntypableText(Sjis("taroﾊﾟｽ漢字ﾊ")), Sjis("ﾊﾟｽ漢字"));
-  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro漢字{~'"), 1);
-  EXPECT_EQ(testing::ReadFile(dir_ / "err"),
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro漢字{~'", server_->BusAddress()), 1);
+  EXPECT_EQ(Err(),
             "norvaxctl: NORVAX  このﾃﾞｽｸﾄｯﾌﾟでは入力できない文字があるため、"
             "入力しませんでした。(漢字)\n");
-  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro_\\|@{~'"), 0);
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro_\\|@{~'", server_->BusAddress()), 0);
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro_\\|@");
 }
 
 TEST_F(GnomeWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) {
-  Start();
+  if (!Start()) return;
   std::unique_ptr<ChildProcess> first, second;
   ASSERT_NE(StartShown(first, "first"), 0u);
   const WindowId b = StartShown(second, "second");
@@ -128,7 +100,7 @@ TEST_F(GnomeWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) 
   ASSERT_NE(a, 0u);
   EXPECT_EQ(finder_->SendKeysRun(a, "abc{]def{~", 0), 3u);
   ASSERT_TRUE(first->WaitForLine("1:abc", 5s));
-  GnomeWindowSystem other(shell_->BusAddress().c_str());
+  GnomeWindowSystem other(server_->BusAddress().c_str());
   ASSERT_TRUE(other.SetForeground(b));
   ASSERT_TRUE(WaitUntil([&] { return windows_->Foreground() == b; }, 5s));
   EXPECT_EQ(finder_->SendKeysRun(a, "abc{]def{~", 3), std::nullopt) << "no TAB";
@@ -139,21 +111,20 @@ TEST_F(GnomeWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing) 
 
 // The layout is the compositor's: the Latin letters are on no key of a Russian one.
 TEST_F(GnomeWindowSystemTest, WithoutTheExtensionNothingIsFoundAndTheMessageSaysWhy) {
-  Start(false, "ru");
+  if (!Start(false, "ru")) return;
   EXPECT_EQ(windows_->UntypableText("taro1"), "taro");
   auto target = StartTarget(kCaption);
   EXPECT_EQ(finder_->FindTargetWindow(Sjis(kCaption), "", 0), 0u);
   EXPECT_NE(windows_->Problem().find(Sjis("ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝ")), std::string::npos);
-  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 123"), 1);
-  EXPECT_NE(testing::ReadFile(dir_ / "err").find("norvax-windows-legacy@norvax.org"),
-            std::string::npos);
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 123", server_->BusAddress()), 1);
+  EXPECT_NE(Err().find("norvax-windows-legacy@norvax.org"), std::string::npos);
 
   // The wlroots adapter, tried first, finds its protocols missing and goes: it closes no
   // descriptor that is not its own (the GNOME adapter's bus connection takes the numbers it
   // gave back).
   int fds[2] = {-1, -1};
   {
-    WaylandWindowSystem wlroots(shell_->Socket().c_str());
+    WaylandWindowSystem wlroots(server_->Socket().c_str());
     EXPECT_FALSE(wlroots.Available());
     ASSERT_EQ(pipe(fds), 0);
   }

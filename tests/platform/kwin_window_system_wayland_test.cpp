@@ -3,60 +3,38 @@
 #include "platform/wayland/kwin_window_system.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 
+#include "compositor_test.h"
 #include "fakes/fake_clock.h"
-#include "launch/keystrokes.h"
 #include "platform/cp932.h"
-#include "test_files.h"
-#include "x11_env.h"
 
 namespace norvax {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::WaitUntil;
 
 const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
 
-class KWinWindowSystemTest : public ::testing::Test {
+class KWinWindowSystemTest
+    : public testing::CompositorTest<testing::KWinServer, KWinWindowSystem, fakes::FakeClock> {
  protected:
   // False when the test cannot go on: skipped without KWin, failed without the adapter.
   // grant: this program may type; norvaxctl always may.
   bool Start(bool grant, const std::string& layout = "us") {
     testing::MakeCoreApplication();
-    kwin_ = testing::KWinServer::Start(layout);
-    if (!kwin_) {
+    server_ = testing::KWinServer::Start(layout);
+    if (!server_) {
       []() { GTEST_SKIP() << "no headless KWin"; }();
       return false;
     }
     // Before anyone connects: KWin reads the entries into a cache that it may renew late.
-    kwin_->GrantFakeInput(NORVAXCTL_PATH);
-    if (grant) kwin_->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
-    windows_ = std::make_unique<KWinWindowSystem>(kwin_->Socket().c_str());
-    EXPECT_TRUE(windows_->Available());
-    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
-    return windows_->Available();
+    server_->GrantFakeInput(NORVAXCTL_PATH);
+    if (grant) server_->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
+    return Use(std::make_unique<KWinWindowSystem>(server_->Socket().c_str()));
   }
-
-  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{NORVAX_TYPE_TARGET, caption},
-                                          kwin_->Env(x11));
-  }
-
-  WindowId WaitForWindow(const std::string& captionUtf8) {
-    return testing::WaitForWindow(*windows_, captionUtf8);
-  }
-
-  std::unique_ptr<testing::KWinServer> kwin_;
-  std::unique_ptr<KWinWindowSystem> windows_;
-  fakes::FakeClock clock_;
-  std::string lastCaption_;
-  std::unique_ptr<WindowFinder> finder_;
 };
 
 TEST_F(KWinWindowSystemTest, FindsByCaptionAndClassActivatesAndListsThroughNorvaxctl) {
@@ -76,13 +54,9 @@ TEST_F(KWinWindowSystemTest, FindsByCaptionAndClassActivatesAndListsThroughNorva
   EXPECT_EQ(finder_->ActivateWindow("other", "", 0), x) << "an Xwayland window";
   EXPECT_EQ(windows_->Foreground(), x);
 
-  testing::TempDir dir;
-  const std::string command = "WAYLAND_DISPLAY=" + kwin_->Socket() + " " + NORVAXCTL_PATH +
-                              " windows >" + (dir / "out").string() + " 2>" +
-                              (dir / "err").string();
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
-  EXPECT_EQ(testing::ReadFile(dir / "err"), "windows: KWin\n");
-  const std::string listed = testing::ReadFile(dir / "out");
+  EXPECT_EQ(Norvaxctl("windows"), 0);
+  EXPECT_EQ(Err(), "windows: KWin\n");
+  const std::string listed = Out();
   EXPECT_NE(listed.find(kCaption + "\ttype_target\n"), std::string::npos) << listed;
 
   target->Kill();
@@ -100,11 +74,7 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
   EXPECT_EQ(windows_->TypeText(w, "abc"), 0u);
   EXPECT_FALSE(windows_->PressKey(w, Key::Enter));
 
-  testing::TempDir dir;
-  const std::string command = "WAYLAND_DISPLAY=" + kwin_->Socket() + " " + NORVAXCTL_PATH +
-                              " type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~' 2>" +
-                              (dir / "err").string();
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0) << testing::ReadFile(dir / "err");
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0) << Err();
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
@@ -139,7 +109,7 @@ TEST_F(KWinWindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyping
   ASSERT_NE(WaitForWindow("second"), 0u);
   const WindowId a = WaitForWindow("first");
   ASSERT_NE(a, 0u);
-  KWinWindowSystem other(kwin_->Socket().c_str());
+  KWinWindowSystem other(server_->Socket().c_str());
   std::string otherCaption;
   const WindowId b = WindowFinder(other, clock_, otherCaption).FindTargetWindow("second", "", 0);
   ASSERT_NE(b, 0u);

@@ -4,52 +4,29 @@
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
+#include "compositor_test.h"
 #include "fakes/fake_clock.h"
-#include "launch/keystrokes.h"
 #include "platform/cp932.h"
 #include "platform/wayland/typing_keymap.h"
-#include "test_files.h"
-#include "x11_env.h"
 
 namespace norvax {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::WaitUntil;
 
 const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力";
 
-class WaylandWindowSystemTest : public ::testing::Test {
+class WaylandWindowSystemTest
+    : public testing::CompositorTest<testing::SwayServer, WaylandWindowSystem, fakes::FakeClock> {
  protected:
   void SetUp() override {
-    sway_ = testing::SwayServer::Start();
-    if (!sway_) GTEST_SKIP() << "no headless sway";
-    windows_ = std::make_unique<WaylandWindowSystem>(sway_->Socket().c_str());
-    ASSERT_TRUE(windows_->Available());
-    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
+    server_ = testing::SwayServer::Start();
+    if (!server_) GTEST_SKIP() << "no headless sway";
+    ASSERT_TRUE(Use(std::make_unique<WaylandWindowSystem>(server_->Socket().c_str())));
   }
-
-  // A login dialog: a Wayland window, or an X11 one through Xwayland.
-  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
-    return std::make_unique<ChildProcess>(sway_->AsUser({NORVAX_TYPE_TARGET, caption}),
-                                          sway_->Env(x11));
-  }
-
-  WindowId WaitForWindow(const std::string& captionUtf8) {
-    return testing::WaitForWindow(*windows_, captionUtf8);
-  }
-
-  std::unique_ptr<testing::SwayServer> sway_;
-  std::unique_ptr<WaylandWindowSystem> windows_;
-  fakes::FakeClock clock_;
-  std::string lastCaption_;
-  std::unique_ptr<WindowFinder> finder_;
 };
 
 TEST_F(WaylandWindowSystemTest, FindsByExactCaptionContainedCaptionAndAppIdAndActivates) {
@@ -74,17 +51,10 @@ TEST_F(WaylandWindowSystemTest, FindsByExactCaptionContainedCaptionAndAppIdAndAc
 TEST_F(WaylandWindowSystemTest, NorvaxctlListsAndTypesThroughWayland) {
   auto target = StartTarget(kCaption);
   ASSERT_NE(WaitForWindow(kCaption), 0u);
-  testing::TempDir dir;
-  auto run = [&](const std::string& args) {
-    const std::string command = "WAYLAND_DISPLAY=" + sway_->Socket() + " " + NORVAXCTL_PATH + " " +
-                                args + " >" + (dir / "out").string() + " 2>" +
-                                (dir / "err").string();
-    return WEXITSTATUS(std::system(command.c_str()));
-  };
-  EXPECT_EQ(run("windows"), 0);
-  EXPECT_EQ(testing::ReadFile(dir / "err"), "windows: Wayland\n");
-  EXPECT_EQ(testing::ReadFile(dir / "out"), kCaption + "\ttype_target\n");
-  EXPECT_EQ(run("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0);
+  EXPECT_EQ(Norvaxctl("windows"), 0);
+  EXPECT_EQ(Err(), "windows: Wayland\n");
+  EXPECT_EQ(Out(), kCaption + "\ttype_target\n");
+  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0);
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
@@ -133,7 +103,7 @@ TEST_F(WaylandWindowSystemTest, AWindowThatTakesTheFocusMidTypingReceivesNothing
   ASSERT_TRUE(first->WaitForLine("1:abc", 5s));
   // Another program, with a connection (and window ids) of its own, gives the focus to the
   // second window.
-  WaylandWindowSystem other(sway_->Socket().c_str());
+  WaylandWindowSystem other(server_->Socket().c_str());
   std::string otherCaption;
   ASSERT_NE(WindowFinder(other, clock_, otherCaption).ActivateWindow("second", "", 0), 0u);
   EXPECT_EQ(finder_->SendKeysRun(a, text, 3), std::nullopt) << "no TAB";
@@ -152,7 +122,7 @@ TEST_F(WaylandWindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyp
   ASSERT_NE(WaitForWindow("second"), 0u);
   const WindowId a = WaitForWindow("first");
   ASSERT_NE(a, 0u);
-  WaylandWindowSystem other(sway_->Socket().c_str());
+  WaylandWindowSystem other(server_->Socket().c_str());
   std::string otherCaption;
   const WindowId b = WindowFinder(other, clock_, otherCaption).FindTargetWindow("second", "", 0);
   ASSERT_NE(b, 0u);

@@ -1,0 +1,59 @@
+// What the window-system tests on a headless compositor share: the compositor, the adapter
+// under test with the window finder the program uses on it, and login dialogs (Qt programs
+// on Wayland or, through Xwayland, on X11) that stand for other programs' windows.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "launch/keystrokes.h"
+#include "test_files.h"
+#include "x11_env.h"
+
+namespace norvax::testing {
+
+template <class Server, class Windows, class TestClock>
+class CompositorTest : public ::testing::Test {
+ protected:
+  // Makes the finder over the adapter; false (a failure) when the adapter is not available.
+  bool Use(std::unique_ptr<Windows> windows) {
+    windows_ = std::move(windows);
+    finder_ = std::make_unique<WindowFinder>(*windows_, clock_, lastCaption_);
+    EXPECT_TRUE(windows_->Available());
+    return windows_->Available();
+  }
+
+  std::unique_ptr<ChildProcess> StartTarget(const std::string& caption, bool x11 = false) {
+    return std::make_unique<ChildProcess>(server_->AsUser({NORVAX_TYPE_TARGET, caption}),
+                                          server_->Env(x11));
+  }
+
+  WindowId WaitForWindow(const std::string& captionUtf8) {
+    return testing::WaitForWindow(*windows_, captionUtf8);
+  }
+
+  // norvaxctl with args on the compositor (bus: its session bus, when not this process's):
+  // its exit status; what it printed in Out() and Err().
+  int Norvaxctl(const std::string& args, const std::string& bus = "") {
+    const std::string command = (bus.empty() ? "" : "DBUS_SESSION_BUS_ADDRESS='" + bus + "' ") +
+                                "WAYLAND_DISPLAY=" + server_->Socket() + " " + NORVAXCTL_PATH +
+                                " " + args + " >" + (dir_ / "out").string() + " 2>" +
+                                (dir_ / "err").string();
+    return WEXITSTATUS(std::system(command.c_str()));
+  }
+  std::string Out() const { return ReadFile(dir_ / "out"); }
+  std::string Err() const { return ReadFile(dir_ / "err"); }
+
+  std::unique_ptr<Server> server_;
+  std::unique_ptr<Windows> windows_;
+  TestClock clock_;
+  std::string lastCaption_;
+  std::unique_ptr<WindowFinder> finder_;
+  TempDir dir_;
+};
+
+}  // namespace norvax::testing
