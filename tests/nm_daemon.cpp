@@ -80,16 +80,6 @@ bool NmDaemon::StartDaemon(std::string& why) {
   return false;
 }
 
-void NmDaemon::Stop() {
-  daemon_.reset();
-  WaitForNetworkManager(address_, false);
-}
-
-void NmDaemon::Restart() {
-  std::string why;
-  if (!StartDaemon(why)) throw std::runtime_error(why);
-}
-
 NmDaemon::~NmDaemon() {
   daemon_.reset();
   // What NetworkManager started in the namespace (pppd) has no other way out.

@@ -36,10 +36,6 @@ class NmDaemon {
   NmDaemon& operator=(const NmDaemon&) = delete;
 
   const std::string& Address() const { return address_; }
-  // Ends NetworkManager and waits until its name has gone from the bus.
-  void Stop();
-  // Starts it again (after Stop) and waits until it answers.
-  void Restart();
   // What NetworkManager has written to its log so far (debug level).
   std::string Log() const;
   // Runs nmcli on the bus with the arguments; its output, or nothing when it failed or
