@@ -45,6 +45,26 @@ class CompositorTest : public ::testing::Test {
                                 (dir_ / "err").string();
     return WEXITSTATUS(std::system(command.c_str()));
   }
+  // Another program (a second adapter) moves the focus at a random moment of the typing,
+  // runs times: each key reaches the window typed into, and is counted, or is not sent at
+  // all; and the first key the second window receives is the one typed into it afterwards.
+  void ExpectNoKeyReachesTheWindowThatTakesTheFocus(int runs) {
+    auto first = StartTarget("first");
+    auto second = StartTarget("second");
+    ASSERT_NE(WaitForWindow("second"), 0u);
+    const WindowId a = WaitForWindow("first");
+    ASSERT_NE(a, 0u);
+    Windows other(server_->Socket().c_str());
+    std::string otherCaption;
+    const WindowId b = WindowFinder(other, clock_, otherCaption).FindTargetWindow("second", "", 0);
+    ASSERT_NE(b, 0u);
+    const auto race = RaceTypingAgainstFocusChange(*windows_, other, *first, a, b, runs);
+    EXPECT_GT(race.cutShort, 0);
+    EXPECT_TRUE(race.countsHold);
+    EXPECT_TRUE(finder_->SendKeysText(finder_->ActivateWindow("second", "", 0), "ok"));
+    EXPECT_EQ(second->ReadLine(std::chrono::seconds(5)), "1:o");
+  }
+
   std::string Out() const { return ReadFile(dir_ / "out"); }
   std::string Err() const { return ReadFile(dir_ / "err"); }
 
