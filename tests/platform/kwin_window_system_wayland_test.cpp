@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "compositor_test.h"
@@ -40,19 +41,25 @@ class KWinWindowSystemTest
 TEST_F(KWinWindowSystemTest, FindsByCaptionAndClassActivatesAndListsThroughNorvaxctl) {
   if (!Start(false)) return;
   auto target = StartTarget(kCaption);
-  auto other = StartTarget("other", true);
   const WindowId w = WaitForWindow(kCaption);
+  auto second = StartTarget("second");
+  auto other = StartTarget("other", true);
+  const WindowId s = WaitForWindow("second");
   const WindowId x = WaitForWindow("other");
   ASSERT_NE(w, 0u);
+  ASSERT_NE(s, 0u);
   ASSERT_NE(x, 0u);
   EXPECT_EQ(windows_->ClassName(w), "type_target");
   EXPECT_EQ(windows_->ProcessId(w), static_cast<std::uint32_t>(target->Pid()));
   EXPECT_EQ(finder_->FindTargetWindow(Sjis("ﾊﾟｽﾜｰﾄﾞの入力"), "", 0), w);
-  EXPECT_EQ(finder_->ActivateWindow(Sjis(kCaption), "", 0), w);
-  EXPECT_EQ(windows_->Foreground(), w);
-  EXPECT_EQ(windows_->TopLevelWindows()[0], w) << "the active window is on top";
   EXPECT_EQ(finder_->ActivateWindow("other", "", 0), x) << "an Xwayland window";
   EXPECT_EQ(windows_->Foreground(), x);
+  EXPECT_EQ(finder_->ActivateWindow("second", "", 0), s);
+  EXPECT_EQ(finder_->ActivateWindow(Sjis(kCaption), "", 0), w);
+  EXPECT_EQ(windows_->Foreground(), w);
+  // Topmost first: the window opened first, now active, before the one active before it.
+  const auto order = windows_->TopLevelWindows();
+  EXPECT_LT(std::find(order.begin(), order.end(), w), std::find(order.begin(), order.end(), s));
 
   EXPECT_EQ(Norvaxctl("windows"), 0);
   EXPECT_EQ(Err(), "windows: KWin\n");

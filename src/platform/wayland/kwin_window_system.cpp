@@ -82,19 +82,21 @@ class ReportReceiver : public QDBusVirtualObject {
 
 // The script: does its action on the window whose KWin id is TARGET (if any), then reports
 // every normal window and dialog, topmost first. KWin 6 names windowList and activeWindow
-// what KWin 5 names clientList and activeClient.
+// what KWin 5 names clientList and activeClient; both list the windows in the order they
+// came, and each window knows its place in the stacking order.
 constexpr const char* kScript = R"(
 (function () {
   var six = workspace.windowList !== undefined;
-  var windows = workspace.stackingOrder || (six ? workspace.windowList() : workspace.clientList());
+  var windows = six ? workspace.windowList() : workspace.clientList();
   for (var i = 0; i < windows.length; ++i) {
     var target = windows[i];
     if (String(target.internalId) !== %2) continue;
     %3
   }
+  windows.sort(function (a, b) { return b.stackingOrder - a.stackingOrder; });
   var active = six ? workspace.activeWindow : workspace.activeClient;
   var out = [];
-  for (var i = windows.length - 1; i >= 0; --i) {
+  for (var i = 0; i < windows.length; ++i) {
     var w = windows[i];
     if (!w.normalWindow && !w.dialog) continue;
     out.push({id: String(w.internalId), caption: String(w.caption), cls: String(w.resourceClass),
