@@ -81,7 +81,7 @@ class MainWindowOnWayland : public ::testing::TestWithParam<bool> {
       const auto before = watch_.at;
       const QPoint move = before ? target - *before : QPoint(step % 2 ? -1 : 1, 0);
       if (!pointer_->MoveBy(move.x(), move.y())) return false;
-      Pump([&] { return watch_.at != before; }, 1s);
+      Pump([&] { return watch_.at != before; }, 5s);
     }
     return watch_.at == target;
   }
@@ -154,6 +154,7 @@ TEST_P(MainWindowOnWayland, DoubleClicksTypeTheEntrysIdAndPasswordIntoTheLoginDi
     prefs[EnterAfterPassSet1] = "1";
     SaveEntryTable(ports.settings, table, prefs);
   }
+  ASSERT_STREQ(WindowSystemName(ports.windows.kind), GetParam() ? "GNOME" : "KWin");
   WindowSystem& windows = *ports.windows.system;
 
   // The login dialog first: the main window opens over it.
