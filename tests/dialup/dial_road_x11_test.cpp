@@ -264,6 +264,7 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
     int error;
   } cases[] = {
       {R"("device:24")", "secret", 680},  // no dial tone
+      {R"("late:14")", "secret", 734},    // PPP failed, said just after the activation ended
       {R"("connect")", "wrong", 691},     // the agent's password is refused
   };
   for (const auto& c : cases) {

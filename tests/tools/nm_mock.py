@@ -14,7 +14,8 @@ second registration of an identifier from another connection is refused); the la
 registered is asked. AgentManager.GetAgent (the stand-in's own) gives its bus name.
 
 A script is a list of outcomes, one per activation, the last one repeated: "connect",
-"device:<reason>" (the modem fails with that device state reason) or "active:<reason>" (the
+"device:<reason>" (the modem fails with that device state reason), "late:<reason>" (the same,
+but the activation's end is signalled before the modem's failure) or "active:<reason>" (the
 activation ends with that active-connection reason). A connection with a password asks the
 registered secret agent for it while it authenticates; wrong secrets are asked for once more
 with the request-new flag, and then fail with the reason "no secrets".
@@ -142,6 +143,10 @@ def walk(mock, path, conn, outcome):
         steps += [lambda: device_state(DEVICE_FAILED, reason),
                   lambda: device_state(DEVICE_DISCONNECTED, reason),
                   lambda: end(ACTIVE_REASON_DEVICE_DISCONNECTED)]
+    elif kind == 'late':
+        steps += [lambda: (active_state(path, ACTIVE_DEACTIVATED, ACTIVE_REASON_DEVICE_DISCONNECTED),
+                           device_state(DEVICE_FAILED, reason)),
+                  lambda: (device_state(DEVICE_DISCONNECTED, reason), remove_active(mock, path))]
     elif kind == 'active':
         steps += [lambda: end(reason)]
     else:

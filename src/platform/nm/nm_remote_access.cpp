@@ -13,6 +13,7 @@
 #include <QDBusVirtualObject>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -59,6 +60,11 @@ constexpr unsigned kDeviceFailed = 120;
 constexpr unsigned kActiveActivating = 1;
 constexpr unsigned kActiveActivated = 2;
 constexpr unsigned kActiveDeactivated = 4;
+// The active-connection reason (NMActiveConnectionStateReason) of an activation whose device
+// went: the device's own reason says why. NetworkManager may signal it just after the end of
+// the activation, which waits for it that long.
+constexpr unsigned kActiveReasonDeviceDisconnected = 3;
+constexpr int kDeviceReasonWaitMs = 500;
 
 // Progress states of the dial notifications.
 constexpr int kConnectDeviceState = 2;
@@ -731,6 +737,14 @@ class NmRemoteAccess::Worker : public QObject {
       dial->connected = true;
       Finish(*dial, kConnectedState, 0);
     } else if (state == kActiveDeactivated) {
+      if (reason == kActiveReasonDeviceDisconnected && dial->deviceReason == 0) {
+        QTimer::singleShot(kDeviceReasonWaitMs, this, [this, activePath, reason] {
+          std::lock_guard lock(mutex_);
+          if (ActiveDial* late = DialOf(activePath))
+            Finish(*late, late->lastState, nm::ActiveFailure(reason, 0));
+        });
+        return;
+      }
       Finish(*dial, dial->lastState, nm::ActiveFailure(reason, dial->deviceReason));
     }
   }
