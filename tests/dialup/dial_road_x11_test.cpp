@@ -93,8 +93,7 @@ struct DialRoadDesktop {
     remote = std::move(access);
     windows = std::make_unique<X11WindowSystem>(server.Display().c_str());
     ports = std::make_unique<Ports>(Ports{settings, dialogs, help, *remote, clock, *windows,
-                                          registry, processes, program, logState, logFiles,
-                                          proxy});
+                                          registry, processes, program, logState, logFiles, proxy});
     state.prefs.ResetToDefaults();
     Entry e = Entry::New();
     e[Column::Id] = "taro";
