@@ -356,13 +356,15 @@ KWinWindowSystem::KWinWindowSystem(const char* displayName) : impl_(std::make_un
   // The globals; then the seat's capabilities; then the keymap of the seat's keyboard.
   bool connected = i.kwin && i.Connect(displayName, &Impl::kRegistryListener, &i);
   std::unique_lock lock(i.mutex);
-  connected = connected && i.RoundTrip(lock) && i.seat && i.RoundTrip(lock) && i.RoundTrip(lock);
+  connected = connected && i.RoundTrip(lock, Impl::kConnectTimeoutMs) && i.seat &&
+              i.RoundTrip(lock, Impl::kConnectTimeoutMs) &&
+              i.RoundTrip(lock, Impl::kConnectTimeoutMs);
   if (connected && i.fakeInput) {
     org_kde_kwin_fake_input_authenticate(i.fakeInput, "NORVAX",
                                          "ダイヤルアップのログインに ID とパスワードを入力します");
     // The device KWin made for this connection has taken the authentication before the
     // first key.
-    connected = i.RoundTrip(lock);
+    connected = i.RoundTrip(lock, Impl::kConnectTimeoutMs);
   }
   if (!connected) i.broken = true;
 }

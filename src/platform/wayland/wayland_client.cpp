@@ -96,7 +96,7 @@ void WaylandClient::Read() {
   dispatched.notify_all();
 }
 
-bool WaylandClient::RoundTrip(std::unique_lock<std::mutex>& lock) {
+bool WaylandClient::RoundTrip(std::unique_lock<std::mutex>& lock, int timeoutMs) {
   if (!Usable()) return false;
   bool done = false;
   static constexpr wl_callback_listener kDone = {
@@ -109,8 +109,7 @@ bool WaylandClient::RoundTrip(std::unique_lock<std::mutex>& lock) {
   wl_callback* callback = wl_display_sync(display);
   wl_callback_add_listener(callback, &kDone, &done);
   Flush();
-  dispatched.wait_for(lock, std::chrono::milliseconds(kRoundTripTimeoutMs),
-                      [&] { return done || broken; });
+  dispatched.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done || broken; });
   if (!done) wl_callback_destroy(callback);
   return done;
 }

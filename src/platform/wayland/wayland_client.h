@@ -26,6 +26,10 @@ namespace norvax {
 struct WaylandClient {
   // How long a round trip to the compositor may take before it counts as failed.
   static constexpr int kRoundTripTimeoutMs = 2000;
+  // The same for the round trips of a new connection: before it announces its globals to a
+  // new client, KWin looks up the client's grants in the desktop's application database,
+  // which it may have to build first.
+  static constexpr int kConnectTimeoutMs = 15000;
 
   wl_display* display = nullptr;
   wl_registry* registry = nullptr;
@@ -59,7 +63,7 @@ struct WaylandClient {
   void Read();
   // Asks the compositor for a round trip and waits (bounded) until the events it sent
   // before the answer are dispatched.
-  bool RoundTrip(std::unique_lock<std::mutex>& lock);
+  bool RoundTrip(std::unique_lock<std::mutex>& lock, int timeoutMs = kRoundTripTimeoutMs);
   void Flush();
 
   // Takes the user's layout from the seat's keyboard when it changed.
