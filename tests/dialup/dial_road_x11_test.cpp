@@ -264,6 +264,7 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
   } cases[] = {
       {R"("device:24")", "secret", 680},  // no dial tone
       {R"("late:14")", "secret", 734},    // PPP failed, said just after the activation ended
+      {R"("gone:36")", "secret", 608},    // the modem was removed
       {R"("connect")", "wrong", 691},     // the agent's password is refused
   };
   for (const auto& c : cases) {

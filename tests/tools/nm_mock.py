@@ -15,7 +15,8 @@ registered is asked. AgentManager.GetAgent (the stand-in's own) gives its bus na
 
 A script is a list of outcomes, one per activation, the last one repeated: "connect",
 "device:<reason>" (the modem fails with that device state reason), "late:<reason>" (the same,
-but the activation's end is signalled before the modem's failure) or "active:<reason>" (the
+but the activation's end is signalled before the modem's failure), "gone:<reason>" (the
+activation ends, then the modem is unavailable for that reason) or "active:<reason>" (the
 activation ends with that active-connection reason). A connection with a password asks the
 registered secret agent for it while it authenticates; wrong secrets are asked for once more
 with the request-new flag, and then fail with the reason "no secrets".
@@ -41,7 +42,8 @@ AGENT_MANAGER_IFACE = MAIN_IFACE + '.AgentManager'
 AGENT_OBJ = MAIN_OBJ + '/SecretAgent'
 AGENT_IFACE = MAIN_IFACE + '.SecretAgent'
 
-DEVICE_DISCONNECTED, DEVICE_PREPARE, DEVICE_CONFIG, DEVICE_NEED_AUTH = 30, 40, 50, 60
+DEVICE_UNAVAILABLE, DEVICE_DISCONNECTED, DEVICE_PREPARE, DEVICE_CONFIG = 20, 30, 40, 50
+DEVICE_NEED_AUTH = 60
 DEVICE_IP_CONFIG, DEVICE_ACTIVATED, DEVICE_DEACTIVATING, DEVICE_FAILED = 70, 100, 110, 120
 ACTIVE_ACTIVATING, ACTIVE_ACTIVATED, ACTIVE_DEACTIVATING, ACTIVE_DEACTIVATED = 1, 2, 3, 4
 REASON_NO_SECRETS, REASON_USER_REQUESTED = 7, 39
@@ -147,6 +149,10 @@ def walk(mock, path, conn, outcome):
         steps += [lambda: (active_state(path, ACTIVE_DEACTIVATED, ACTIVE_REASON_DEVICE_DISCONNECTED),
                            device_state(DEVICE_FAILED, reason)),
                   lambda: (device_state(DEVICE_DISCONNECTED, reason), remove_active(mock, path))]
+    elif kind == 'gone':
+        steps += [lambda: (active_state(path, ACTIVE_DEACTIVATED, ACTIVE_REASON_DEVICE_DISCONNECTED),
+                           device_state(DEVICE_UNAVAILABLE, reason)),
+                  lambda: remove_active(mock, path)]
     elif kind == 'active':
         steps += [lambda: end(reason)]
     else:

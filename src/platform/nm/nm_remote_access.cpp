@@ -56,15 +56,16 @@ constexpr unsigned kDevicePrepare = 40;
 constexpr unsigned kDeviceConfig = 50;
 constexpr unsigned kDeviceNeedAuth = 60;
 constexpr unsigned kDeviceIpConfig = 70;
+constexpr unsigned kDeviceDisconnected = 30;
 constexpr unsigned kDeviceFailed = 120;
 constexpr unsigned kActiveActivating = 1;
 constexpr unsigned kActiveActivated = 2;
 constexpr unsigned kActiveDeactivated = 4;
 // The active-connection reason (NMActiveConnectionStateReason) of an activation whose device
-// went: the device's own reason says why. NetworkManager may signal it just after the end of
-// the activation, which waits for it that long.
+// went: the device's own reason says why. NetworkManager may signal the device's next state
+// just after the end of the activation, which waits for it at most that long.
 constexpr unsigned kActiveReasonDeviceDisconnected = 3;
-constexpr int kDeviceReasonWaitMs = 500;
+constexpr int kDeviceReasonWaitMs = 3000;
 
 // Progress states of the dial notifications.
 constexpr int kConnectDeviceState = 2;
@@ -464,6 +465,10 @@ class NmRemoteAccess::Worker : public QObject {
       if (state == kDeviceFailed) {
         dial.deviceReason = reason;
         Finish(dial, dial.lastState, nm::DeviceFailure(reason));
+      } else if (dial.endedReason != 0) {
+        // The activation has ended: a device that is down without failing says why too.
+        if (state <= kDeviceDisconnected)
+          Finish(dial, dial.lastState, nm::ActiveFailure(dial.endedReason, reason));
       } else if (int progress = ProgressOf(state); progress != 0) {
         Deliver(dial, progress, 0);
       }
@@ -537,6 +542,7 @@ class NmRemoteAccess::Worker : public QObject {
     DialNotifier notifier;
     int lastState = 0;
     unsigned deviceReason = 0;
+    unsigned endedReason = 0;  // the activation's, when it ended before its device said why
     bool connected = false;
     bool finished = false;
   };
@@ -738,6 +744,7 @@ class NmRemoteAccess::Worker : public QObject {
       Finish(*dial, kConnectedState, 0);
     } else if (state == kActiveDeactivated) {
       if (reason == kActiveReasonDeviceDisconnected && dial->deviceReason == 0) {
+        dial->endedReason = reason;
         QTimer::singleShot(kDeviceReasonWaitMs, this, [this, activePath, reason] {
           std::lock_guard lock(mutex_);
           if (ActiveDial* late = DialOf(activePath))
