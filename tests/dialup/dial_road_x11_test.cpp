@@ -262,10 +262,11 @@ TEST(NmDialRoad, FailuresShowTheirTextWithoutRedial) {
     const char* password;
     int error;
   } cases[] = {
-      {R"("device:24")", "secret", 680},  // no dial tone
-      {R"("late:14")", "secret", 734},    // PPP failed, said just after the activation ended
-      {R"("gone:36")", "secret", 608},    // the modem was removed
-      {R"("connect")", "wrong", 691},     // the agent's password is refused
+      {R"("device:24")", "secret", 680},   // no dial tone
+      {R"("late:14")", "secret", 734},     // PPP failed, said just after the activation ended
+      {R"("gone:36")", "secret", 608},     // the modem was removed
+      {R"("instant:14")", "secret", 734},  // PPP failed before the request was answered
+      {R"("connect")", "wrong", 691},      // the agent's password is refused
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

@@ -16,7 +16,8 @@ registered is asked. AgentManager.GetAgent (the stand-in's own) gives its bus na
 A script is a list of outcomes, one per activation, the last one repeated: "connect",
 "device:<reason>" (the modem fails with that device state reason), "late:<reason>" (the same,
 but the activation's end is signalled before the modem's failure), "gone:<reason>" (the
-activation ends, then the modem is unavailable for that reason) or "active:<reason>" (the
+activation ends, then the modem is unavailable for that reason), "instant:<reason>" (the modem
+fails, and the activation is gone, before the request is answered) or "active:<reason>" (the
 activation ends with that active-connection reason). A connection with a password asks the
 registered secret agent for it while it authenticates; wrong secrets are asked for once more
 with the request-new flag, and then fail with the reason "no secrets".
@@ -201,6 +202,11 @@ def walk(mock, path, conn, outcome):
         GLib.timeout_add(state['step_ms'], next_step)
         return False
 
+    if kind == 'instant':
+        device_state(DEVICE_PREPARE, 0)
+        device_state(DEVICE_FAILED, reason)
+        end(ACTIVE_REASON_DEVICE_DISCONNECTED)
+        return
     GLib.timeout_add(state['step_ms'], next_step)
 
 

@@ -418,8 +418,8 @@ class NmRemoteAccess::Worker : public QObject {
     }
     const bool vpn = Value(Property(activePath, kActiveIface, "Vpn")).toBool();
     QSet<QString> devices;
-    for (const QDBusObjectPath& device :
-         qdbus_cast<QList<QDBusObjectPath>>(Value(Property(activePath, kActiveIface, "Devices")))) {
+    const QDBusMessage devicesReply = Property(activePath, kActiveIface, "Devices");
+    for (const QDBusObjectPath& device : qdbus_cast<QList<QDBusObjectPath>>(Value(devicesReply))) {
       if (!vpn) devices.insert(device.path());
     }
     const unsigned state = Value(Property(activePath, kActiveIface, "State")).toUInt();
@@ -436,6 +436,7 @@ class NmRemoteAccess::Worker : public QObject {
     dial.connectionPath = connectionPath;
     dial.notifier = std::move(notifier);
     dial.devices = std::move(devices);
+    dial.adoptDevice = devicesReply.type() != QDBusMessage::ReplyMessage;
     // The state signals since the request wait on this thread: none is missed.
     return 0;
   }
@@ -461,6 +462,10 @@ class NmRemoteAccess::Worker : public QObject {
     const unsigned reason = args[2].toUInt();
     std::lock_guard lock(mutex_);
     for (auto& [handle, dial] : dials_) {
+      if (dial.adoptDevice && state >= kDevicePrepare && state <= kDeviceFailed) {
+        dial.devices.insert(message.path());
+        dial.adoptDevice = false;
+      }
       if (dial.finished || !dial.devices.contains(message.path())) continue;
       if (state == kDeviceFailed) {
         dial.deviceReason = reason;
@@ -543,6 +548,9 @@ class NmRemoteAccess::Worker : public QObject {
     int lastState = 0;
     unsigned deviceReason = 0;
     unsigned endedReason = 0;  // the activation's, when it ended before its device said why
+    // The activation was gone before its devices could be read: the first device that works
+    // on an activation afterwards is the dial's (its signals since the request come after).
+    bool adoptDevice = false;
     bool connected = false;
     bool finished = false;
   };
