@@ -418,8 +418,8 @@ class NmRemoteAccess::Worker : public QObject {
     }
     const bool vpn = Value(Property(activePath, kActiveIface, "Vpn")).toBool();
     QSet<QString> devices;
-    const QDBusMessage devicesReply = Property(activePath, kActiveIface, "Devices");
-    for (const QDBusObjectPath& device : qdbus_cast<QList<QDBusObjectPath>>(Value(devicesReply))) {
+    for (const QDBusObjectPath& device :
+         qdbus_cast<QList<QDBusObjectPath>>(Value(Property(activePath, kActiveIface, "Devices")))) {
       if (!vpn) devices.insert(device.path());
     }
     const unsigned state = Value(Property(activePath, kActiveIface, "State")).toUInt();
@@ -436,7 +436,7 @@ class NmRemoteAccess::Worker : public QObject {
     dial.connectionPath = connectionPath;
     dial.notifier = std::move(notifier);
     dial.devices = std::move(devices);
-    dial.adoptDevice = devicesReply.type() != QDBusMessage::ReplyMessage;
+    dial.adoptDevice = !vpn && dial.devices.isEmpty();
     // The state signals since the request wait on this thread: none is missed.
     return 0;
   }
@@ -548,8 +548,9 @@ class NmRemoteAccess::Worker : public QObject {
     int lastState = 0;
     unsigned deviceReason = 0;
     unsigned endedReason = 0;  // the activation's, when it ended before its device said why
-    // The activation was gone before its devices could be read: the first device that works
-    // on an activation afterwards is the dial's (its signals since the request come after).
+    // No devices could be read: the activation was gone, or had ended and let its device go,
+    // before they were read. The first device that works on an activation afterwards is the
+    // dial's (its signals since the request come after).
     bool adoptDevice = false;
     bool connected = false;
     bool finished = false;
