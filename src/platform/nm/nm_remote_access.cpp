@@ -52,11 +52,11 @@ constexpr int kInvalidHandle = 6;
 constexpr int kCannotList = 9;
 
 // Device states (NMDeviceState) and active-connection states (NMActiveConnectionState).
+constexpr unsigned kDeviceDisconnected = 30;
 constexpr unsigned kDevicePrepare = 40;
 constexpr unsigned kDeviceConfig = 50;
 constexpr unsigned kDeviceNeedAuth = 60;
 constexpr unsigned kDeviceIpConfig = 70;
-constexpr unsigned kDeviceDisconnected = 30;
 constexpr unsigned kDeviceFailed = 120;
 constexpr unsigned kActiveActivating = 1;
 constexpr unsigned kActiveActivated = 2;
@@ -470,10 +470,10 @@ class NmRemoteAccess::Worker : public QObject {
       if (state == kDeviceFailed) {
         dial.deviceReason = reason;
         Finish(dial, dial.lastState, nm::DeviceFailure(reason));
-      } else if (dial.endedReason != 0) {
-        // The activation has ended: a device that is down without failing says why too.
+      } else if (dial.endedWithDevice) {
+        // A device that is down without failing says why too.
         if (state <= kDeviceDisconnected)
-          Finish(dial, dial.lastState, nm::ActiveFailure(dial.endedReason, reason));
+          Finish(dial, dial.lastState, nm::ActiveFailure(kActiveReasonDeviceDisconnected, reason));
       } else if (int progress = ProgressOf(state); progress != 0) {
         Deliver(dial, progress, 0);
       }
@@ -547,7 +547,7 @@ class NmRemoteAccess::Worker : public QObject {
     DialNotifier notifier;
     int lastState = 0;
     unsigned deviceReason = 0;
-    unsigned endedReason = 0;  // the activation's, when it ended before its device said why
+    bool endedWithDevice = false;  // the activation ended as its device went, before it said why
     // No devices could be read: the activation was gone, or had ended and let its device go,
     // before they were read. The first device that works on an activation afterwards is the
     // dial's (its signals since the request come after).
@@ -753,7 +753,7 @@ class NmRemoteAccess::Worker : public QObject {
       Finish(*dial, kConnectedState, 0);
     } else if (state == kActiveDeactivated) {
       if (reason == kActiveReasonDeviceDisconnected && dial->deviceReason == 0) {
-        dial->endedReason = reason;
+        dial->endedWithDevice = true;
         QTimer::singleShot(kDeviceReasonWaitMs, this, [this, activePath, reason] {
           std::lock_guard lock(mutex_);
           if (ActiveDial* late = DialOf(activePath))
