@@ -195,6 +195,7 @@ DirectInput::DirectInput(const std::string& display, const std::string& keyboard
   // daemon is asked directly: the ibus tool's "engine" command also sets the X keyboard
   // layout of the engine, which is the user's to choose.
   if (IbusDaemonRuns()) {
+    runs_ = true;
     std::string address = IbusAddress(display_);
     auto current = address.empty() ? std::nullopt
                                    : IbusCall(address, {"org.freedesktop.DBus.Properties.Get",
@@ -209,10 +210,12 @@ DirectInput::DirectInput(const std::string& display, const std::string& keyboard
       }
     }
   }
-  // fcitx5: state 2 is an active input method; deactivated, keys pass through.
-  if (auto state = RunTool({"fcitx5-remote"}, display_, kToolTimeoutMs);
-      state && FirstLine(*state) == "2" &&
-      RunTool({"fcitx5-remote", "-c"}, display_, kToolTimeoutMs)) {
+  // fcitx5: state 1 is an inactive input method, 2 an active one; deactivated, keys pass
+  // through.
+  auto state = RunTool({"fcitx5-remote"}, display_, kToolTimeoutMs);
+  const std::string fcitx5 = state ? FirstLine(*state) : std::string();
+  runs_ = runs_ || fcitx5 == "1" || fcitx5 == "2";
+  if (fcitx5 == "2" && RunTool({"fcitx5-remote", "-c"}, display_, kToolTimeoutMs)) {
     fcitx5Deactivated_ = true;
   }
 }

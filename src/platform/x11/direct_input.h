@@ -22,6 +22,11 @@ class DirectInput {
   // True when an input method was switched and is switched back at the end.
   bool Switched() const { return !ibusEngine_.empty() || fcitx5Deactivated_; }
 
+  // True when an input method runs, switched or not: programs hand every key to it and
+  // handle the key when its answer comes, so a key sent before the answer for the one
+  // before it may overtake that one.
+  bool Runs() const { return runs_; }
+
   // Keys already sent are still on their way through the target program to the input
   // method when the typing ends: the input mode is given back this long after the last key.
   static constexpr int kSettleMs = 150;
@@ -34,6 +39,7 @@ class DirectInput {
   std::string ibusAddress_;
   std::string ibusEngine_;  // the ibus engine to switch back to
   bool fcitx5Deactivated_ = false;
+  bool runs_ = false;
 };
 
 }  // namespace norvax

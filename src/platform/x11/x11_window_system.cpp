@@ -310,6 +310,10 @@ struct X11WindowSystem::Impl {
     }
     XUngrabServer(display);
     XSync(display, False);
+    if (focused && directInput && directInput->Runs()) {
+      WaitUntilEventsRead(target);
+      PauseMs(kInputMethodKeyPauseMs);
+    }
     return focused;
   }
 };

@@ -47,6 +47,9 @@ class X11WindowSystem : public WindowSystem {
   // How long the program typed into is given to say that it has read the keys typed
   // through remapped keys, before their mapping is given back.
   static constexpr int kEventsReadTimeoutMs = 3000;
+  // While an input method runs, each key is sent once the program has read the one before
+  // and this long after, for the input method's answer to that key to come back first.
+  static constexpr int kInputMethodKeyPauseMs = 10;
 
  private:
   struct Impl;
