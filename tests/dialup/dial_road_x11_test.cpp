@@ -442,6 +442,18 @@ TEST(NmDialRoad, AnActivationAnsweredTooLateIsTheDialsAndItsHangUpEndsIt) {
       testing::WaitUntil([&] { return adapter.FindConnection("Provider", up = 0), !up; }, 10s));
 }
 
+// An adapter that goes while the service still talks to it (a connection brought up and hung
+// up a moment ago) leaves nothing behind that the next one, or the program, trips over.
+TEST(NmDialRoad, AdaptersThatComeAndGoWhileTheServiceTalksLeaveNoHarm) {
+  testing::NmMock nm(ProviderScript(R"("connect")"));
+  for (int round = 0; round < 20; ++round) {
+    NmRemoteAccess adapter(nm.Address());
+    AdapterDial dial(adapter, "secret");
+    ASSERT_EQ(dial.Ended(), 0) << "round " << round;
+    EXPECT_TRUE(adapter.HangUp(dial.handle));
+  }
+}
+
 // The real NetworkManager: the veth pair stands for the line. "Home LAN" comes up at once,
 // "会社回線" waits for a DHCP server that never answers (a dial that stays under way),
 // "Provider" is PPPoE whose secrets only an agent gives (pppd then fails: no PPP here).

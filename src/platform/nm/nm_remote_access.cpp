@@ -242,8 +242,9 @@ class NmRemoteAccess::Worker : public QObject {
   void Start() {
     qDBusRegisterMetaType<ConnectionSettings>();
     qDBusRegisterMetaType<StringMap>();
-    bus_ = QDBusConnection::connectToBus(
-        address_, QStringLiteral("norvax-nm-%1").arg(reinterpret_cast<quintptr>(this)));
+    static std::atomic<int> connections{0};
+    bus_ =
+        QDBusConnection::connectToBus(address_, QStringLiteral("norvax-nm-%1").arg(++connections));
     // Every connection's and device's state changes, so that none of a new activation's is
     // missed between the request and its answer.
     bus_.connect(kService, QString(), kActiveIface, QStringLiteral("StateChanged"), this,
@@ -267,17 +268,19 @@ class NmRemoteAccess::Worker : public QObject {
     bus_.registerVirtualObject(kAgentPath, agent_);
   }
 
+  // The connection itself stays open until the program ends, when Qt closes it: the last
+  // reference to a connection, given up while Qt's bus thread still handles its traffic,
+  // has that thread crash at times. So the agent is taken back from NetworkManager here.
   void Stop() {
     delete watcher_;
     watcher_ = nullptr;
     bus_.unregisterObject(kAgentPath);
+    if (agentRegistered_) Call(kAgentManagerPath, kAgentManagerIface, "Unregister");
     {
       std::lock_guard lock(mutex_);
       dials_.clear();
     }
-    const QString name = bus_.name();
     bus_ = QDBusConnection(QString());
-    QDBusConnection::disconnectFromBus(name);
   }
 
   bool OnBus() {

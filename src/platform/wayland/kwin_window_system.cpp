@@ -144,7 +144,6 @@ struct KWinWindowSystem::Impl : WaylandClient {
   org_kde_kwin_fake_input* fakeInput = nullptr;
 
   // The session bus, with the reports' receiver in a thread of its own.
-  QString busName;
   std::optional<QDBusConnection> bus;
   QThread receiverThread;
   ReportReceiver* receiver = nullptr;
@@ -315,9 +314,11 @@ struct KWinWindowSystem::Impl : WaylandClient {
     if (fakeInput) org_kde_kwin_fake_input_destroy(fakeInput);
     Disconnect();
     if (bus) {
+      // The connection stays open until the program ends, when Qt closes it: its last
+      // reference, given up while Qt's bus thread still handles its traffic, has that thread
+      // crash at times.
       bus->unregisterObject(kReportPath);
       bus.reset();
-      QDBusConnection::disconnectFromBus(busName);
     }
     receiverThread.quit();
     receiverThread.wait();
@@ -343,11 +344,11 @@ const wl_registry_listener KWinWindowSystem::Impl::kRegistryListener = {
 KWinWindowSystem::KWinWindowSystem(const char* displayName) : impl_(std::make_unique<Impl>()) {
   auto& i = *impl_;
   static std::atomic<int> connections{0};
-  i.busName = QStringLiteral("norvax-kwin-%1").arg(++connections);
+  const QString busName = QStringLiteral("norvax-kwin-%1").arg(++connections);
   // The address as it is now (libdbus keeps the first it read for its own session bus).
   const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-  i.bus = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, i.busName)
-                            : QDBusConnection::connectToBus(address, i.busName);
+  i.bus = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, busName)
+                            : QDBusConnection::connectToBus(address, busName);
   i.receiver = new ReportReceiver;
   i.receiver->moveToThread(&i.receiverThread);
   i.receiverThread.start();
