@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -382,21 +383,20 @@ void NmMock::StopService() {
   WaitForNetworkManager(address_, false);
 }
 
+QDBusConnection OpenBus(const std::string& address) {
+  static std::atomic<int> connections{0};
+  return QDBusConnection::connectToBus(QString::fromStdString(address),
+                                       QStringLiteral("norvax-test-%1").arg(++connections));
+}
+
 bool WaitForNetworkManager(const std::string& address, bool registered) {
-  const QString probeName = QStringLiteral("norvax-test-probe");
-  bool reached = false;
-  {
-    QDBusConnection probe =
-        QDBusConnection::connectToBus(QString::fromStdString(address), probeName);
-    reached = WaitUntil(
-        [&] {
-          return probe.interface()->isServiceRegistered(
-                     QStringLiteral("org.freedesktop.NetworkManager")) == registered;
-        },
-        std::chrono::seconds(20));
-  }
-  QDBusConnection::disconnectFromBus(probeName);
-  return reached;
+  QDBusConnection probe = OpenBus(address);
+  return WaitUntil(
+      [&] {
+        return probe.interface()->isServiceRegistered(
+                   QStringLiteral("org.freedesktop.NetworkManager")) == registered;
+      },
+      std::chrono::seconds(20));
 }
 
 NmMock::~NmMock() {
@@ -539,8 +539,7 @@ class KWinPointer : public VirtualPointer {
 // A remote-desktop session of Mutter's; it ends when its connection does.
 class GnomePointer : public VirtualPointer {
  public:
-  explicit GnomePointer(const std::string& busAddress)
-      : bus_(QDBusConnection::connectToBus(QString::fromStdString(busAddress), kConnection)) {
+  explicit GnomePointer(const std::string& busAddress) : bus_(OpenBus(busAddress)) {
     const QDBusMessage reply = bus_.call(
         QDBusMessage::createMethodCall(kService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
                                        kService, QStringLiteral("CreateSession")));
@@ -551,7 +550,6 @@ class GnomePointer : public VirtualPointer {
   }
   ~GnomePointer() override {
     if (started_) Call(QStringLiteral("Stop"), {});
-    QDBusConnection::disconnectFromBus(kConnection);
   }
   bool MoveBy(double dx, double dy) override {
     return started_ && Call(QStringLiteral("NotifyPointerMotionRelative"), {dx, dy});
@@ -561,7 +559,6 @@ class GnomePointer : public VirtualPointer {
   }
 
  private:
-  static constexpr QLatin1StringView kConnection{"norvax-test-pointer"};
   static constexpr QLatin1StringView kService{"org.gnome.Mutter.RemoteDesktop"};
 
   bool Call(const QString& method, const QVariantList& arguments) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <QDBusConnection>
+
 #include "platform/window_system.h"
 
 namespace norvax {
@@ -158,6 +160,10 @@ class NmMock {
   std::string parameters_;
 };
 
+// A connection of its own to the bus at address, left open until the test program ends
+// (giving up a connection's last reference while Qt's bus thread handles its traffic has
+// that thread crash at times).
+QDBusConnection OpenBus(const std::string& address);
 // Waits until NetworkManager's name is (or is no longer) registered on the bus at address;
 // false on timeout.
 bool WaitForNetworkManager(const std::string& address, bool registered);

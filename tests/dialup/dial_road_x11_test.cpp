@@ -362,8 +362,7 @@ TEST(NmSecretAgent, AnswersNetworkManagerOnly) {
   testing::NmMock nm(ProviderScript(R"("connect")", false, 1000));
   NmRemoteAccess adapter(nm.Address());
   AdapterDial dial(adapter, "secret");  // armed while it authenticates
-  QDBusConnection stranger =
-      QDBusConnection::connectToBus(QString::fromStdString(nm.Address()), "norvax-stranger");
+  QDBusConnection stranger = testing::OpenBus(nm.Address());
   auto call = [&](const QString& service, const QString& path, const QString& iface,
                   const QString& method, const QList<QVariant>& args) {
     auto message = QDBusMessage::createMethodCall(service, path, iface, method);
@@ -385,7 +384,6 @@ TEST(NmSecretAgent, AnswersNetworkManagerOnly) {
             QStringLiteral("gsm"), QStringList{}, 1u});
   EXPECT_EQ(reply.errorName(), "org.freedesktop.NetworkManager.SecretAgent.PermissionDenied")
       << reply.arguments().value(0).toString().toStdString();
-  QDBusConnection::disconnectFromBus("norvax-stranger");
 }
 
 // A service that goes and comes back numbers its active connections from the start again, as
