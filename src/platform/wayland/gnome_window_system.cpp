@@ -233,12 +233,24 @@ struct GnomeWindowSystem::Impl {
     return w && w->focus;
   }
 
-  bool Key(std::uint32_t keysym, bool pressed) {
-    return Call(kRemoteDesktop, session.c_str(), kSessionInterface, "NotifyKeyboardKeysym",
-                g_variant_new("(ub)", keysym, pressed), nullptr) != nullptr;
+  // The press goes without waiting for its answer, so that the release follows it at once:
+  // a release that came only after a round trip through a busy desktop would have the
+  // program repeat the key. Mutter handles the two in order, and the release's answer
+  // stands for both.
+  bool Stroke(std::uint32_t keysym) {
+    if (!bus) return false;
+    GDBusMessage* press = g_dbus_message_new_method_call(kRemoteDesktop, session.c_str(),
+                                                         kSessionInterface, "NotifyKeyboardKeysym");
+    g_dbus_message_set_body(press, g_variant_new("(ub)", keysym, TRUE));
+    g_dbus_message_set_flags(press,
+                             static_cast<GDBusMessageFlags>(G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED |
+                                                            G_DBUS_MESSAGE_FLAGS_NO_AUTO_START));
+    const bool sent = g_dbus_connection_send_message(bus, press, G_DBUS_SEND_MESSAGE_FLAGS_NONE,
+                                                     nullptr, nullptr);
+    g_object_unref(press);
+    return sent && Call(kRemoteDesktop, session.c_str(), kSessionInterface, "NotifyKeyboardKeysym",
+                        g_variant_new("(ub)", keysym, FALSE), nullptr) != nullptr;
   }
-
-  bool Stroke(std::uint32_t keysym) { return Key(keysym, true) && Key(keysym, false); }
 
   // Starts the remote desktop session the keys go through, once Mutter's interface is
   // the version this adapter speaks.
