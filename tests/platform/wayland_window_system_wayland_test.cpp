@@ -58,15 +58,25 @@ TEST_F(WaylandWindowSystemTest, NorvaxctlListsAndTypesThroughWayland) {
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
-// The user's layout a Japanese one (the machine's default: there is no keyboard on the seat).
+// The user's layout a Japanese one (the machine's default: there is no keyboard on the seat);
+// the program's X display Xwayland, as in a desktop session.
 class WaylandTypingTest : public WaylandWindowSystemTest,
                           public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     setenv("XKB_DEFAULT_LAYOUT", "jp", 1);
     WaylandWindowSystemTest::SetUp();
+    if (!server_) return;
+    for (const std::string& variable : server_->Env(true)) {
+      const auto equals = variable.find('=');
+      const std::string name = variable.substr(0, equals);
+      if (name == "DISPLAY" || name == "XAUTHORITY")
+        setenv(name.c_str(), variable.c_str() + equals + 1, 1);
+    }
   }
-  void TearDown() override { unsetenv("XKB_DEFAULT_LAYOUT"); }
+  void TearDown() override {
+    for (const char* variable : {"XKB_DEFAULT_LAYOUT", "DISPLAY", "XAUTHORITY"}) unsetenv(variable);
+  }
 };
 
 TEST_P(WaylandTypingTest, JapaneseAsciiTabAndEnterArriveExactly) {

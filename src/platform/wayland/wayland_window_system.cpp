@@ -13,6 +13,7 @@
 #include "platform/cp932.h"
 #include "platform/typed_text.h"
 #include "platform/wayland/wayland_client.h"
+#include "platform/x11/x11_window_system.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
@@ -47,6 +48,7 @@ struct WaylandWindowSystem::Impl : WaylandClient {
   std::uint64_t focusCount = 0;
   TypingKeymaps::Keymap uploaded;  // the virtual keyboard's keymap
   std::chrono::steady_clock::time_point lastKey;
+  std::optional<X11WindowSystem> xwayland;  // $DISPLAY, once a keymap changed mid-typing
 
   // Listeners of the compositor's events; they run with mutex held.
   static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
@@ -99,12 +101,20 @@ struct WaylandWindowSystem::Impl : WaylandClient {
   // Typing.
 
   // Gives the virtual keyboard the keymap (unless it has it already). Xwayland turns the
-  // keys it has read into X11 events only after it has read on, with the keymap of then:
-  // the keys typed with the old keymap are given time to get through first.
+  // keys it has read into X11 events only after it has read on, with the keymap of then,
+  // and an X program reads a changed keymap afresh from Xwayland as it comes to the change:
+  // the keys typed with the old keymap are given time to get through Xwayland, and the
+  // program with the focus there to read them (its answer to a ping), first.
   bool Upload(std::unique_lock<std::mutex>& lock, TypingKeymaps::Keymap keymap) {
     if (keymap.text != uploaded.text) {
       dispatched.wait_until(lock, lastKey + std::chrono::milliseconds(kKeymapPauseMs),
                             [&] { return broken.load(); });
+      if (!uploaded.text.empty()) {
+        lock.unlock();
+        if (!xwayland) xwayland.emplace();
+        if (const WindowId focus = xwayland->Foreground()) xwayland->WaitUntilEventsRead(focus);
+        lock.lock();
+      }
       const int fd = memfd_create("norvax-keymap", MFD_CLOEXEC);
       if (fd < 0) return false;
       const std::size_t size = keymap.text.size() + 1;  // with the terminating NUL

@@ -550,6 +550,10 @@ void X11WindowSystem::BeginTyping() {
 
 void X11WindowSystem::EndTyping() { impl_->directInput.reset(); }
 
+bool X11WindowSystem::WaitUntilEventsRead(WindowId window) {
+  return Available() && impl_->WaitUntilEventsRead(static_cast<Window>(window));
+}
+
 void X11WindowSystem::Minimise(WindowId window) {
   if (!Available()) return;
   XIconifyWindow(impl_->display, static_cast<Window>(window), DefaultScreen(impl_->display));

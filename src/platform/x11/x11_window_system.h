@@ -40,6 +40,11 @@ class X11WindowSystem : public WindowSystem {
   // The caption as UTF-8, for the program's own use.
   std::string CaptionUtf8(WindowId window);
 
+  // Waits until the program of window has read every event sent to it so far (its answer
+  // to the window manager's ping); false when it takes no part in the ping or does not
+  // answer within kEventsReadTimeoutMs.
+  bool WaitUntilEventsRead(WindowId window);
+
   // Pause given to the server and the receiving program after the keyboard mapping
   // changed, before typing through a remapped key, and after it when the program does not
   // tell that it has read the keys (see kEventsReadTimeoutMs).
