@@ -48,6 +48,7 @@ struct WaylandWindowSystem::Impl : WaylandClient {
   std::uint64_t focusCount = 0;
   TypingKeymaps::Keymap uploaded;  // the virtual keyboard's keymap
   std::chrono::steady_clock::time_point lastKey;
+  bool typedSinceUpload = false;            // keys went with the uploaded keymap
   std::optional<X11WindowSystem> xwayland;  // $DISPLAY, once a keymap changed mid-typing
 
   // Listeners of the compositor's events; they run with mutex held.
@@ -109,7 +110,7 @@ struct WaylandWindowSystem::Impl : WaylandClient {
     if (keymap.text != uploaded.text) {
       dispatched.wait_until(lock, lastKey + std::chrono::milliseconds(kKeymapPauseMs),
                             [&] { return broken.load(); });
-      if (!uploaded.text.empty()) {
+      if (typedSinceUpload) {
         lock.unlock();
         if (!xwayland) xwayland.emplace();
         if (const WindowId focus = xwayland->Foreground()) xwayland->WaitUntilEventsRead(focus);
@@ -133,6 +134,7 @@ struct WaylandWindowSystem::Impl : WaylandClient {
       close(fd);
       zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
       Flush();
+      typedSinceUpload = false;
     }
     uploaded = std::move(keymap);
     return true;
@@ -153,6 +155,7 @@ struct WaylandWindowSystem::Impl : WaylandClient {
     if (stroke.keycode == 0 || !t) return;
     zwlr_foreign_toplevel_handle_v1_activate(t->handle, seat);
     lastKey = std::chrono::steady_clock::now();
+    typedSinceUpload = true;
     const auto time = static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(lastKey.time_since_epoch()).count());
     const std::uint32_t key = stroke.keycode - 8;  // evdev code
