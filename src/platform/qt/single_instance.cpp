@@ -94,11 +94,13 @@ SingleInstance::SingleInstance(const std::filesystem::path& directory)
 }
 
 SingleInstance::~SingleInstance() {
-  if (!server_) return;
-  server_->close();
-  // The socket goes with the directory it lies in, even when that was renamed meanwhile.
-  unlinkat(socketDirectory_, path_.filename().c_str(), 0);
-  close(socketDirectory_);
+  // Only a socket this copy listens on is its own to remove; it goes with the directory it
+  // lies in, even when that was renamed meanwhile.
+  if (server_ && server_->isListening()) {
+    server_->close();
+    unlinkat(socketDirectory_, path_.filename().c_str(), 0);
+  }
+  if (socketDirectory_ >= 0) close(socketDirectory_);
 }
 
 void SingleInstance::Accept() {
