@@ -96,6 +96,14 @@ TEST(PosixProcesses, FollowsAProgramThatLeftForASessionOfItsOwn) {
   PosixProcesses processes;
   ProcessHandle p = processes.Start("sh launch", dir.Path().string());
   ASSERT_NE(p, 0);
+  // A stranger started afterwards with a mark made up from what anyone can see (this
+  // process's id, the count of starts) is not the launch's.
+  const std::string guess = "NORVAX_LAUNCH=" + std::to_string(getpid()) + "-1";
+  ASSERT_EQ(std::system((guess + " setsid sleep 30 >/dev/null 2>&1 & echo $! >" +
+                         (dir / "stranger").string())
+                            .c_str()),
+            0);
+  const std::string stranger = testing::ReadFile(dir / "stranger");
   const auto stat = "/proc/" + std::to_string(p) + "/stat";
   for (int i = 0; i < 1000 && testing::ReadFile(stat).find(") Z") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -105,6 +113,7 @@ TEST(PosixProcesses, FollowsAProgramThatLeftForASessionOfItsOwn) {
   EXPECT_NE(testing::ReadFile("/proc/" + std::to_string(tree[0]) + "/cmdline").find("sleep"),
             std::string::npos);
   processes.Terminate(p);
+  kill(std::stoi(stranger), SIGKILL);
 }
 
 TEST(PosixProcesses, ShellOpenNeverWaitsForTheOpener) {

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/cp932.h"
+#include "platform/posix/random_token.h"
 
 extern char** environ;
 
@@ -186,7 +187,7 @@ ProcessHandle PosixProcesses::Start(const std::string& commandLine, const std::s
   ReapClosed();
   auto words = SplitCommandLine(Cp932ToUtf8(commandLine));
   if (!words || words->empty()) return 0;
-  const std::string mark = std::to_string(getpid()) + "-" + std::to_string(++starts_);
+  const std::string mark = RandomToken();
   EnvironmentChanges utf8;
   for (const auto& [name, value] : environment) utf8[name] = Cp932ToUtf8(value);
   pid_t pid = Spawn(*words, Cp932ToUtf8(directory), mark, std::move(utf8));

@@ -45,7 +45,6 @@ class PosixProcesses : public Processes {
   std::mutex mutex_;
   std::map<ProcessHandle, Tree> trees_;
   std::set<ProcessHandle> closed_;
-  unsigned long long starts_ = 0;
 };
 
 }  // namespace norvax
