@@ -1,23 +1,18 @@
 #include "platform/wayland/gnome_window_system.h"
 
 #include <gio/gio.h>
-#include <poll.h>
-#include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 #include "platform/cp932.h"
 #include "platform/typed_text.h"
-#include "platform/wayland/typing_keymap.h"
-#include "platform/x11/direct_input.h"
+#include "platform/wayland/wayland_client.h"
 
 namespace norvax {
 namespace {
@@ -35,93 +30,6 @@ struct VariantDeleter {
   void operator()(GVariant* v) const { g_variant_unref(v); }
 };
 using Variant = std::unique_ptr<GVariant, VariantDeleter>;
-
-// The keymap of the compositor's seat keyboard (XKB text), read over a connection of its
-// own with bounded waits; empty when there is none.
-std::string SeatKeymap(const char* displayName) {
-  struct Seat {
-    wl_seat* seat = nullptr;
-    wl_keyboard* keyboard = nullptr;
-    std::string keymap;
-  } s;
-  static constexpr wl_keyboard_listener kKeyboard = {
-      .keymap =
-          [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
-            if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
-              static_cast<Seat*>(data)->keymap = ReadSentKeymap(fd, size).value_or("");
-            }
-            close(fd);
-          },
-      .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-      .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-      .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-      .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t,
-                      std::uint32_t, std::uint32_t) {},
-      .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
-  };
-  static constexpr wl_seat_listener kSeat = {
-      .capabilities =
-          [](void* data, wl_seat* seat, std::uint32_t capabilities) {
-            auto& s = *static_cast<Seat*>(data);
-            if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !s.keyboard) {
-              s.keyboard = wl_seat_get_keyboard(seat);
-              wl_keyboard_add_listener(s.keyboard, &kKeyboard, &s);
-            }
-          },
-      .name = [](void*, wl_seat*, const char*) {},
-  };
-  static constexpr wl_registry_listener kRegistry = {
-      .global =
-          [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-             std::uint32_t) {
-            auto& s = *static_cast<Seat*>(data);
-            if (std::string_view(interface) != wl_seat_interface.name || s.seat) return;
-            s.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 4));
-            wl_seat_add_listener(s.seat, &kSeat, &s);
-          },
-      .global_remove = [](void*, wl_registry*, std::uint32_t) {},
-  };
-  wl_display* display = wl_display_connect(displayName);
-  if (!display) return {};
-  wl_registry* registry = wl_display_get_registry(display);
-  wl_registry_add_listener(registry, &kRegistry, &s);
-  // The globals; the seat's capabilities; the keyboard's keymap: a round trip each.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
-  bool failed = false;
-  for (int trip = 0; trip < 3 && !failed; ++trip) {
-    bool done = false;
-    static constexpr wl_callback_listener kDone = {
-        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; },
-    };
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &kDone, &done);
-    while (!done && !failed) {
-      while (!failed && wl_display_prepare_read(display) != 0)
-        failed = wl_display_dispatch_pending(display) < 0;
-      if (failed) break;
-      if (done) {
-        wl_display_cancel_read(display);
-        break;
-      }
-      wl_display_flush(display);
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      pollfd p{wl_display_get_fd(display), POLLIN, 0};
-      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-        wl_display_cancel_read(display);
-        failed = true;
-      } else {
-        failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
-      }
-    }
-    wl_callback_destroy(callback);
-  }
-  if (s.keyboard) wl_keyboard_destroy(s.keyboard);
-  if (s.seat) wl_seat_destroy(s.seat);
-  wl_registry_destroy(registry);
-  wl_display_disconnect(display);
-  return s.keymap;
-}
 
 }  // namespace
 
@@ -146,8 +54,10 @@ struct GnomeWindowSystem::Impl {
   std::string listProblem, typingProblem;
 
   std::string session;  // the remote desktop session's path, once started
-  std::optional<TypingKeymaps> keymaps;
-  std::optional<DirectInput> directInput;
+  // The user's layout, read once from the compositor (its connection goes then), and the
+  // input method's switch of a typing.
+  WaylandClient wayland;
+  bool keymapRead = false;
 
   Variant Call(const char* destination, const char* path, const char* interface, const char* method,
                GVariant* arguments, const char* replyType) {
@@ -294,16 +204,40 @@ struct GnomeWindowSystem::Impl {
     session.clear();
   }
 
+  // Reads the keymap of the compositor's seat keyboard over a connection of its own, which
+  // goes then.
+  void ReadSeatKeymap() {
+    static constexpr wl_registry_listener kRegistry = {
+        .global =
+            [](void* data, wl_registry*, std::uint32_t name, const char* interface,
+               std::uint32_t version) {
+              static_cast<WaylandClient*>(data)->OfferSeat(name, interface, version);
+            },
+        .global_remove = [](void*, wl_registry*, std::uint32_t) {},
+    };
+    if (wayland.Connect(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str(), &kRegistry,
+                        &wayland)) {
+      // The globals; the seat's capabilities; the keyboard's keymap: a round trip each.
+      std::unique_lock lock(wayland.mutex);
+      for (int trip = 0; trip < 3 && wayland.RoundTrip(lock); ++trip) {
+      }
+    }
+    wayland.StopReader();
+    wayland.Disconnect();
+  }
+
   TypingKeymaps& Keymaps() {
-    if (!keymaps) {
-      keymaps.emplace();
+    if (!keymapRead) {
+      keymapRead = true;
       // The seat has a keyboard (and so a keymap) once a session's keyboard is there.
       const bool running = !session.empty();
       StartSession();
-      keymaps->SetUserLayout(SeatKeymap(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str()));
+      ReadSeatKeymap();
       if (!running) StopSession();
     }
-    return *keymaps;
+    std::lock_guard lock(wayland.mutex);
+    wayland.ApplyUserLayout();
+    return wayland.keymaps;
   }
 
   // Types the characters, each key after the check that target has the focus: the number
@@ -437,17 +371,14 @@ bool GnomeWindowSystem::PressKey(WindowId target, Key key) {
 
 void GnomeWindowSystem::BeginTyping() {
   std::lock_guard lock(impl_->mutex);
-  auto& i = *impl_;
-  const bool japanese = i.Keymaps().UserLayoutIsJapanese();
-  const char* display = std::getenv("DISPLAY");
-  i.directInput.reset();
-  i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
+  impl_->Keymaps();
+  impl_->wayland.BeginDirectInput();
 }
 
 // GNOME shows that a remote desktop session runs: it ends with the typing.
 void GnomeWindowSystem::EndTyping() {
   std::lock_guard lock(impl_->mutex);
-  impl_->directInput.reset();
+  impl_->wayland.EndDirectInput();
   impl_->StopSession();
 }
 
