@@ -59,16 +59,36 @@ struct GnomeWindowSystem::Impl {
   WaylandClient wayland;
   bool keymapRead = false;
 
+  // The D-Bus name of the error of the last call that failed.
+  std::string lastError;
+
   Variant Call(const char* destination, const char* path, const char* interface, const char* method,
                GVariant* arguments, const char* replyType) {
     if (!bus) {
       if (arguments) g_variant_unref(g_variant_ref_sink(arguments));
       return nullptr;
     }
-    return Variant(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
-                                               replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                                               G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
-                                               nullptr, nullptr));
+    lastError.clear();
+    GError* error = nullptr;
+    Variant reply(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
+                                              replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                              G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
+                                              nullptr, &error));
+    if (error) {
+      gchar* name = g_dbus_error_get_remote_error(error);
+      lastError = name ? name : "";
+      g_free(name);
+      g_error_free(error);
+    }
+    return reply;
+  }
+
+  // A call of the extension's answering whether (b).
+  bool Ask(const char* method, GVariant* arguments) {
+    Variant reply = Call(kShell, kWindowsPath, kWindowsInterface, method, arguments, "(b)");
+    gboolean yes = false;
+    if (reply) g_variant_get(reply.get(), "(b)", &yes);
+    return yes;
   }
 
   Variant Property(const char* destination, const char* path, const char* interface,
@@ -134,13 +154,6 @@ struct GnomeWindowSystem::Impl {
   const Window* Find(WindowId window) {
     auto found = windows.find(window);
     return found == windows.end() ? nullptr : &found->second;
-  }
-
-  bool HasFocus(WindowId target) {
-    if (target == kFocusedWindow) return true;
-    if (!List()) return false;
-    const Window* w = Find(target);
-    return w && w->focus;
   }
 
   // The press goes without waiting for its answer, so that the release follows it at once:
@@ -240,20 +253,45 @@ struct GnomeWindowSystem::Impl {
     return wayland.keymaps;
   }
 
-  // Types the characters, each key after the check that target has the focus: the number
-  // of bytes typed (a control character, which is not typed, counts).
-  std::size_t Type(WindowId target, std::string_view text) {
-    if (!StartSession()) return 0;
-    std::size_t typed = 0;
-    for (const TypedCharacter& c : TypedCharacters(text)) {
-      if (c.keysym != 0 && !(HasFocus(target) && Stroke(c.keysym))) break;
-      typed += c.bytes;
+  // Runs keys (which sends the keys and says whether it went on to the end) while the
+  // extension guards target's focus: a window that takes the focus meanwhile gives it back at
+  // once inside GNOME Shell, and keys keeps asking the guard (Holds) before each key. The
+  // guard ends once every key sent has reached target (see windows-service.js). False when
+  // target did not have the focus. Nothing is guarded for the stand-in of FocusedWindow.
+  template <class Keys>
+  bool Guarded(WindowId target, Keys keys) {
+    if (!StartSession()) return false;
+    if (target == kFocusedWindow) return keys();
+    if (!Ask("Guard", g_variant_new("(t)", static_cast<guint64>(target)))) {
+      if (lastError == "org.freedesktop.DBus.Error.UnknownMethod") {
+        typingProblem = Sjis("GNOME Shell 拡張機能 ") + ExtensionUuid() +
+                        Sjis(" が古いため、入力できません。ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝしてください。");
+      }
+      return false;
     }
+    const bool done = keys();
+    Ask("Release", nullptr);
+    return done;
+  }
+
+  bool Holds(WindowId target) { return target == kFocusedWindow || Ask("Holds", nullptr); }
+
+  // Types the characters: the number of bytes typed (a control character, which is not
+  // typed, counts).
+  std::size_t Type(WindowId target, std::string_view text) {
+    std::size_t typed = 0;
+    Guarded(target, [&] {
+      for (const TypedCharacter& c : TypedCharacters(text)) {
+        if (c.keysym != 0 && !(Holds(target) && Stroke(c.keysym))) return false;
+        typed += c.bytes;
+      }
+      return true;
+    });
     return typed;
   }
 
   bool Press(WindowId target, std::uint32_t keysym) {
-    return StartSession() && HasFocus(target) && Stroke(keysym);
+    return Guarded(target, [&] { return Stroke(keysym); });
   }
 };
 
