@@ -2,6 +2,10 @@
 // own connection to the session bus (org.gnome.Shell, /org/norvax/Windows): GNOME offers other
 // programs none of them. Shared by both formats of the extension; the build puts it into each
 // one's extension.js, where Clutter, Gio, GLib, Meta and Main are bound.
+//
+// Only NORVAX's own programs are served: the executable of the caller's process must be one
+// that the file `programs` beside this script names (one path a line: the installed norvax
+// and norvaxctl). Every other caller gets AccessDenied.
 
 const NORVAX_WINDOWS_INTERFACE = `<node>
   <interface name="org.norvax.Windows">
@@ -168,8 +172,73 @@ class NorvaxGuard {
   }
 }
 
+// Whether a caller (a unique name on the bus) is one of NORVAX's programs: its process's
+// executable is the very file (device and inode) that `programs` names. Each name is checked
+// once; the answer goes with the name.
+class NorvaxCallers {
+  constructor(programsFile) {
+    this._programs = [];
+    try {
+      const [, bytes] = GLib.file_get_contents(programsFile);
+      this._programs = new TextDecoder().decode(bytes).split('\n').filter(line => line !== '');
+    } catch (e) {
+      logError(e, 'NORVAX Windows: no list of programs; every caller is refused');
+    }
+    this._answers = new Map();
+    this._gone = Gio.DBus.session.signal_subscribe('org.freedesktop.DBus',
+      'org.freedesktop.DBus', 'NameOwnerChanged', '/org/freedesktop/DBus', null,
+      Gio.DBusSignalFlags.NONE, (...args) => {
+        const [name, , owner] = args[5].deepUnpack();
+        if (owner === '')
+          this._answers.delete(name);
+      });
+  }
+
+  destroy() {
+    Gio.DBus.session.signal_unsubscribe(this._gone);
+  }
+
+  // A promise of whether sender may call.
+  allows(sender) {
+    let answer = this._answers.get(sender);
+    if (!answer) {
+      answer = this._check(sender);
+      this._answers.set(sender, answer);
+    }
+    return answer;
+  }
+
+  _check(sender) {
+    return new Promise(resolve => {
+      Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus',
+        'org.freedesktop.DBus', 'GetConnectionUnixProcessID', new GLib.Variant('(s)', [sender]),
+        new GLib.VariantType('(u)'), Gio.DBusCallFlags.NONE, -1, null, (bus, result) => {
+          try {
+            const [pid] = bus.call_finish(result).deepUnpack();
+            const executable = norvaxFileId(`/proc/${pid}/exe`);
+            resolve(executable !== null &&
+              this._programs.some(program => norvaxFileId(program) === executable));
+          } catch (e) {
+            resolve(false);
+          }
+        });
+    });
+  }
+}
+
+// The device and inode of the file at path (a link is followed); null when there is none.
+function norvaxFileId(path) {
+  try {
+    return Gio.File.new_for_path(path).query_info('id::file', Gio.FileQueryInfoFlags.NONE, null)
+      .get_attribute_string('id::file');
+  } catch (e) {
+    return null;
+  }
+}
+
 class NorvaxWindows {
-  constructor() {
+  constructor(extensionPath) {
+    this._callers = new NorvaxCallers(`${extensionPath}/programs`);
     this._guard = null;
     this._exported = Gio.DBusExportedObject.wrapJSObject(NORVAX_WINDOWS_INTERFACE, this);
     this._exported.export(Gio.DBus.session, '/org/norvax/Windows');
@@ -182,13 +251,19 @@ class NorvaxWindows {
     this._exported.unexport();
     this._guard?.destroy();
     this._guard = null;
+    this._callers.destroy();
   }
 
   // Answers the call with what answer(sender) gives (a GLib.Variant, null for no value, or a
-  // promise of one).
+  // promise of one) once the caller is known to be one of NORVAX's programs.
   _serve(invocation, answer) {
     const sender = invocation.get_sender();
-    Promise.resolve().then(async () => {
+    this._callers.allows(sender).then(async allowed => {
+      if (!allowed) {
+        invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+          'Only NORVAX may ask for the windows');
+        return;
+      }
       try {
         invocation.return_value(await answer(sender));
       } catch (e) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "compositor_test.h"
@@ -165,6 +166,36 @@ TEST_F(GnomeWindowSystemTest, AGuardLeftBehindEndsByItself) {
     EXPECT_TRUE(
         WaitUntil([&] { return windows_->SetForeground(b) && windows_->Foreground() == b; }, 10s));
   }
+}
+
+// The extension answers NORVAX's programs (this one and norvaxctl: the other tests) and no
+// other: neither a program of the session that calls it itself nor a copy of norvaxctl.
+TEST_F(GnomeWindowSystemTest, TheExtensionRefusesAStranger) {
+  if (!Start()) return;
+  std::unique_ptr<ChildProcess> first, second;
+  ASSERT_NE(StartShown(first, "first"), 0u);
+  const WindowId b = StartShown(second, "second");
+  ASSERT_NE(b, 0u);
+  const std::string id = std::to_string(b);
+  for (const std::string& call : {std::string("List"), "Activate " + id, "Guard " + id}) {
+    SCOPED_TRACE(call);
+    const std::string command = "gdbus call --address '" + server_->BusAddress() +
+                                "' --dest org.gnome.Shell --object-path /org/norvax/Windows "
+                                "--method org.norvax.Windows." +
+                                call + " >" + (dir_ / "out").string() + " 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_NE(Out().find("org.freedesktop.DBus.Error.AccessDenied"), std::string::npos) << Out();
+    EXPECT_EQ(Out().find("first"), std::string::npos);
+  }
+  EXPECT_EQ(windows_->Foreground(), b);
+
+  const auto copy = dir_ / "norvaxctl";
+  std::filesystem::copy_file(NORVAXCTL_PATH, copy);
+  const std::string command = "DBUS_SESSION_BUS_ADDRESS='" + server_->BusAddress() +
+                              "' WAYLAND_DISPLAY=" + server_->Socket() + " " + copy.string() +
+                              " windows >" + (dir_ / "out").string() + " 2>&1";
+  EXPECT_NE(std::system(command.c_str()), 0);
+  EXPECT_NE(Out().find(copy.string() + ") に答えない"), std::string::npos) << Out();
 }
 
 // The layout is the compositor's: the Latin letters are on no key of a Russian one.

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -134,7 +135,18 @@ struct GnomeWindowSystem::Impl {
   bool ListWithExtension() {
     listProblem.clear();
     if (List()) return true;
+    const bool refused = lastError == "org.freedesktop.DBus.Error.AccessDenied";
     const char* uuid = ExtensionUuid();
+    if (refused) {
+      std::error_code error;
+      const auto program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+      listProblem = Sjis("GNOME Shell 拡張機能 ") + uuid + Sjis(" がこのﾌﾟﾛｸﾞﾗﾑ (") +
+                    Cp932ForDisplay(program) +
+                    Sjis(
+                        ") に答えないため、ｳｲﾝﾄﾞｳを探せません。"
+                        "ｲﾝｽﾄｰﾙされた norvax と norvaxctl にだけ答えます。");
+      return false;
+    }
     if (!enableTried) {
       enableTried = true;
       Variant reply = Call(kShell, "/org/gnome/Shell", "org.gnome.Shell.Extensions",

@@ -1,7 +1,7 @@
 // Adapter: windows of other programs on GNOME Shell under Wayland. The window list,
 // activation and the guard of a typing's focus come from NORVAX's own GNOME Shell extension
 // (org.gnome.Shell, /org/norvax/Windows, interface org.norvax.Windows), which NORVAX enables at
-// its first use;
+// its first use and which answers NORVAX's installed programs only;
 // the keys go through Mutter's remote desktop interface (org.gnome.Mutter.RemoteDesktop, a
 // private interface of this one version), as keysyms of the user's layout.
 #pragma once
