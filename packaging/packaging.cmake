@@ -39,6 +39,8 @@ install(FILES ${packaging}/icons/norvax-48.png RENAME norvax.png
 
 # The GNOME Shell extension that gives NORVAX the window list, in both formats: GNOME 43 and 44
 # load a script with imports, 45 and later an ES module. One service body goes into both.
+# The extension serves only the programs its file `programs` names: those of the build folder
+# there, the installed ones (under the prefix installed to) in the installed tree.
 set(NORVAX_GNOME_EXTENSIONS_DIR ${CMAKE_BINARY_DIR}/gnome-shell/extensions)
 set(gnome_shell ${packaging}/gnome-shell)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${gnome_shell}/windows-service.js)
@@ -49,8 +51,15 @@ foreach(format "" "-legacy")
     ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}/extension.js @ONLY)
   configure_file(${gnome_shell}/metadata${format}.json
     ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}/metadata.json COPYONLY)
+  file(GENERATE OUTPUT ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}/programs
+    CONTENT "$<TARGET_FILE:norvax>\n$<TARGET_FILE:norvaxctl>\n")
   install(DIRECTORY ${NORVAX_GNOME_EXTENSIONS_DIR}/${uuid}
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions PATTERN programs EXCLUDE)
+  install(CODE "
+    set(bin \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(WRITE ${CMAKE_BINARY_DIR}/installed/${uuid}/programs \"\${bin}/norvax\\n\${bin}/norvaxctl\\n\")
+    file(INSTALL ${CMAKE_BINARY_DIR}/installed/${uuid}/programs DESTINATION
+      \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions/${uuid}\")")
 endforeach()
 
 install(FILES ${packaging}/man/norvax.1 ${packaging}/man/norvaxctl.1

@@ -54,15 +54,20 @@ class CompositorTest : public ::testing::Test {
     ASSERT_NE(WaitForWindow("second"), 0u);
     const WindowId a = WaitForWindow("first");
     ASSERT_NE(a, 0u);
-    Windows other(server_->Socket().c_str());
+    const auto other = Another();
     std::string otherCaption;
-    const WindowId b = WindowFinder(other, clock_, otherCaption).FindTargetWindow("second", "", 0);
+    const WindowId b = WindowFinder(*other, clock_, otherCaption).FindTargetWindow("second", "", 0);
     ASSERT_NE(b, 0u);
-    const auto race = RaceTypingAgainstFocusChange(*windows_, other, *first, a, b, runs);
+    const auto race = RaceTypingAgainstFocusChange(*windows_, *other, *first, a, b, runs);
     EXPECT_GT(race.cutShort, 0);
     EXPECT_TRUE(race.countsHold);
     EXPECT_TRUE(finder_->SendKeysText(finder_->ActivateWindow("second", "", 0), "ok"));
     EXPECT_EQ(second->ReadLine(std::chrono::seconds(5)), "1:o");
+  }
+
+  // A second adapter on the compositor, as another program has one.
+  virtual std::unique_ptr<Windows> Another() {
+    return std::make_unique<Windows>(server_->Socket().c_str());
   }
 
   std::string Out() const { return ReadFile(dir_ / "out"); }

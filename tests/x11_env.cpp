@@ -605,6 +605,11 @@ std::unique_ptr<GnomeShellServer> GnomeShellServer::Start(bool extension,
   if (extension) {
     fs::copy(NORVAX_GNOME_EXTENSIONS_DIR, root / "data/gnome-shell/extensions",
              fs::copy_options::recursive);
+    // It answers this program too, as it does NORVAX's own.
+    for (const auto& copy : fs::directory_iterator(root / "data/gnome-shell/extensions")) {
+      std::ofstream(copy.path() / "programs", std::ios::app)
+          << fs::read_symlink("/proc/self/exe").string() << "\n";
+    }
   }
   // The keyfile settings backend: the shell takes the keyboard layout from the input sources.
   std::ofstream(root / "config/glib-2.0/settings/keyfile")

@@ -123,8 +123,8 @@ class SwayServer : public Compositor {
 // A headless GNOME Shell, on a private session bus, with the logind stand-in
 // of python-dbusmock on a private bus of the system type, in a private runtime, data and
 // settings directory that hold the user's layout and (when asked) NORVAX's extension, not
-// enabled. New windows are placed in the middle of the screen. Ready once Start returns;
-// everything started is stopped by process id.
+// enabled, which answers this program as it does NORVAX's own. New windows are placed in the middle
+// of the screen. Ready once Start returns; everything started is stopped by process id.
 class GnomeShellServer : public Compositor {
  public:
   // Nothing, and why on stderr, when gnome-shell is missing or does not start.

@@ -1,23 +1,19 @@
 #include "platform/wayland/gnome_window_system.h"
 
 #include <gio/gio.h>
-#include <poll.h>
-#include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 #include "platform/cp932.h"
 #include "platform/typed_text.h"
-#include "platform/wayland/typing_keymap.h"
-#include "platform/x11/direct_input.h"
+#include "platform/wayland/wayland_client.h"
 
 namespace norvax {
 namespace {
@@ -35,93 +31,6 @@ struct VariantDeleter {
   void operator()(GVariant* v) const { g_variant_unref(v); }
 };
 using Variant = std::unique_ptr<GVariant, VariantDeleter>;
-
-// The keymap of the compositor's seat keyboard (XKB text), read over a connection of its
-// own with bounded waits; empty when there is none.
-std::string SeatKeymap(const char* displayName) {
-  struct Seat {
-    wl_seat* seat = nullptr;
-    wl_keyboard* keyboard = nullptr;
-    std::string keymap;
-  } s;
-  static constexpr wl_keyboard_listener kKeyboard = {
-      .keymap =
-          [](void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
-            if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
-              static_cast<Seat*>(data)->keymap = ReadSentKeymap(fd, size).value_or("");
-            }
-            close(fd);
-          },
-      .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-      .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-      .key = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-      .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t,
-                      std::uint32_t, std::uint32_t) {},
-      .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
-  };
-  static constexpr wl_seat_listener kSeat = {
-      .capabilities =
-          [](void* data, wl_seat* seat, std::uint32_t capabilities) {
-            auto& s = *static_cast<Seat*>(data);
-            if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !s.keyboard) {
-              s.keyboard = wl_seat_get_keyboard(seat);
-              wl_keyboard_add_listener(s.keyboard, &kKeyboard, &s);
-            }
-          },
-      .name = [](void*, wl_seat*, const char*) {},
-  };
-  static constexpr wl_registry_listener kRegistry = {
-      .global =
-          [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-             std::uint32_t) {
-            auto& s = *static_cast<Seat*>(data);
-            if (std::string_view(interface) != wl_seat_interface.name || s.seat) return;
-            s.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 4));
-            wl_seat_add_listener(s.seat, &kSeat, &s);
-          },
-      .global_remove = [](void*, wl_registry*, std::uint32_t) {},
-  };
-  wl_display* display = wl_display_connect(displayName);
-  if (!display) return {};
-  wl_registry* registry = wl_display_get_registry(display);
-  wl_registry_add_listener(registry, &kRegistry, &s);
-  // The globals; the seat's capabilities; the keyboard's keymap: a round trip each.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
-  bool failed = false;
-  for (int trip = 0; trip < 3 && !failed; ++trip) {
-    bool done = false;
-    static constexpr wl_callback_listener kDone = {
-        .done = [](void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; },
-    };
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &kDone, &done);
-    while (!done && !failed) {
-      while (!failed && wl_display_prepare_read(display) != 0)
-        failed = wl_display_dispatch_pending(display) < 0;
-      if (failed) break;
-      if (done) {
-        wl_display_cancel_read(display);
-        break;
-      }
-      wl_display_flush(display);
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      pollfd p{wl_display_get_fd(display), POLLIN, 0};
-      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-        wl_display_cancel_read(display);
-        failed = true;
-      } else {
-        failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
-      }
-    }
-    wl_callback_destroy(callback);
-  }
-  if (s.keyboard) wl_keyboard_destroy(s.keyboard);
-  if (s.seat) wl_seat_destroy(s.seat);
-  wl_registry_destroy(registry);
-  wl_display_disconnect(display);
-  return s.keymap;
-}
 
 }  // namespace
 
@@ -146,8 +55,13 @@ struct GnomeWindowSystem::Impl {
   std::string listProblem, typingProblem;
 
   std::string session;  // the remote desktop session's path, once started
-  std::optional<TypingKeymaps> keymaps;
-  std::optional<DirectInput> directInput;
+  // The user's layout, read once from the compositor (its connection goes then), and the
+  // input method's switch of a typing.
+  WaylandClient wayland;
+  bool keymapRead = false;
+
+  // The D-Bus name of the error of the last call that failed.
+  std::string lastError;
 
   Variant Call(const char* destination, const char* path, const char* interface, const char* method,
                GVariant* arguments, const char* replyType) {
@@ -155,10 +69,27 @@ struct GnomeWindowSystem::Impl {
       if (arguments) g_variant_unref(g_variant_ref_sink(arguments));
       return nullptr;
     }
-    return Variant(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
-                                               replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                                               G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
-                                               nullptr, nullptr));
+    lastError.clear();
+    GError* error = nullptr;
+    Variant reply(g_dbus_connection_call_sync(bus, destination, path, interface, method, arguments,
+                                              replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+                                              G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs,
+                                              nullptr, &error));
+    if (error) {
+      gchar* name = g_dbus_error_get_remote_error(error);
+      lastError = name ? name : "";
+      g_free(name);
+      g_error_free(error);
+    }
+    return reply;
+  }
+
+  // A call of the extension's answering whether (b).
+  bool Ask(const char* method, GVariant* arguments) {
+    Variant reply = Call(kShell, kWindowsPath, kWindowsInterface, method, arguments, "(b)");
+    gboolean yes = false;
+    if (reply) g_variant_get(reply.get(), "(b)", &yes);
+    return yes;
   }
 
   Variant Property(const char* destination, const char* path, const char* interface,
@@ -204,7 +135,18 @@ struct GnomeWindowSystem::Impl {
   bool ListWithExtension() {
     listProblem.clear();
     if (List()) return true;
+    const bool refused = lastError == "org.freedesktop.DBus.Error.AccessDenied";
     const char* uuid = ExtensionUuid();
+    if (refused) {
+      std::error_code error;
+      const auto program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+      listProblem = Sjis("GNOME Shell 拡張機能 ") + uuid + Sjis(" がこのﾌﾟﾛｸﾞﾗﾑ (") +
+                    Cp932ForDisplay(program) +
+                    Sjis(
+                        ") に答えないため、ｳｲﾝﾄﾞｳを探せません。"
+                        "ｲﾝｽﾄｰﾙされた norvax と norvaxctl にだけ答えます。");
+      return false;
+    }
     if (!enableTried) {
       enableTried = true;
       Variant reply = Call(kShell, "/org/gnome/Shell", "org.gnome.Shell.Extensions",
@@ -224,13 +166,6 @@ struct GnomeWindowSystem::Impl {
   const Window* Find(WindowId window) {
     auto found = windows.find(window);
     return found == windows.end() ? nullptr : &found->second;
-  }
-
-  bool HasFocus(WindowId target) {
-    if (target == kFocusedWindow) return true;
-    if (!List()) return false;
-    const Window* w = Find(target);
-    return w && w->focus;
   }
 
   // The press goes without waiting for its answer, so that the release follows it at once:
@@ -294,32 +229,81 @@ struct GnomeWindowSystem::Impl {
     session.clear();
   }
 
+  // Reads the keymap of the compositor's seat keyboard over a connection of its own, which
+  // goes then.
+  void ReadSeatKeymap() {
+    static constexpr wl_registry_listener kRegistry = {
+        .global =
+            [](void* data, wl_registry*, std::uint32_t name, const char* interface,
+               std::uint32_t version) {
+              static_cast<WaylandClient*>(data)->OfferSeat(name, interface, version);
+            },
+        .global_remove = [](void*, wl_registry*, std::uint32_t) {},
+    };
+    if (wayland.Connect(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str(), &kRegistry,
+                        &wayland)) {
+      // The globals; the seat's capabilities; the keyboard's keymap: a round trip each.
+      std::unique_lock lock(wayland.mutex);
+      for (int trip = 0; trip < 3 && wayland.RoundTrip(lock); ++trip) {
+      }
+    }
+    wayland.StopReader();
+    wayland.Disconnect();
+  }
+
   TypingKeymaps& Keymaps() {
-    if (!keymaps) {
-      keymaps.emplace();
+    if (!keymapRead) {
+      keymapRead = true;
       // The seat has a keyboard (and so a keymap) once a session's keyboard is there.
       const bool running = !session.empty();
       StartSession();
-      keymaps->SetUserLayout(SeatKeymap(waylandDisplay.empty() ? nullptr : waylandDisplay.c_str()));
+      ReadSeatKeymap();
       if (!running) StopSession();
     }
-    return *keymaps;
+    std::lock_guard lock(wayland.mutex);
+    wayland.ApplyUserLayout();
+    return wayland.keymaps;
   }
 
-  // Types the characters, each key after the check that target has the focus: the number
-  // of bytes typed (a control character, which is not typed, counts).
-  std::size_t Type(WindowId target, std::string_view text) {
-    if (!StartSession()) return 0;
-    std::size_t typed = 0;
-    for (const TypedCharacter& c : TypedCharacters(text)) {
-      if (c.keysym != 0 && !(HasFocus(target) && Stroke(c.keysym))) break;
-      typed += c.bytes;
+  // Runs keys (which sends the keys and says whether it went on to the end) while the
+  // extension guards target's focus: a window that takes the focus meanwhile gives it back at
+  // once inside GNOME Shell, and keys keeps asking the guard (Holds) before each key. The
+  // guard ends once every key sent has reached target (see windows-service.js). False when
+  // target did not have the focus. Nothing is guarded for the stand-in of FocusedWindow.
+  template <class Keys>
+  bool Guarded(WindowId target, Keys keys) {
+    if (!StartSession()) return false;
+    if (target == kFocusedWindow) return keys();
+    if (!Ask("Guard", g_variant_new("(t)", static_cast<guint64>(target)))) {
+      if (lastError == "org.freedesktop.DBus.Error.UnknownMethod") {
+        typingProblem = Sjis("GNOME Shell 拡張機能 ") + ExtensionUuid() +
+                        Sjis(" が古いため、入力できません。ﾛｸﾞｱｳﾄして再ﾛｸﾞｲﾝしてください。");
+      }
+      return false;
     }
+    const bool done = keys();
+    Ask("Release", nullptr);
+    return done;
+  }
+
+  bool Holds(WindowId target) { return target == kFocusedWindow || Ask("Holds", nullptr); }
+
+  // Types the characters: the number of bytes typed (a control character, which is not
+  // typed, counts).
+  std::size_t Type(WindowId target, std::string_view text) {
+    std::size_t typed = 0;
+    Guarded(target, [&] {
+      for (const TypedCharacter& c : TypedCharacters(text)) {
+        if (c.keysym != 0 && !(Holds(target) && Stroke(c.keysym))) return false;
+        typed += c.bytes;
+      }
+      return true;
+    });
     return typed;
   }
 
   bool Press(WindowId target, std::uint32_t keysym) {
-    return StartSession() && HasFocus(target) && Stroke(keysym);
+    return Guarded(target, [&] { return Stroke(keysym); });
   }
 };
 
@@ -437,17 +421,14 @@ bool GnomeWindowSystem::PressKey(WindowId target, Key key) {
 
 void GnomeWindowSystem::BeginTyping() {
   std::lock_guard lock(impl_->mutex);
-  auto& i = *impl_;
-  const bool japanese = i.Keymaps().UserLayoutIsJapanese();
-  const char* display = std::getenv("DISPLAY");
-  i.directInput.reset();
-  i.directInput.emplace(display ? display : "", japanese ? "xkb:jp::jpn" : "xkb:us::eng");
+  impl_->Keymaps();
+  impl_->wayland.BeginDirectInput();
 }
 
 // GNOME shows that a remote desktop session runs: it ends with the typing.
 void GnomeWindowSystem::EndTyping() {
   std::lock_guard lock(impl_->mutex);
-  impl_->directInput.reset();
+  impl_->wayland.EndDirectInput();
   impl_->StopSession();
 }
 

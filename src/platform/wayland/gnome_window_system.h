@@ -1,6 +1,7 @@
-// Adapter: windows of other programs on GNOME Shell under Wayland. The window list and
-// activation come from NORVAX's own GNOME Shell extension (org.gnome.Shell,
-// /org/norvax/Windows, interface org.norvax.Windows), which NORVAX enables at its first use;
+// Adapter: windows of other programs on GNOME Shell under Wayland. The window list,
+// activation and the guard of a typing's focus come from NORVAX's own GNOME Shell extension
+// (org.gnome.Shell, /org/norvax/Windows, interface org.norvax.Windows), which NORVAX enables at
+// its first use and which answers NORVAX's installed programs only;
 // the keys go through Mutter's remote desktop interface (org.gnome.Mutter.RemoteDesktop, a
 // private interface of this one version), as keysyms of the user's layout.
 #pragma once
@@ -42,11 +43,11 @@ class GnomeWindowSystem : public WindowSystem {
   WindowId Foreground() override;
   // While the overview shows, the window is activated once it has closed.
   bool SetForeground(WindowId window) override;
-  // Before every key the extension confirms that target has the focus (nothing is checked
-  // for the stand-in of FocusedWindow). Only the
-  // characters of the user's layout can be typed (Mutter drops a keysym it has no key
-  // for): UntypableText names the others, and TypeText types nothing of a text that holds
-  // one.
+  // While the keys go, the extension guards target's focus: a window that takes it gives it
+  // back at once inside GNOME Shell, and the typing stops before the next key (nothing is
+  // guarded for the stand-in of FocusedWindow). Only the characters of the user's layout
+  // can be typed (Mutter drops a keysym it has no key for): UntypableText names the others,
+  // and TypeText types nothing of a text that holds one.
   std::size_t TypeText(WindowId target, std::string_view text) override;
   std::string UntypableText(std::string_view text) override;
   bool PressKey(WindowId target, Key key) override;
