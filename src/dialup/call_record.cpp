@@ -136,14 +136,14 @@ void WriteEndedCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFi
     // the end of the log, where the move's recovery keeps it, and the move is tried again
     // at the next write, move or start.
     std::optional<FileError> moveWaits;
-    bool moveFinished = false;
+    bool moveTried = false;
     for (auto call = calls.begin(); call != calls.end();) {
       if (!call->Ended()) {
         ++call;
         continue;
       }
-      if (call->log && !moveFinished) {
-        moveFinished = true;
+      if (call->log && !moveTried) {
+        moveTried = true;
         try {
           RecoverLogMove(files, *lock);
         } catch (const FileError& e) {
