@@ -378,6 +378,8 @@ void NmMock::RestartService() {
   }
 }
 
+void NmMock::Stall(bool stalled) { kill(mock_->Pid(), stalled ? SIGSTOP : SIGCONT); }
+
 void NmMock::StopService() {
   mock_.reset();
   WaitForNetworkManager(address_, false);

@@ -152,6 +152,9 @@ class NmMock {
   void StopService();
   // Starts a new stand-in (after StopService), with the same parameters.
   void RestartService();
+  // The stand-in stops answering, as a hung service does (its process is stopped; its name
+  // stays on the bus), or answers again.
+  void Stall(bool stalled);
 
  private:
   std::optional<ChildProcess> bus_;

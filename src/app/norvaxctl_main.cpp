@@ -518,18 +518,22 @@ std::unique_ptr<QCoreApplication> CoreApplication() {
   return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files) {
+void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files,
+                         norvax::StillUp stillUp) {
   if (!files.Exists(norvax::kCallRecordFileName)) return;
   norvax::InstanceLock running(dir);
   if (!running.Held()) return;
   const auto app = CoreApplication();  // for NetworkManager
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
+  if (auto* nm = dynamic_cast<norvax::NmRemoteAccess*>(dialler.access.get())) {
+    nm->WaitForActiveConnections();
+  }
   norvax::IniFile logState((dir / norvax::kLogStateFileName).string());
   TerminalDialogs report(true);
   std::vector<norvax::CallRecord> calls;
   norvax::FinishLeftoverCalls(calls, files, logState, norvax::LoadHolidays(),
                               norvax::DiallerName(dialler.kind), *dialler.access,
-                              norvax::DateTime::From(norvax::SystemClock().Now()), report);
+                              norvax::DateTime::From(norvax::SystemClock().Now()), stillUp, report);
 }
 
 int LogCommand(const std::vector<std::string>& args) {
@@ -555,7 +559,8 @@ int LogCommand(const std::vector<std::string>& args) {
   if (!Present(dir, true)) return kFailed;
   norvax::PosixFileStore files(dir);
   try {
-    FinishLeftoverCalls(dir, files);
+    // A listing leaves a connection that is still the call's up.
+    FinishLeftoverCalls(dir, files, move ? norvax::StillUp::kHangUp : norvax::StillUp::kLeave);
     if (!move) {
       auto lines = norvax::ReadLogLines(files);
       std::size_t count = lines ? lines->size() : 0;

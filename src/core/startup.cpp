@@ -129,7 +129,8 @@ StartupPlan StartUp(ProgramState& state, Ports& ports, const std::vector<std::st
   }
   // The copy before may have ended without its own end, in the middle of a call.
   FinishLeftoverCalls(state.calls, ports.logFiles, ports.logState, state.holidays, state.dialler,
-                      ports.remote, DateTime::From(ports.clock.Now()), ports.dialogs);
+                      ports.remote, DateTime::From(ports.clock.Now()), StillUp::kHangUp,
+                      ports.dialogs);
   plan.showTargetCaption = state.prefs.IsOn(ShowTargetCaption);
   plan.alwaysOnTop = state.prefs.IsOn(AlwaysOnTop);
   plan.bounds = StoredWindowBounds(state.prefs, screenWidth, screenHeight);

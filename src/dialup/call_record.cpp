@@ -1,9 +1,10 @@
 #include "dialup/call_record.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "core/decimal.h"
-#include "dialup/connection_log.h"
+#include "dialup/log_move.h"
 #include "platform/cp932.h"
 
 namespace norvax {
@@ -25,6 +26,15 @@ int32_t NumberValue(const std::string& text, int32_t fallback) {
   return ParseDecimal(text).value_or(fallback);
 }
 
+uint64_t SizeValue(const std::string& text) {
+  uint64_t size = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+  return error == std::errc{} && end == text.data() + text.size() ? size : 0;
+}
+
+// The noted log line of a call, made when one of its keys is read.
+NotedLogLine& Noted(CallRecord& call) { return call.line ? *call.line : call.line.emplace(); }
+
 void SetField(CallRecord& call, std::string_view key, const std::string& value) {
   if (key == "Entry") call.entry = value;
   if (key == "Connection") call.connection = value;
@@ -36,6 +46,18 @@ void SetField(CallRecord& call, std::string_view key, const std::string& value) 
   if (key == "Refreshed") call.refreshed = DateTimeValue(value);
   if (key == "Seconds") call.seconds = NumberValue(value, 0);
   if (key == "End") call.end = DateTimeValue(value);
+  if (key == "Activation") call.activation = value;
+  if (key == "Line") Noted(call).composed.line = value;
+  if (key == "LineAt") Noted(call).logSize = SizeValue(value);
+  if (key == "LineDate") Noted(call).composed.state.lastDate = value;
+  if (key == "LineSeconds") Noted(call).composed.state.cumulative = NumberValue(value, 0);
+}
+
+std::string NoteText(const std::optional<NotedLogLine>& noted) {
+  if (!noted) return {};
+  return "Line=" + noted->composed.line + "\r\nLineAt=" + std::to_string(noted->logSize) +
+         "\r\nLineDate=" + noted->composed.state.lastDate +
+         "\r\nLineSeconds=" + DecimalText(noted->composed.state.cumulative) + "\r\n";
 }
 
 int32_t ClampedSeconds(int64_t seconds) {
@@ -69,6 +91,9 @@ std::vector<CallRecord> ReadCallRecords(const FileStore& files) {
   }
   std::erase_if(calls,
                 [](const CallRecord& c) { return c.connection.empty() || c.start == DateTime{}; });
+  for (CallRecord& c : calls) {
+    if (c.line && c.line->composed.line.empty()) c.line.reset();
+  }
   return calls;
 }
 
@@ -83,7 +108,8 @@ void StoreCallRecords(FileStore& files, const std::vector<CallRecord>& calls) {
             "\r\nDialler=" + c.dialler + "\r\nProfile=" + c.profile +
             "\r\nLog=" + (c.log ? "1" : "0") + "\r\nAttempts=" + DecimalText(c.attempts) +
             "\r\nStart=" + DateTimeText(c.start) + "\r\nRefreshed=" + DateTimeText(c.refreshed) +
-            "\r\nSeconds=" + DecimalText(c.seconds) + "\r\nEnd=" + DateTimeText(c.end) + "\r\n";
+            "\r\nSeconds=" + DecimalText(c.seconds) + "\r\nEnd=" + DateTimeText(c.end) +
+            "\r\nActivation=" + c.activation + "\r\n" + NoteText(c.line);
   }
   files.Replace(kCallRecordFileName, text);
 }
@@ -106,28 +132,42 @@ void WriteEndedCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFi
   try {
     auto lock = wait == LockWait::kWait ? files.Lock(kLogLockName) : files.TryLock(kLogLockName);
     if (!lock) throw FileError(files.PathOf(kLogLockName), "in use by another program");
+    // A move that cannot be finished now does not cost a call its line: the line goes to
+    // the end of the log, where the move's recovery keeps it, and the move is tried again
+    // at the next write, move or start.
     std::optional<FileError> moveWaits;
+    bool moveTried = false;
     for (auto call = calls.begin(); call != calls.end();) {
       if (!call->Ended()) {
         ++call;
         continue;
       }
-      if (call->log) {
-        LoggedConnection connection{call->connection, call->start, call->end, call->seconds,
-                                    call->attempts};
-        std::optional<ParsedProfile> profile;
+      if (call->log && !moveTried) {
+        moveTried = true;
         try {
-          profile = ParseProfile(call->profile);
+          RecoverLogMove(files, *lock);
+        } catch (const FileError& e) {
+          moveWaits = e;
+        }
+      }
+      if (call->log && !call->line) {
+        try {
+          call->line =
+              NoteLogLine(logState, files, holidays,
+                          {call->connection, call->start, call->end, call->seconds, call->attempts},
+                          ParseProfile(call->profile));
         } catch (const ProfileError& e) {
           // Never logged, now or later: the profile was readable when the call began.
           report.ShowError(e.what());
         }
-        if (profile) {
-          if (auto pending = WriteLogLine(logState, files, *lock, holidays, connection, *profile)) {
-            moveWaits = pending;
-          }
+        try {
+          if (call->line) StoreCallRecords(files, calls);
+        } catch (const FileError&) {
+          call->line.reset();  // a line not noted is not written
+          throw;
         }
       }
+      if (call->line) WriteNotedLogLine(logState, files, *lock, call->connection, *call->line);
       call = calls.erase(call);
       Keep(files, calls, report);
     }
@@ -140,14 +180,20 @@ void WriteEndedCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFi
 }
 
 void EndLeftoverCalls(std::vector<CallRecord>& calls, const std::string& dialler,
-                      RemoteAccess& remote, const DateTime& now) {
+                      RemoteAccess& remote, const DateTime& now, StillUp stillUp) {
   for (CallRecord& call : calls) {
     if (call.Ended()) continue;
+    const int64_t sinceLook = SecondsBetween(call.refreshed, now);
     ConnectionHandle up = 0;
     int state = 0;
-    if (call.dialler == dialler && remote.FindConnection(call.connection, up) == 0 && up != 0 &&
-        remote.GetConnectState(up, state) == 0 && state == kConnectedState && remote.HangUp(up)) {
-      call.seconds = ClampedSeconds(int64_t{call.seconds} + SecondsBetween(call.refreshed, now));
+    const bool callUp = sinceLook >= 0 && sinceLook <= kCallLooksMissedSeconds &&
+                        !call.activation.empty() && call.dialler == dialler &&
+                        remote.FindConnection(call.connection, up) == 0 && up != 0 &&
+                        remote.GetConnectState(up, state) == 0 && state == kConnectedState &&
+                        remote.ActivationOf(up) == call.activation;
+    if (callUp && stillUp == StillUp::kLeave) continue;
+    if (callUp && remote.HangUp(up)) {
+      call.seconds = ClampedSeconds(int64_t{call.seconds} + sinceLook);
       call.end = now;
     } else {
       call.end = call.refreshed;
@@ -157,7 +203,8 @@ void EndLeftoverCalls(std::vector<CallRecord>& calls, const std::string& dialler
 
 void FinishLeftoverCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFile& logState,
                          const HolidayCalendar& holidays, const std::string& dialler,
-                         RemoteAccess& remote, const DateTime& now, UserDialogs& report) {
+                         RemoteAccess& remote, const DateTime& now, StillUp stillUp,
+                         UserDialogs& report) {
   try {
     calls = ReadCallRecords(files);
   } catch (const FileError& e) {
@@ -165,7 +212,7 @@ void FinishLeftoverCalls(std::vector<CallRecord>& calls, FileStore& files, Profi
     return;
   }
   if (calls.empty()) return;
-  EndLeftoverCalls(calls, dialler, remote, now);
+  EndLeftoverCalls(calls, dialler, remote, now, stillUp);
   Keep(files, calls, report);
   WriteEndedCalls(calls, files, logState, holidays, report, LockWait::kWait);
 }

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dialup/connection_log.h"
 #include "dialup/dates.h"
 #include "dialup/holidays.h"
 #include "platform/file_store.h"
@@ -26,6 +28,10 @@ inline constexpr const char* kCallRecordFileName = "NORVACALL.INI";
 // next start.
 inline constexpr uint32_t kCallRefreshMs = 30000;
 
+// A record of a call in progress whose last look is older than this (three looks missed), or
+// newer than now, is a program's that stopped looking then: the call ended at that look.
+inline constexpr int64_t kCallLooksMissedSeconds = 3 * kCallRefreshMs / 1000;
+
 struct CallRecord {
   std::string entry;       // CP932: the entry's title
   std::string connection;  // CP932: the phonebook name, which the log line names
@@ -34,9 +40,11 @@ struct CallRecord {
   bool log = false;        // the profile keeps a log
   int32_t attempts = 1;
   DateTime start;
-  DateTime refreshed;   // the last look while the call was up
-  int32_t seconds = 0;  // the call's seconds at that look; once ended, the whole call's
-  DateTime end;         // all zero while the call is up
+  DateTime refreshed;      // the last look while the call was up
+  int32_t seconds = 0;     // the call's seconds at that look; once ended, the whole call's
+  DateTime end;            // all zero while the call is up
+  std::string activation;  // what tells the connection's activation apart (RemoteAccess)
+  std::optional<NotedLogLine> line;  // the log line once it is on its way to the log
   bool Ended() const { return end != DateTime{}; }
   bool operator==(const CallRecord&) const = default;
 };
@@ -58,23 +66,34 @@ std::string PendingCallsMessage();
 
 // Writes the log lines of the ended calls, oldest first, under one hold of the log's lock,
 // and drops each from calls (and the record file) once written; a call whose profile keeps
-// no log is just dropped. When the lock cannot be had or a line cannot be written, that call
-// and every later one stay, and report is told the reason and that they are kept.
+// no log is just dropped. Each line is noted in the record file before it is written, and a
+// noted line is written only when the log does not hold it where it was noted: a program
+// that ends at any moment of this leaves every line in the log once. When the lock cannot
+// be had or a line cannot be noted or written, that call and every later one stay, and
+// report is told the reason and that they are kept.
 void WriteEndedCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFile& logState,
                      const HolidayCalendar& holidays, UserDialogs& report, LockWait wait);
 
-// Ends the calls still in progress of a program that is gone: a connection still up is hung
-// up when the dialler that made it serves the directory now, and ends now; one that is gone
-// ended, as far as anyone knows, at the record's last look.
+// What ending the calls a gone program left does with a connection that is still the call's:
+// hang it up, the call ending now, or leave both as they are (a command that only lists).
+enum class StillUp { kHangUp, kLeave };
+
+// Ends the calls still in progress of a program that is gone. A call is still up only when
+// its record was brought up to date a moment ago (kCallLooksMissedSeconds) and the dialler
+// that made it, serving the directory now, has the very activation of the call up (the same
+// connection brought up again is another call). Such a call is hung up and ends now, or is
+// left in progress with the connection; every other call ended, as far as anyone knows, at
+// the record's last look.
 void EndLeftoverCalls(std::vector<CallRecord>& calls, const std::string& dialler,
-                      RemoteAccess& remote, const DateTime& now);
+                      RemoteAccess& remote, const DateTime& now, StillUp stillUp);
 
 // At the start of a program that writes the log, while no copy of NORVAX runs on the
 // directory: reads the record file into calls, ends the calls the copy before left in
-// progress and logs every ended call. Problems go to report; calls that cannot be logged now
-// stay in calls and in the file.
+// progress (EndLeftoverCalls) and logs every ended call. Problems go to report; calls that
+// cannot be logged now, or are left up, stay in calls and in the file.
 void FinishLeftoverCalls(std::vector<CallRecord>& calls, FileStore& files, ProfileFile& logState,
                          const HolidayCalendar& holidays, const std::string& dialler,
-                         RemoteAccess& remote, const DateTime& now, UserDialogs& report);
+                         RemoteAccess& remote, const DateTime& now, StillUp stillUp,
+                         UserDialogs& report);
 
 }  // namespace norvax

@@ -183,13 +183,32 @@ std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
   } catch (const FileError& e) {
     pending = e;
   }
-  LogState before = ReadLogState(stateFile, connection.entryName);
-  auto composed = ComposeLogLine(connection, profile, before, holidays);
-  WriteLogState(stateFile, connection.entryName, composed.state);
-  LogFile log(files);
-  log.WriteLine(composed.line);
-  log.Close();
+  WriteNotedLogLine(stateFile, files, held, connection.entryName,
+                    NoteLogLine(stateFile, files, holidays, connection, profile));
   return pending;
+}
+
+NotedLogLine NoteLogLine(const ProfileFile& stateFile, const FileStore& files,
+                         const HolidayCalendar& holidays, const LoggedConnection& connection,
+                         const ParsedProfile& profile) {
+  return {
+      ComposeLogLine(connection, profile, ReadLogState(stateFile, connection.entryName), holidays),
+      files.Size(kLogFileName).value_or(0)};
+}
+
+void WriteNotedLogLine(ProfileFile& stateFile, FileStore& files, const FileLock&,
+                       const std::string& entryName, const NotedLogLine& noted) {
+  const std::string whole = noted.composed.line + "\r\n";
+  const std::string there = files.Read(kLogFileName, noted.logSize, whole.size());
+  if (there == whole) return;  // the state went first
+  if (!there.empty() && whole.starts_with(there) &&
+      files.Size(kLogFileName) == noted.logSize + there.size()) {
+    files.Truncate(kLogFileName, noted.logSize);
+  }
+  WriteLogState(stateFile, entryName, noted.composed.state);
+  LogFile log(files);
+  log.WriteLine(noted.composed.line);
+  log.Close();
 }
 
 bool LogFile::OpenForReading() {

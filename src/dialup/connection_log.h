@@ -53,6 +53,7 @@ struct LoggedConnection {
 struct ComposedLogLine {
   std::string line;  // without the line end
   LogState state;    // to store after the call
+  bool operator==(const ComposedLogLine&) const = default;
 };
 
 // The log line of a connection and the state that follows it, from the state before it.
@@ -65,11 +66,33 @@ ComposedLogLine ComposeLogLine(const LoggedConnection& connection, const ParsedP
 int32_t DurationSeconds(uint32_t startTick, uint32_t endTick, const DateTime& start,
                         const DateTime& end);
 
+// A line on its way to the log, noted (by the caller, where it survives the program) before
+// anything is written, so that a program that ends half-way through the write has it
+// finished once: the line and the state that follows it, and the size of the log before it.
+struct NotedLogLine {
+  ComposedLogLine composed;
+  uint64_t logSize = 0;
+  bool operator==(const NotedLogLine&) const = default;
+};
+
+// The line of a connection from the state file as it is now, and the log's size; for a
+// caller that holds the log's lock.
+NotedLogLine NoteLogLine(const ProfileFile& stateFile, const FileStore& files,
+                         const HolidayCalendar& holidays, const LoggedConnection& connection,
+                         const ParsedProfile& profile);
+
+// Writes a noted line for a caller that holds the log's lock, unless the log holds it
+// already where it was noted: the state of the connection entryName first, then the line,
+// flushed. A piece of the line that ends the log (a write cut off) is cut away first, so
+// that the line is there once and whole. A failed state write throws WriteError and writes
+// no line; a failed write of the log throws FileError.
+void WriteNotedLogLine(ProfileFile& stateFile, FileStore& files, const FileLock& held,
+                       const std::string& entryName, const NotedLogLine& noted);
+
 // Appends the line of a connection to the log and updates the state file, holding the
-// log's lock: the state first (a failed state write throws WriteError and writes no line),
-// then the line, flushed. A lock held elsewhere for too long throws FileError and changes
-// nothing. A log move left unfinished is completed first; when that fails, the line is
-// appended all the same and the move's error is returned, for the user to be told.
+// log's lock, as WriteNotedLogLine does. A lock held elsewhere for too long throws FileError
+// and changes nothing. A log move left unfinished is completed first; when that fails, the
+// line is appended all the same and the move's error is returned, for the user to be told.
 [[nodiscard]] std::optional<FileError> WriteLogLine(ProfileFile& stateFile, FileStore& files,
                                                     const HolidayCalendar& holidays,
                                                     const LoggedConnection& connection,

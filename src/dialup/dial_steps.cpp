@@ -68,6 +68,7 @@ void BeginCall(ProgramState& state, Ports& ports) {
     return !c.Ended() && c.connection == state.session.entryName;
   });
   state.calls.push_back(SessionCall(state));
+  state.calls.back().activation = ports.remote.ActivationOf(state.session.connection);
   try {
     StoreCallRecords(ports.logFiles, state.calls);
   } catch (const FileError& e) {

@@ -54,6 +54,10 @@ class FileStore {
   // Nothing when the file does not exist; throws FileError when it cannot be opened.
   virtual std::unique_ptr<LineReader> OpenLines(std::string_view name) const = 0;
 
+  // Up to size bytes of the file from offset: fewer where it ends, none past its end or when
+  // it does not exist. Throws FileError when it cannot be read.
+  virtual std::string Read(std::string_view name, uint64_t offset, std::size_t size) const = 0;
+
   // Adds data at the end, creating the file when missing. The data is on disk when this
   // returns.
   virtual void Append(std::string_view name, std::string_view data) = 0;

@@ -42,12 +42,19 @@ class RemoteAccess {
 
   // Looks for an open connection of that phonebook name (made by this program or any
   // other) and sets connection to its handle; leaves it unchanged when there is none.
-  // Returns 0, or 9 when the open connections cannot be listed.
+  // Returns 0, or 9 when the open connections cannot be listed (now). Never waits for a
+  // service that is slow to answer.
   virtual int FindConnection(const std::string& entryName, ConnectionHandle& connection) = 0;
 
   // The state of an open connection: returns 0 and sets state, or an error code (1 for no
   // handle, another code when the connection is gone).
   virtual int GetConnectState(ConnectionHandle connection, int& state) = 0;
+
+  // What tells this activation of an open connection apart from every other, the earlier
+  // and later ones of the same connection included, also to another process and after a
+  // restart of the service or of the machine; empty when the connection is not open or the
+  // service cannot tell. Answers at once from what the service said last.
+  virtual std::string ActivationOf(ConnectionHandle connection) = 0;
 
   // Ends a connection, or the dial attempt of that handle; true when it was open.
   virtual bool HangUp(ConnectionHandle connection) = 0;

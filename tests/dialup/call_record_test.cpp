@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "core/program_state.h"
 #include "core/startup.h"
 #include "dialup/connection_log.h"
@@ -61,7 +64,9 @@ TEST(CallRecord, RecordedAtConnectRefreshedWhileUpAndLoggedOnce) {
                                    {1999, 6, 10, 12, 0, 0},
                                    {1999, 6, 10, 12, 0, 45},
                                    45,
-                                   {}}));
+                                   {},
+                                   "1",
+                                   std::nullopt}));
   c.Pass(5);
   c.End();
   ASSERT_EQ(c.Log().size(), 1u);
@@ -101,41 +106,104 @@ TEST(CallRecord, LinesThatFindTheLogBusyAreKeptAndWrittenFirstLater) {
   EXPECT_FALSE(c.fake.logFiles.Exists(kCallRecordFileName));
 }
 
-// A program that ended without its own end left its call in progress: the next start hangs
-// up a connection that is still up (ending the call then) and logs every call once.
+// The log step cut off at every moment: each change of a file from the chosen one on fails,
+// as when the program is killed there (an append writes half its data). The next start
+// writes every call's line once and whole, the month's seconds counted once.
+TEST(CallRecord, AProgramKilledAtAnyMomentOfTheLogStepLeavesEveryLineOnce) {
+  const auto logged = [](long killAt) {
+    Call c;
+    c.Connect("A");
+    c.Pass(5);
+    c.End();
+    c.Connect("A");
+    c.Pass(10);
+    c.fake.logFiles.locks.insert(kLogLockName);  // kept for later
+    c.End();
+    c.fake.logFiles.locks.clear();
+    c.Connect("A");
+    c.Pass(20);
+    RefreshCall(c.state, c.fake.ports);  // killed before its end is kept, it ended here
+    c.fake.logFiles.failAt = killAt < 0 ? -1 : c.fake.logFiles.operations + killAt;
+    c.End();
+    const bool killed =
+        c.fake.logFiles.failAt >= 0 && c.fake.logFiles.operations > c.fake.logFiles.failAt;
+    c.fake.logFiles.failAt = -1;
+    ProgramState next;
+    fakes::FakePasswordPrompt prompt;
+    StartUp(next, c.fake.ports, {}, 1024, 768, prompt);
+    EXPECT_FALSE(c.fake.logFiles.Exists(kCallRecordFileName));
+    return std::pair(c.fake.logFiles.files[kLogFileName], killed);
+  };
+  const std::string whole = logged(-1).first;
+  ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3);
+  bool killed = true;
+  for (long killAt = 0; killed; ++killAt) {
+    SCOPED_TRACE(killAt);
+    std::string log;
+    std::tie(log, killed) = logged(killAt);
+    EXPECT_EQ(log, whole);
+  }
+}
+
+// A program that ended without its own end left its call in progress. The next start hangs
+// up a connection that is still the call's (the very activation of the call, a moment after
+// the record's last look), the call ending then, and logs every call once; a listing leaves
+// such a call in progress and its connection up. Any other call ended at the last look.
 TEST(CallRecord, TheNextStartEndsAndLogsALeftoverCallOnce) {
+  const DateTime lastLook{1999, 6, 10, 12, 2, 0};
+  const DateTime minuteLater{1999, 6, 10, 12, 3, 0};
   const struct {
-    bool up;
-    const char* dialler;
+    const char* what;
+    ConnectionHandle up;     // the connection's handle now; 0: it is gone
+    const char* dialler;     // the record's; the start's is "simulated"
+    const char* activation;  // the record's
+    DateTime now;
+    StillUp stillUp;
     bool hungUp;
-    const char* duration;  // 90 s at the last look, 12:02:00; the start is at 12:05:00
+    const char* duration;  // 90 s at the last look; nothing: not logged
   } cases[] = {
-      {true, "simulated", true, "0270"},
-      {false, "simulated", false, "0090"},
-      {true, "NetworkManager", false, "0090"},  // not this dialler's connection
+      {"the call's", 5, "simulated", "5", minuteLater, StillUp::kHangUp, true, "0150"},
+      {"listed", 5, "simulated", "5", minuteLater, StillUp::kLeave, false, nullptr},
+      {"gone", 0, "simulated", "5", minuteLater, StillUp::kHangUp, false, "0090"},
+      {"another dialler's", 5, "NetworkManager", "5", minuteLater, StillUp::kHangUp, false, "0090"},
+      {"another activation", 6, "simulated", "5", minuteLater, StillUp::kHangUp, false, "0090"},
+      {"an older record's", 5, "simulated", "", minuteLater, StillUp::kHangUp, false, "0090"},
+      {"nine days on",
+       5,
+       "simulated",
+       "5",
+       {1999, 6, 19, 12, 3, 0},
+       StillUp::kHangUp,
+       false,
+       "0090"},
   };
   for (const auto& t : cases) {
-    SCOPED_TRACE(t.dialler);
+    SCOPED_TRACE(t.what);
     fakes::FakePorts fake;
-    CallRecord left{"Title",
-                    "Provider",
-                    t.dialler,
-                    kLoggingProfile,
-                    true,
-                    1,
-                    {1999, 6, 10, 12, 0, 30},
-                    {1999, 6, 10, 12, 2, 0},
-                    90,
-                    {}};
+    CallRecord left{
+        "Title",  "Provider", t.dialler, kLoggingProfile, true,        1, {1999, 6, 10, 12, 0, 30},
+        lastLook, 90,         {},        t.activation,    std::nullopt};
     StoreCallRecords(fake.logFiles, {left});
-    if (t.up) fake.remote.open["Provider"] = 5;
-    fake.clock.now = {1999, 6, 10, 12, 5, 0, 0};
+    if (t.up != 0) fake.remote.open["Provider"] = t.up;
+    fake.clock.now = {t.now.year, t.now.month, t.now.day, t.now.hour, t.now.minute, 0, 0};
     ProgramState state;
     state.dialler = "simulated";
     fakes::FakePasswordPrompt prompt;
-    for (int start = 0; start < 2; ++start) StartUp(state, fake.ports, {}, 1024, 768, prompt);
+    for (int start = 0; start < 2; ++start) {
+      if (t.stillUp == StillUp::kHangUp) {
+        StartUp(state, fake.ports, {}, 1024, 768, prompt);
+      } else {
+        FinishLeftoverCalls(state.calls, fake.logFiles, fake.logState, state.holidays,
+                            state.dialler, fake.remote, t.now, t.stillUp, fake.dialogs);
+      }
+    }
     EXPECT_EQ(fake.remote.hungUp.size(), t.hungUp ? 1u : 0u);
     auto log = ReadAllLines(fake.logFiles, kLogFileName);
+    if (!t.duration) {
+      EXPECT_TRUE(log.empty());
+      EXPECT_EQ(ReadCallRecords(fake.logFiles), std::vector<CallRecord>{left});
+      continue;
+    }
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(Duration(log[0]), t.duration);
     EXPECT_FALSE(fake.logFiles.Exists(kCallRecordFileName));

@@ -11,6 +11,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <algorithm>
+#include <future>
 #include <mutex>
 
 #include "core/program_state.h"
@@ -236,6 +237,18 @@ std::string ProviderScript(const std::string& outcomes, bool stored = false, int
          std::string(stored ? "true" : "false") + R"(, "script": [)" + outcomes + "]}]}";
 }
 
+// What nmcli or the desktop's network menu does: activates the stand-in's first connection
+// without an agent of NORVAX. The service's answer.
+std::optional<std::string> ActivateElsewhere() {
+  testing::ChildProcess other(
+      {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
+       "/org/freedesktop/NetworkManager", "--method",
+       "org.freedesktop.NetworkManager.ActivateConnection",
+       "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
+      {});
+  return other.ReadLine(10s);
+}
+
 TEST(NmDialRoad, BusyTwiceThenConnectBrowserExitHangUpOneLogLine) {
   testing::NmMock nm(ProviderScript(R"("device:23", "device:23", "connect")"));
   DialRoadDesktop d(OnBus(nm.Address()), "1;5;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
@@ -302,14 +315,7 @@ TEST(NmDialRoad, AServiceThatGoesAwayEndsTheDialWithItsText) {
 TEST(NmDialRoad, TheMainTimerSeesAConnectionAnotherProgramBroughtUp) {
   testing::NmMock nm(ProviderScript(R"("connect")", true));
   DialRoadDesktop d(OnBus(nm.Address()), "0;1;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;");
-  // What nmcli or the desktop's network menu does: activate without an agent of NORVAX.
-  testing::ChildProcess other(
-      {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
-       "/org/freedesktop/NetworkManager", "--method",
-       "org.freedesktop.NetworkManager.ActivateConnection",
-       "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
-      {});
-  ASSERT_TRUE(other.WaitForExit(10s)) << "the activation has begun";
+  ASSERT_TRUE(ActivateElsewhere()) << "the activation has begun";
   ConnectionHandle seen = 0;
   ASSERT_TRUE(
       testing::WaitUntil([&] { return d.remote->FindConnection("Provider", seen), seen; }, 10s))
@@ -392,17 +398,13 @@ TEST(NmDialRoad, HandlesOfAServiceThatWentNeverReachItsSuccessor) {
   testing::NmMock nm(ProviderScript(R"("connect")", true, 1000));
   NmRemoteAccess adapter(nm.Address());
   AdapterDial dial(adapter, "");
+  const std::string activation = adapter.ActivationOf(dial.handle);
+  EXPECT_NE(activation, "");
   nm.StopService();
   EXPECT_EQ(dial.Ended(), nm::error::kServiceGone);
   nm.RestartService();
   // The new service numbers its active connections from 1 again, as the old one did.
-  testing::ChildProcess other(
-      {"gdbus", "call", "--system", "--dest", "org.freedesktop.NetworkManager", "--object-path",
-       "/org/freedesktop/NetworkManager", "--method",
-       "org.freedesktop.NetworkManager.ActivateConnection",
-       "/org/freedesktop/NetworkManager/Settings/1", "/", "/"},
-      {});
-  ASSERT_EQ(other.ReadLine(10s),
+  ASSERT_EQ(ActivateElsewhere(),
             "(objectpath '/org/freedesktop/NetworkManager/ActiveConnection/1',)");
   int state = 0;
   EXPECT_NE(adapter.GetConnectState(dial.handle, state), 0);
@@ -410,6 +412,30 @@ TEST(NmDialRoad, HandlesOfAServiceThatWentNeverReachItsSuccessor) {
   ConnectionHandle up = 0;
   EXPECT_TRUE(testing::WaitUntil([&] { return adapter.FindConnection("Provider", up), up; }, 10s))
       << "the other connection stays up";
+  EXPECT_NE(adapter.ActivationOf(up), "");
+  EXPECT_NE(adapter.ActivationOf(up), activation) << "another activation";
+}
+
+// The program's start and its main timer ask on the main thread: a service that does not
+// answer never holds FindConnection up. It answers at once from what the adapter knows (the
+// active connections are still being read, so they cannot be listed), and finds the
+// connection once the service has answered.
+TEST(NmDialRoad, FindConnectionNeverWaitsForAStalledService) {
+  testing::NmMock nm(ProviderScript(R"("connect")", true));
+  ASSERT_TRUE(ActivateElsewhere());
+  nm.Stall(true);
+  NmRemoteAccess adapter(nm.Address(), 1min);
+  auto found = std::async(std::launch::async, [&] {
+    ConnectionHandle up = 0;
+    return adapter.FindConnection("Provider", up);
+  });
+  const bool answered =
+      testing::WaitUntil([&] { return found.wait_for(0s) == std::future_status::ready; }, 10s);
+  nm.Stall(false);
+  ASSERT_TRUE(answered) << "answered while the reading of the active connections waits";
+  EXPECT_EQ(found.get(), 9);
+  ConnectionHandle up = 0;
+  EXPECT_TRUE(testing::WaitUntil([&] { return adapter.FindConnection("Provider", up), up; }, 10s));
 }
 
 TEST(NmDialRoad, AStalledServiceIsReportedAndNeverWaitedFor) {

@@ -45,6 +45,14 @@ class FakeRemoteAccess : public RemoteAccess {
     }
     return 6;
   }
+  // An open connection's activation is its handle here: a test that brings a connection up
+  // again gives it another one.
+  std::string ActivationOf(ConnectionHandle connection) override {
+    for (auto& [name, handle] : open) {
+      if (handle == connection) return std::to_string(handle);
+    }
+    return {};
+  }
   bool HangUp(ConnectionHandle connection) override {
     hungUp.push_back(connection);
     if (lineLingers) return true;

@@ -56,6 +56,12 @@ std::unique_ptr<LineReader> MemoryFileStore::OpenLines(std::string_view name) co
   return std::make_unique<StringLineReader>(it->second);
 }
 
+std::string MemoryFileStore::Read(std::string_view name, uint64_t offset, std::size_t size) const {
+  auto it = files.find(name);
+  if (it == files.end() || offset >= it->second.size()) return {};
+  return it->second.substr(static_cast<std::size_t>(offset), size);
+}
+
 void MemoryFileStore::Step(std::string_view name) {
   long number = operations++;
   if (failAt >= 0 && number >= failAt) throw FileError(PathOf(name), "injected failure");

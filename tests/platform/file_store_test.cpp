@@ -47,12 +47,16 @@ TEST(PosixFileStore, ReadsLinesWithAnyLineEnd) {
   }
 }
 
-TEST(PosixFileStore, AppendReplaceTruncateRemove) {
+TEST(PosixFileStore, AppendReadReplaceTruncateRemove) {
   testing::TempDir dir;
   PosixFileStore files(dir.Path());
   files.Append("log", "a\r\n");
   files.Append("log", "b\r\n");
   EXPECT_EQ(testing::ReadFile(dir / "log"), "a\r\nb\r\n");
+  EXPECT_EQ(files.Read("log", 1, 3), "\r\nb");
+  EXPECT_EQ(files.Read("log", 3, 100), "b\r\n") << "up to the end";
+  EXPECT_EQ(files.Read("log", 6, 1), "");
+  EXPECT_EQ(files.Read("missing", 0, 1), "");
   struct stat st;
   ASSERT_EQ(stat((dir / "log").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);

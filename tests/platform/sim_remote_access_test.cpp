@@ -272,7 +272,7 @@ TEST_F(SimDialTest, HangUpFromTheNotifierEndsTheDial) {
   EXPECT_FALSE(Connections().Find("Net"));
 }
 
-TEST_F(SimDialTest, ConnectionIsVisibleToAnotherService) {
+TEST_F(SimDialTest, ConnectionAndItsActivationAreVisibleToAnotherService) {
   WriteBook({"connect 1"});
   SimRemoteAccess dialler(BookPath());
   SimRemoteAccess other(BookPath());
@@ -284,8 +284,11 @@ TEST_F(SimDialTest, ConnectionIsVisibleToAnotherService) {
   int state = 0;
   EXPECT_EQ(other.GetConnectState(handle, state), 0);
   EXPECT_EQ(state, kConnectedState);
+  EXPECT_NE(dialler.ActivationOf(handle), "");
+  EXPECT_EQ(other.ActivationOf(handle), dialler.ActivationOf(handle));
   EXPECT_TRUE(other.HangUp(handle));
   EXPECT_NE(dialler.GetConnectState(handle, state), 0) << "taken down elsewhere";
+  EXPECT_EQ(dialler.ActivationOf(handle), "");
 }
 
 TEST(SimConnectionsHandles, DialHandlesNeverMeetOtherConnections) {

@@ -1,15 +1,22 @@
-// Kill test of the connection log: kills `norvaxctl log move --yes` (SIGKILL) at random
-// moments while another process logs calls into the same program directory. After each
-// kill the next move, a `norvaxctl log show` or the next logged call finishes the cut-off
-// move; whenever nothing is pending, every call logged so far must be in NORVA.LOG or
-// NORVALOG.OLD exactly once.
+// Kill tests of the connection log (SIGKILL), each checked after every kill:
+//
+// - `norvaxctl log move --yes` killed at random moments while another process logs calls
+//   into the same program directory. The next move, a `norvaxctl log show` or the next
+//   logged call finishes the cut-off move; whenever nothing is pending, every call logged so
+//   far must be in NORVA.LOG or NORVALOG.OLD exactly once.
+// - The call record's log step (two ended calls of NORVACALL.INI logged), killed at every
+//   change of a file in turn (before it, half-way through an append, after it) and then at
+//   random moments. `norvaxctl log show` then finishes the step; every call must be in
+//   NORVA.LOG exactly once, whole and in order, with the month's seconds counted once.
 //
 //   crashtest_log KILLS [NORVAXCTL]
 //
-// Runs until KILLS movers have been killed while they ran and prints what it did. Exit
-// status 0 when every check held; 1 on the first line lost or doubled, which is named on
-// stderr and whose directory is kept for a look; 2 for a command line that is not
-// understood. `crashtest_log append DIR REPORT` is the logging process it starts itself.
+// Runs until KILLS movers, and KILLS log steps, have been killed while they ran and prints
+// what it did. Exit status 0 when every check held; 1 on the first line lost or doubled,
+// which is named on stderr and whose directory is kept for a look; 2 for a command line
+// that is not understood. `crashtest_log append DIR REPORT` is the logging process it starts
+// itself, `crashtest_log calls DIR POINT` the log step of the calls it put in the record
+// (POINT: where it kills itself, -1 for nowhere).
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -31,10 +38,12 @@
 #include <vector>
 
 #include "core/decimal.h"
+#include "dialup/call_record.h"
 #include "dialup/connection_log.h"
 #include "dialup/dial_profile.h"
 #include "dialup/holidays.h"
 #include "platform/posix/posix_file_store.h"
+#include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
 
 extern char** environ;
@@ -79,6 +88,104 @@ int Append(const fs::path& dir, const fs::path& report) {
   }
   close(out);
   return failures == 0 ? 0 : 1;
+}
+
+constexpr const char* kLoggingProfile = "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;";
+constexpr const char* kRecordConnection = "record";
+
+// The files of a folder, killing the process (SIGKILL) at one point of its changes: point
+// 2n is just before change n (from 0), point 2n + 1 just after it, or half-way through it
+// when it is an append. A negative point is never reached.
+class KillingFileStore : public norvax::FileStore {
+ public:
+  KillingFileStore(const fs::path& dir, long point) : files_(dir), point_(point) {}
+
+  std::string PathOf(std::string_view name) const override { return files_.PathOf(name); }
+  bool Exists(std::string_view name) const override { return files_.Exists(name); }
+  std::optional<uint64_t> Size(std::string_view name) const override { return files_.Size(name); }
+  std::unique_ptr<norvax::LineReader> OpenLines(std::string_view name) const override {
+    return files_.OpenLines(name);
+  }
+  std::string Read(std::string_view name, uint64_t offset, std::size_t size) const override {
+    return files_.Read(name, offset, size);
+  }
+  void Append(std::string_view name, std::string_view data) override {
+    if (Before()) {
+      files_.Append(name, data.substr(0, data.size() / 2));
+      raise(SIGKILL);
+    }
+    files_.Append(name, data);
+  }
+  void Replace(std::string_view name, std::string_view data) override {
+    const bool after = Before();
+    files_.Replace(name, data);
+    if (after) raise(SIGKILL);
+  }
+  void Truncate(std::string_view name, uint64_t size) override {
+    const bool after = Before();
+    files_.Truncate(name, size);
+    if (after) raise(SIGKILL);
+  }
+  void Remove(std::string_view name) override {
+    const bool after = Before();
+    files_.Remove(name);
+    if (after) raise(SIGKILL);
+  }
+  std::unique_ptr<norvax::FileLock> Lock(std::string_view name) override {
+    return files_.Lock(name);
+  }
+  std::unique_ptr<norvax::FileLock> TryLock(std::string_view name) override {
+    return files_.TryLock(name);
+  }
+
+ private:
+  // Kills the process when the point is just before this change; true when it is just after
+  // it (or half-way through).
+  bool Before() {
+    const long change = changes_++;
+    if (point_ == 2 * change) raise(SIGKILL);
+    return point_ == 2 * change + 1;
+  }
+
+  norvax::PosixFileStore files_;
+  long point_;
+  long changes_ = 0;
+};
+
+class ErrorsToStderr : public norvax::UserDialogs {
+ public:
+  void ShowError(const std::string& text) override { std::cerr << text << "\n"; }
+  void ShowMessage(const std::string& text) override { std::cerr << text << "\n"; }
+  bool ConfirmOkCancel(const std::string&) override { return false; }
+};
+
+// The record of a program with two ended calls, of first and first + 1 seconds.
+void StoreEndedCalls(const fs::path& dir, int32_t first) {
+  std::vector<norvax::CallRecord> calls;
+  for (int32_t seconds : {first, first + 1}) {
+    norvax::CallRecord call;
+    call.entry = call.connection = kRecordConnection;
+    call.dialler = "simulated";
+    call.profile = kLoggingProfile;
+    call.log = true;
+    call.start = {1999, 6, 10, 10, 0, 0};
+    call.refreshed = call.end = {1999, 6, 10, 11, 0, 0};
+    call.seconds = seconds;
+    calls.push_back(call);
+  }
+  norvax::PosixFileStore files(dir);
+  norvax::StoreCallRecords(files, calls);
+}
+
+// The log step of the program whose record the folder holds, which kills itself at point.
+int LogCalls(const fs::path& dir, long point) {
+  KillingFileStore files(dir, point);
+  auto calls = norvax::ReadCallRecords(files);
+  norvax::IniFile state((dir / norvax::kLogStateFileName).string());
+  ErrorsToStderr report;
+  norvax::WriteEndedCalls(calls, files, state, norvax::LoadHolidays(), report,
+                          norvax::LockWait::kWait);
+  return calls.empty() ? 0 : 1;
 }
 
 pid_t Spawn(const std::vector<std::string>& args, const char* output) {
@@ -148,6 +255,101 @@ bool Check(const fs::path& dir, const fs::path& report, bool final, std::size_t*
   return true;
 }
 
+// Checks that the record is gone and that the log holds the calls of durations, in that
+// order, each once and whole, each with the month's seconds up to it.
+bool CheckCalls(const fs::path& dir, const std::vector<int32_t>& durations) {
+  norvax::PosixFileStore files(dir);
+  if (files.Exists(norvax::kCallRecordFileName)) {
+    std::cerr << "crashtest_log: " << norvax::kCallRecordFileName << " is still there\n";
+    return false;
+  }
+  const auto lines = norvax::ReadAllLines(files, norvax::kLogFileName);
+  int64_t month = 0;
+  for (std::size_t i = 0; i < std::max(lines.size(), durations.size()); ++i) {
+    if (i >= lines.size() || i >= durations.size()) {
+      std::cerr << "crashtest_log: the log holds " << lines.size() << " lines for "
+                << durations.size() << " calls\n";
+      return false;
+    }
+    const auto fields = norvax::SplitLogLine(lines[i]);
+    month += durations[i];
+    if (fields.size() != 14 || norvax::ParseDecimal(fields[3]) != durations[i] ||
+        norvax::ParseDecimal(fields[12]) != month) {
+      std::cerr << "crashtest_log: line " << i + 1 << " is not the call of " << durations[i]
+                << " seconds with " << month << " in the month: " << lines[i] << "\n";
+      return false;
+    }
+  }
+  const std::string text = ReadText(dir / norvax::kLogFileName);
+  if (!text.empty() && !text.ends_with("\r\n")) {
+    std::cerr << "crashtest_log: the log ends in the middle of a line\n";
+    return false;
+  }
+  return true;
+}
+
+struct RecordRun {
+  bool ok = true;
+  long points = 0;  // kill points reached
+  long killed = 0;  // kills at random moments while the step ran
+  long noted = 0;   // of those, ones that left a record behind
+  long finished = 0;
+};
+
+// The call record's log step killed at every point in turn, then at random moments.
+RecordRun KillLogSteps(const fs::path& work, long kills, const std::string& norvaxctl,
+                       std::mt19937_64& random) {
+  const fs::path dir = work / "record";
+  fs::create_directory(dir);
+  // The simulated dialler (an empty phonebook): the system bus is never asked.
+  std::ofstream(dir / norvax::kPhonebookFileName) << "";
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const std::string err = (work / "record.err").string();
+  std::vector<int32_t> durations;
+  RecordRun run;
+  double window = 20000;  // microseconds: how long an unkilled step took, smoothed
+  const auto step = [&](long point) {
+    const int32_t first = static_cast<int32_t>(durations.size()) + 1;
+    const auto start = Clock::now();
+    StoreEndedCalls(dir, first);
+    pid_t child = Spawn({self, "calls", dir.string(), std::to_string(point)}, err.c_str());
+    if (point < 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(
+          std::uniform_int_distribution<long>(0, static_cast<long>(window * 1.2))(random)));
+      kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    if (!killed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+      std::cerr << "crashtest_log: the log step failed: " << ReadText(err);
+      return run.ok = false;
+    }
+    if (!killed) {
+      ++run.finished;
+      auto took = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+      window = window * 0.8 + took * 0.2;
+    } else if (point < 0) {
+      ++run.killed;
+      if (fs::exists(dir / norvax::kCallRecordFileName)) ++run.noted;
+    }
+    durations.push_back(first);
+    durations.push_back(first + 1);
+    pid_t show = Spawn({norvaxctl, "log", "show", dir.string()}, err.c_str());
+    waitpid(show, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::cerr << "crashtest_log: log show failed: " << ReadText(err);
+      return run.ok = false;
+    }
+    run.ok = CheckCalls(dir, durations);
+    return killed;
+  };
+  // Every point, until the step runs to its end.
+  while (run.ok && step(run.points)) ++run.points;
+  while (run.ok && run.killed < kills) step(-1);
+  return run;
+}
+
 int Usage() {
   std::cerr << "usage: crashtest_log KILLS [NORVAXCTL]\n";
   return 2;
@@ -158,6 +360,7 @@ int Usage() {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 3 && args[0] == "append") return Append(args[1], args[2]);
+  if (args.size() == 3 && args[0] == "calls") return LogCalls(args[1], std::stol(args[2]));
   if (args.empty() || args.size() > 2 || args[0].empty() ||
       args[0].find_first_not_of("0123456789") != std::string::npos) {
     return Usage();
@@ -241,6 +444,16 @@ int main(int argc, char** argv) {
       "%s: %ld kills (%ld left a move pending), %ld moves finished, %ld checks, %zu calls "
       "logged, %.1f s, window %.0f us\n",
       ok ? "ok" : "FAILED", killed, pending, finished, checks, logged, seconds, window);
+  if (ok) {
+    const auto steps = Clock::now();
+    const RecordRun run = KillLogSteps(work, kills, norvaxctl, random);
+    ok = run.ok;
+    std::printf(
+        "%s: log step killed at %ld points, then %ld times at random (%ld left its record), "
+        "%ld steps finished, %.1f s\n",
+        ok ? "ok" : "FAILED", run.points, run.killed, run.noted, run.finished,
+        std::chrono::duration<double>(Clock::now() - steps).count());
+  }
   if (ok) {
     fs::remove_all(work);
   } else {

@@ -21,6 +21,7 @@ class NoRemoteAccess : public RemoteAccess {
   int GetConnectState(ConnectionHandle connection, int&) override {
     return connection == 0 ? 1 : kInvalidHandle;
   }
+  std::string ActivationOf(ConnectionHandle) override { return {}; }
   bool HangUp(ConnectionHandle) override { return false; }
   int DialEntry(const std::string&, const std::string&, const std::string&, const std::string&,
                 DialNotifier, ConnectionHandle&, std::string& errorText) override {

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -217,6 +218,14 @@ class SecretAgent : public QDBusVirtualObject {
   QString owner_;
 };
 
+// The kernel's identifier of this boot of the machine; empty when it cannot be read.
+std::string BootId() {
+  std::ifstream file("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(file, id);
+  return id;
+}
+
 // The agent's identifier: NetworkManager takes one agent of an identifier per user, so every
 // adapter of every running copy has one of its own.
 QString AgentIdentifier() {
@@ -316,20 +325,36 @@ class NmRemoteAccess::Worker : public QObject {
     return saved->number;
   }
 
-  // Waits only while the active connections are being read (a program that asks at its
-  // start, or just after a connection came up).
+  // Answers from what the service said last: while the active connections are being read
+  // (at the program's start, just after a connection came up, or from a service that does
+  // not answer), one not found yet may be among them, and they cannot be listed.
   int Find(const std::string& name, ConnectionHandle& handle) {
-    std::unique_lock lock(mutex_);
-    read_.wait_for(lock, std::chrono::milliseconds(timeoutMs_) * 2,
-                   [this] { return activeReading_ == 0; });
-    if (!activeRead_) return kCannotList;
+    std::lock_guard lock(mutex_);
     for (const auto& [path, active] : active_) {
       if (!active.ending && active.name == name) {
         handle = HandleFor(path);
         return 0;
       }
     }
-    return 0;
+    return activeRead_ && activeReading_ == 0 ? 0 : kCannotList;
+  }
+
+  void WaitForActive() {
+    std::unique_lock lock(mutex_);
+    read_.wait_for(lock, std::chrono::milliseconds(timeoutMs_) * 2,
+                   [this] { return activeReading_ == 0; });
+  }
+
+  // The service's path of the active connection names it while the service runs; its
+  // owner's unique name tells a restarted service apart, and the boot a restarted machine.
+  std::string ActivationOf(ConnectionHandle handle) {
+    static const std::string boot = BootId();
+    std::lock_guard lock(mutex_);
+    auto path = handles_.find(handle);
+    if (path == handles_.end() || boot.empty()) return {};
+    auto active = active_.find(path->second);
+    if (active == active_.end() || active->second.ending) return {};
+    return boot + " " + owner_.toStdString() + " " + path->second.toStdString();
   }
 
   int State(ConnectionHandle handle, int& state) {
@@ -861,6 +886,12 @@ std::optional<std::string> NmRemoteAccess::ErrorString(int code) { return ErrorT
 
 int NmRemoteAccess::FindConnection(const std::string& entryName, ConnectionHandle& connection) {
   return worker_->Find(entryName, connection);
+}
+
+void NmRemoteAccess::WaitForActiveConnections() { worker_->WaitForActive(); }
+
+std::string NmRemoteAccess::ActivationOf(ConnectionHandle connection) {
+  return worker_->ActivationOf(connection);
 }
 
 int NmRemoteAccess::GetConnectState(ConnectionHandle connection, int& state) {

@@ -17,11 +17,10 @@ namespace norvax {
 
 // All talk with the service runs on a thread of the adapter's own, where the state
 // signals of the connections and devices arrive and the saved and active connections are
-// read in the background: only DialEntry waits for the service (and FindConnection while a
-// reading of the active connections is under way); the other calls answer at once with what
-// the service said last. The progress of a dial reaches the notifier on that thread, so the
-// notifier must not wait for the thread that calls this adapter (hand the notification over
-// without blocking). The
+// read in the background: only DialEntry (and the waits for programs without windows) waits
+// for the service; the other calls answer at once with what the service said last. The
+// progress of a dial reaches the notifier on that thread, so the notifier must not wait for
+// the thread that calls this adapter (hand the notification over without blocking). The
 // entry's user name and password reach the service through a secret agent the adapter
 // registers at the first dial that has them. A QCoreApplication must exist.
 class NmRemoteAccess : public RemoteAccess {
@@ -41,12 +40,17 @@ class NmRemoteAccess : public RemoteAccess {
   // Waits until the saved connections have been read (at most twice the timeout): why they
   // cannot be listed, or nothing. For programs without windows.
   std::optional<std::string> WaitForPhonebook();
+  // Waits until the active connections have been read (at most twice the timeout), so that
+  // FindConnection can list them. For programs without windows.
+  void WaitForActiveConnections();
 
   std::vector<std::string> EnumPhonebookEntries() override;
   std::optional<std::string> PhonebookProblem() override;
   std::optional<std::string> GetEntryPhoneNumber(const std::string& connection) override;
   std::optional<std::string> ErrorString(int code) override;
   int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
+  // The active connection's path, with the service's bus name and the machine's boot.
+  std::string ActivationOf(ConnectionHandle connection) override;
   int GetConnectState(ConnectionHandle connection, int& state) override;
   bool HangUp(ConnectionHandle connection) override;
   int DialEntry(const std::string& entryName, const std::string& userName,

@@ -118,6 +118,32 @@ std::unique_ptr<LineReader> PosixFileStore::OpenLines(std::string_view name) con
   return std::make_unique<FileLineReader>(fd, path);
 }
 
+std::string PosixFileStore::Read(std::string_view name, uint64_t offset, std::size_t size) const {
+  std::string path = PathOf(name);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {};
+    Fail(path);
+  }
+  std::string data(size, '\0');
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pread(fd, data.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int saved = errno;
+      ::close(fd);
+      errno = saved;
+      Fail(path);
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  data.resize(done);
+  return data;
+}
+
 void PosixFileStore::Append(std::string_view name, std::string_view data) {
   std::string path = PathOf(name);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);

@@ -31,6 +31,7 @@ class PosixFileStore : public FileStore {
   bool Exists(std::string_view name) const override;
   std::optional<uint64_t> Size(std::string_view name) const override;
   std::unique_ptr<LineReader> OpenLines(std::string_view name) const override;
+  std::string Read(std::string_view name, uint64_t offset, std::size_t size) const override;
   void Append(std::string_view name, std::string_view data) override;
   void Replace(std::string_view name, std::string_view data) override;
   void Truncate(std::string_view name, uint64_t size) override;

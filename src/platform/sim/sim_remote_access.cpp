@@ -123,6 +123,11 @@ int SimRemoteAccess::GetConnectState(ConnectionHandle connection, int& state) {
   return 0;
 }
 
+std::string SimRemoteAccess::ActivationOf(ConnectionHandle connection) {
+  if (connection == 0 || !Connections().NameOf(connection)) return {};
+  return std::to_string(connection);
+}
+
 bool SimRemoteAccess::HangUp(ConnectionHandle connection) {
   if (connection == 0) return false;
   std::unique_ptr<Dial> dial;

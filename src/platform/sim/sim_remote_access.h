@@ -44,6 +44,8 @@ class SimRemoteAccess : public RemoteAccess {
   std::optional<std::string> ErrorString(int code) override;
   int FindConnection(const std::string& entryName, ConnectionHandle& connection) override;
   int GetConnectState(ConnectionHandle connection, int& state) override;
+  // A connection's handle, which the simulated dialler never gives out twice.
+  std::string ActivationOf(ConnectionHandle connection) override;
   bool HangUp(ConnectionHandle connection) override;
   int DialEntry(const std::string& entryName, const std::string& userName,
                 const std::string& password, const std::string& dialNumber, DialNotifier notifier,
