@@ -134,10 +134,14 @@ class ProgramWindows : public ::testing::TestWithParam<WindowManager> {
     return WaitUntil([&] { return Pixels(w) != before; }, 5s);
   }
 
-  // Presses the keys in w, one after another, holding modifier down meanwhile; false when w
-  // does not get the keyboard focus.
-  bool Keys(Window w, std::initializer_list<KeySym> keys, KeySym modifier = 0) {
-    if (!WaitUntil([&] { return Focus() == w; }, 5s)) return false;
+  // Presses the keys in w, one after another, holding modifier down meanwhile; a failure,
+  // naming the window that has it, when w does not get the keyboard focus.
+  ::testing::AssertionResult Keys(Window w, std::initializer_list<KeySym> keys,
+                                  KeySym modifier = 0) {
+    if (!WaitUntil([&] { return Focus() == w; }, 5s)) {
+      return ::testing::AssertionFailure() << "the focus is on \"" << windows_->CaptionUtf8(Focus())
+                                           << "\", not on \"" << windows_->CaptionUtf8(w) << "\"";
+    }
     const KeyCode held = modifier ? XKeysymToKeycode(display_, modifier) : 0;
     if (held) XTestFakeKeyEvent(display_, held, True, CurrentTime);
     for (KeySym key : keys) {
@@ -147,12 +151,16 @@ class ProgramWindows : public ::testing::TestWithParam<WindowManager> {
     }
     if (held) XTestFakeKeyEvent(display_, held, False, CurrentTime);
     XFlush(display_);
-    return true;
+    return ::testing::AssertionSuccess();
   }
 
   // The window holds the keyboard focus and goes on Esc.
-  bool ClosesOnEscape(Window w) {
-    return Keys(w, {XK_Escape}) && WaitUntil([&] { return !Viewable(w); }, 5s);
+  ::testing::AssertionResult ClosesOnEscape(Window w) {
+    auto pressed = Keys(w, {XK_Escape});
+    if (!pressed || WaitUntil([&] { return !Viewable(w); }, 5s)) return pressed;
+    return ::testing::AssertionFailure()
+           << "\"" << windows_->CaptionUtf8(w) << "\" stays after Esc, the focus on \""
+           << windows_->CaptionUtf8(Focus()) << "\"";
   }
 
   Window Focus() {
