@@ -14,11 +14,17 @@ using testing::WriteFile;
 
 fs::path Home() { return std::getenv("HOME"); }
 
-std::optional<std::string> ReadValue(ProxyStores& stores, ProxyStore store,
-                                     const std::string& name) {
-  std::optional<std::string> value;
-  EXPECT_TRUE(stores.Read(store, name, value)) << name;
-  return value;
+bool Holds(ProxyStores& stores, ProxyStore store, const ProxySetting& setting) {
+  bool held = false;
+  EXPECT_TRUE(stores.Holds(store, setting, held)) << setting.name;
+  return held;
+}
+
+bool Write(ProxyStores& stores, ProxyStore store, const std::vector<ProxySetting>& values) {
+  std::string why;
+  const bool written = stores.Write(store, values, why);
+  EXPECT_EQ(written, why.empty()) << why;
+  return written;
 }
 
 TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyWere) {
@@ -26,8 +32,8 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   const fs::path firefox = Home() / ".mozilla" / "firefox";
   fs::remove_all(firefox);
   EXPECT_FALSE(stores.Present(ProxyStore::Firefox));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.type"), std::nullopt);
-  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "1"}}));
+  EXPECT_FALSE(Holds(stores, ProxyStore::Firefox, {"network.proxy.type", 0}));
+  EXPECT_FALSE(Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 1}}));
 
   // The install's default wins over Default=1; its user.js is a link, and stays one.
   fs::create_directories(firefox / "old.default");
@@ -40,43 +46,47 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   WriteFile(firefox / "real.js", before);
   fs::create_symlink("../real.js", firefox / "new.install" / "user.js");
   ASSERT_TRUE(stores.Present(ProxyStore::Firefox));
-  ASSERT_TRUE(stores.Write(ProxyStore::Firefox,
-                           {{"network.proxy.type", "1"}, {"network.proxy.http", "\"h\""}}));
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 1}, {"network.proxy.http", "h"}}));
   EXPECT_EQ(ReadFile(firefox / "real.js"),
             "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\n"
             "user_pref(\"network.proxy.http\", \"h\");\n");
   EXPECT_TRUE(fs::is_symlink(firefox / "new.install" / "user.js"));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.http"), "\"h\"");
+  EXPECT_TRUE(Holds(stores, ProxyStore::Firefox, {"network.proxy.http", "h"}));
   chmod((firefox / "real.js").c_str(), 0444);
   const std::string written = ReadFile(firefox / "real.js");
-  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "0"}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 0}}));
   EXPECT_EQ(ReadFile(firefox / "real.js"), written);
 
   const fs::path kioslaverc = Home() / ".config" / "kioslaverc";
   fs::create_directories(kioslaverc.parent_path());
   WriteFile(kioslaverc, "[General]\nx=1\n\n[Proxy Settings]\nProxyType = 0\n\n[Other]\ny=2\n");
   ASSERT_TRUE(stores.Present(ProxyStore::Kde));
-  ASSERT_TRUE(stores.Write(ProxyStore::Kde, {{"ProxyType", "1"}, {"httpProxy", "http://h 80"}}));
+  const ProxyAddress h{ProxyAddress::Kind::Http, "h", 80};
+  ASSERT_TRUE(Write(stores, ProxyStore::Kde, {{"ProxyType", 1}, {"httpProxy", h}}));
   EXPECT_EQ(ReadFile(kioslaverc),
             "[General]\nx=1\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://h 80\n\n"
             "[Other]\ny=2\n");
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "httpProxy"), "http://h 80");
+  EXPECT_TRUE(Holds(stores, ProxyStore::Kde, {"httpProxy", h}));
   chmod(kioslaverc.c_str(), 0444);
-  EXPECT_FALSE(stores.Write(ProxyStore::Kde, {{"ProxyType", "0"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "ProxyType"), "1");
+  EXPECT_FALSE(Write(stores, ProxyStore::Kde, {{"ProxyType", 0}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::Kde, {"ProxyType", 1}));
   fs::remove(kioslaverc);
 
-  // GSettings: a value out of its key's range fails the whole write.
+  // GSettings: a value out of its key's range, or not of its type, fails the whole write.
   ASSERT_TRUE(stores.Present(ProxyStore::GSettings));
   const std::string mode = "org.gnome.system.proxy mode";
-  ASSERT_TRUE(stores.Write(ProxyStore::GSettings, {{mode, "'none'"}}));
-  EXPECT_FALSE(stores.Write(ProxyStore::GSettings,
-                            {{mode, "'manual'"}, {"org.gnome.system.proxy.http port", "70000"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'none'");
-  ASSERT_TRUE(stores.Write(ProxyStore::GSettings,
-                           {{mode, "'manual'"}, {"org.gnome.system.proxy ignore-hosts", "[]"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'manual'");
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, "org.gnome.system.proxy ignore-hosts"), "[]");
+  ASSERT_TRUE(Write(stores, ProxyStore::GSettings, {{mode, "none"}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::GSettings,
+                     {{mode, "manual"}, {"org.gnome.system.proxy.http port", 70000}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::GSettings,
+                     {{mode, "manual"}, {"org.gnome.system.proxy.http port", "80"}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {mode, "none"}));
+  const std::vector<std::string> hosts{"localhost", "intranet"};
+  ASSERT_TRUE(Write(stores, ProxyStore::GSettings,
+                    {{mode, "manual"}, {"org.gnome.system.proxy ignore-hosts", hosts}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {mode, "manual"}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {"org.gnome.system.proxy ignore-hosts", hosts}));
 }
 
 }  // namespace
