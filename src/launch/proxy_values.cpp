@@ -66,22 +66,24 @@ std::vector<std::string> ProxyExceptionList(const std::string& exceptions) {
 
 std::vector<ProxySetting> GSettingsProxyValues(const ProxyRecord& record) {
   const std::string schema = kGSettingsSchema;
-  std::vector<ProxySetting> out{{schema + " mode", std::string(record.on ? "manual" : "none")}};
-  if (!record.on) return out;
+  const ProxySetting mode{schema + " mode", std::string(record.on ? "manual" : "none")};
+  if (!record.on) return {mode};
   // Each protocol its own server, as the record gives them.
-  out.push_back({schema + " use-same-proxy", false});
+  std::vector<ProxySetting> out{{schema + " use-same-proxy", false}};
   out.push_back({schema + " ignore-hosts", ProxyExceptionList(record.exceptions)});
   for (const Protocol& p : kProtocols) {
     const std::string child = schema + "." + p.gsettings;
     out.push_back({child + " host", record.slots[p.hostSlot]});
     out.push_back({child + " port", PortOfHost(record.slots, p.hostSlot)});
   }
+  out.push_back(mode);
   return out;
 }
 
 std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
-  std::vector<ProxySetting> out{{"ProxyType", record.on ? 1 : 0}};
-  if (!record.on) return out;
+  const ProxySetting type{"ProxyType", record.on ? 1 : 0};
+  if (!record.on) return {type};
+  std::vector<ProxySetting> out;
   for (const Protocol& p : kProtocols) {
     ProxyAddress address{p.kind, record.slots[p.hostSlot], std::nullopt};
     if (!address.host.empty() && !record.slots[p.hostSlot + 1].empty()) {
@@ -90,13 +92,15 @@ std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
     out.push_back({p.kde, address});
   }
   out.push_back({"NoProxyFor", ProxyExceptionList(record.exceptions)});
+  out.push_back(type);
   return out;
 }
 
 std::vector<ProxySetting> FirefoxProxyValues(const ProxyRecord& record) {
   const std::string prefix = "network.proxy.";
-  std::vector<ProxySetting> out{{prefix + "type", record.on ? 1 : 0}};
-  if (!record.on) return out;
+  const ProxySetting type{prefix + "type", record.on ? 1 : 0};
+  if (!record.on) return {type};
+  std::vector<ProxySetting> out;
   for (const Protocol& p : kProtocols) {
     out.push_back({prefix + p.firefox, record.slots[p.hostSlot]});
     out.push_back({prefix + p.firefox + "_port", PortOfHost(record.slots, p.hostSlot)});
@@ -106,6 +110,7 @@ std::vector<ProxySetting> FirefoxProxyValues(const ProxyRecord& record) {
     if (c == ';') c = ',';
   }
   out.push_back({prefix + "no_proxies_on", noProxy});
+  out.push_back(type);
   return out;
 }
 

@@ -21,7 +21,8 @@ struct ProxyRecord {
 // The exceptions one by one: split at ";", blanks around each dropped, empty ones left out.
 std::vector<std::string> ProxyExceptionList(const std::string& exceptions);
 
-// The values of each store for the record, switch first. When off, the switch alone. An
+// The values of each store for the record, the switch last (a store that takes them one
+// after another has them all before it switches the proxy on). When off, the switch alone. An
 // empty host slot clears its protocol (empty host, port 0 or none); an empty port slot
 // counts as 0 (GSettings, Firefox) or none (KDE). Throws RegistryError ("'%s' は整数では
 // ありません") for a port slot that is not a decimal number from 0 to 65535.

@@ -48,8 +48,12 @@ class ProxyStores {
   // when the value or the store is missing); false when the store cannot be read.
   virtual bool Holds(ProxyStore store, const ProxySetting& setting, bool& held) = 0;
 
-  // Sets the values all in one step, or none. False when the store is missing or the values
-  // cannot be written; why then says why (naming the file or the key), or is empty.
+  // Sets the values. Each is checked before any is set, so a value the store refuses sets
+  // none. The files are replaced in one step. GSettings takes the values in the order
+  // given, each run of values of one schema in one change: when a change fails, or the
+  // program ends, part-way, the values after it stay as they were, so the value that
+  // switches the others on goes last. False when the store is missing or the values cannot
+  // be written; why then says why (naming the file or the key), or is empty.
   virtual bool Write(ProxyStore store, const std::vector<ProxySetting>& values,
                      std::string& why) = 0;
 

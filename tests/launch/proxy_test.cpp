@@ -66,8 +66,7 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   const List exceptions{"localhost", "intranet", "it's", Sjis("社内")};
   EXPECT_EQ(ProxyExceptionList(on.exceptions), exceptions);
   EXPECT_EQ(GSettingsProxyValues(on),
-            (S{{g + " mode", "manual"},
-               {g + " use-same-proxy", false},
+            (S{{g + " use-same-proxy", false},
                {g + " ignore-hosts", exceptions},
                {g + ".http host", "a"},
                {g + ".http port", 8080},
@@ -76,16 +75,16 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
                {g + ".ftp host", "21"},  // an item without ":" names only the host
                {g + ".ftp port", 0},
                {g + ".socks host", "k"},
-               {g + ".socks port", 1080}}));
-  EXPECT_EQ(KdeProxyValues(on), (S{{"ProxyType", 1},
-                                   {"httpProxy", A{http, "a", 8080}},
+               {g + ".socks port", 1080},
+               {g + " mode", "manual"}}));
+  EXPECT_EQ(KdeProxyValues(on), (S{{"httpProxy", A{http, "a", 8080}},
                                    {"httpsProxy", A{http, "s", std::nullopt}},
                                    {"ftpProxy", A{http, "21", std::nullopt}},
                                    {"socksProxy", A{ProxyAddress::Kind::Socks, "k", 1080}},
-                                   {"NoProxyFor", exceptions}}));
+                                   {"NoProxyFor", exceptions},
+                                   {"ProxyType", 1}}));
   EXPECT_EQ(FirefoxProxyValues(on),
-            (S{{"network.proxy.type", 1},
-               {"network.proxy.http", "a"},
+            (S{{"network.proxy.http", "a"},
                {"network.proxy.http_port", 8080},
                {"network.proxy.ssl", "s"},
                {"network.proxy.ssl_port", 0},
@@ -93,7 +92,8 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
                {"network.proxy.ftp_port", 0},
                {"network.proxy.socks", "k"},
                {"network.proxy.socks_port", 1080},
-               {"network.proxy.no_proxies_on", " localhost , intranet,,it's," + Sjis("社内")}}));
+               {"network.proxy.no_proxies_on", " localhost , intranet,,it's," + Sjis("社内")},
+               {"network.proxy.type", 1}}));
   EnvironmentChanges env = ProxyEnvironment(on);
   EXPECT_EQ(env["http_proxy"], "http://a:8080");
   EXPECT_EQ(env["HTTPS_PROXY"], "http://s");
@@ -110,9 +110,9 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
 
   // Empty slots clear their protocol; a port without its host is dropped.
   ProxyRecord portOnly{true, ParseProxyServer(":8080"), ""};
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[2].value, ProxyValue(List{}));
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[4].value, ProxyValue(0));
-  EXPECT_EQ(KdeProxyValues(portOnly)[1].value, ProxyValue(A{http, "", std::nullopt}));
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[1].value, ProxyValue(List{}));
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[3].value, ProxyValue(0));
+  EXPECT_EQ(KdeProxyValues(portOnly)[0].value, ProxyValue(A{http, "", std::nullopt}));
   EXPECT_EQ(ProxyEnvironment(portOnly)["http_proxy"], "");
 
   // A port no store can hold as a number is refused before anything is written.
@@ -185,19 +185,20 @@ TEST_F(ApplyProxy, TheDesktopPicksTheStoresAndOnlyDifferencesAreWritten) {
 TEST_F(ApplyProxy, FailuresCarryTheRegistryLayersMessagesAndWriteNothing) {
   Entry("111", "http=a:8080", "");
   stores.failure = Sjis("理由");
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の設定に失敗しました\n理由"))
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の設定に失敗しました\n理由"))
       << "no Firefox profile: nothing to read, the first write fails and the store says why";
   stores.failure.clear();
   stores.present = {ProxyStore::Firefox};
   stores.unreadable = {ProxyStore::Firefox};
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の取得に失敗しました"));
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の取得に失敗しました"));
   stores.unreadable.clear();
   stores.readOnly = {ProxyStore::Firefox};
-  stores.values[ProxyStore::Firefox]["network.proxy.type"] = 1;
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の設定に失敗しました"))
+  stores.values[ProxyStore::Firefox]["network.proxy.http"] = "a";
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("\'network.proxy.http_port\' の設定に失敗しました"))
       << "the message names the first value that differs";
   Entry("110", "http=a:8080", "");
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'org.gnome.system.proxy mode' の設定に失敗しました"))
+  EXPECT_EQ(ErrorOf([&] { Apply(); }),
+            Sjis("'org.gnome.system.proxy use-same-proxy' の設定に失敗しました"))
       << "neither desktop store present";
   stores.desktop = "XFCE";
   stores.present = {ProxyStore::GSettings, ProxyStore::Kde};

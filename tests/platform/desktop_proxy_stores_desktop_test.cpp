@@ -1,5 +1,6 @@
 #include "platform/proxy/desktop_proxy_stores.h"
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -87,6 +88,27 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
                     {{mode, "manual"}, {"org.gnome.system.proxy ignore-hosts", hosts}}));
   EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {mode, "manual"}));
   EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {"org.gnome.system.proxy ignore-hosts", hosts}));
+}
+
+TEST(DesktopProxyStores, GSettingsTakeTheSwitchLast) {
+  DesktopProxyStores stores;
+  const std::string g = "org.gnome.system.proxy";
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::GSettings,
+            {{g + " mode", "none"}, {g + " use-same-proxy", true}, {g + ".http host", ""}}));
+  std::vector<std::string> changed;
+  auto record = +[](GSettings*, const char* key, gpointer keys) {
+    static_cast<std::vector<std::string>*>(keys)->push_back(key);
+  };
+  GSettings* watched[] = {g_settings_new(g.c_str()), g_settings_new((g + ".http").c_str())};
+  for (GSettings* settings : watched) {
+    g_signal_connect(settings, "changed", G_CALLBACK(record), &changed);
+  }
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::GSettings,
+            {{g + " use-same-proxy", false}, {g + ".http host", "h"}, {g + " mode", "manual"}}));
+  EXPECT_EQ(changed, (std::vector<std::string>{"use-same-proxy", "host", "mode"}));
+  for (GSettings* settings : watched) g_object_unref(settings);
 }
 
 }  // namespace

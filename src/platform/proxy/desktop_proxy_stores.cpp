@@ -130,33 +130,29 @@ bool GSettingsHolds(const ProxySetting& setting) {
   return held;
 }
 
-// All values or none: each is checked (schema, key, type, writable) before any is set, and
-// each schema's values are set in one change.
+// All values or none: each is checked (schema, key, type, writable) before any is set.
+// Then they are set in their order, each run of values of one schema in one change.
 bool WriteGSettings(const std::vector<ProxySetting>& values, std::string& why) {
   struct Change {
     GSettings* settings;
     std::string key;
     GVariant* value;
   };
-  std::vector<std::pair<std::string, GSettings*>> opened;
+  std::vector<std::pair<std::string, GSettings*>> runs;
   std::vector<Change> changes;
   for (const ProxySetting& setting : values) {
     auto [schemaId, key] = SchemaAndKey(setting.name);
-    GSettings* settings = nullptr;
-    for (const auto& [id, s] : opened) {
-      if (id == schemaId) settings = s;
-    }
-    if (!settings) {
+    if (runs.empty() || runs.back().first != schemaId) {
       GSettingsSchema* schema = LookUpSchema(schemaId);
       if (!schema) {
         why = schemaId + Sjis(" がありません");
         break;
       }
-      settings = g_settings_new_full(schema, nullptr, nullptr);
+      runs.emplace_back(schemaId, g_settings_new_full(schema, nullptr, nullptr));
       g_settings_schema_unref(schema);
-      g_settings_delay(settings);
-      opened.emplace_back(schemaId, settings);
+      g_settings_delay(runs.back().second);
     }
+    GSettings* settings = runs.back().second;
     GSettingsSchema* schema = nullptr;
     g_object_get(settings, "settings-schema", &schema, nullptr);
     GVariant* value = nullptr;
@@ -178,7 +174,7 @@ bool WriteGSettings(const std::vector<ProxySetting>& values, std::string& why) {
     if (ok) g_settings_set_value(change.settings, change.key.c_str(), change.value);
     g_variant_unref(change.value);
   }
-  for (const auto& [id, settings] : opened) {
+  for (const auto& [id, settings] : runs) {
     if (ok) g_settings_apply(settings);
     g_object_unref(settings);
   }
