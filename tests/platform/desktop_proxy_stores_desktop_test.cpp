@@ -50,8 +50,8 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   ASSERT_TRUE(
       Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 1}, {"network.proxy.http", "h"}}));
   EXPECT_EQ(ReadFile(firefox / "real.js"),
-            "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\n"
-            "user_pref(\"network.proxy.http\", \"h\");\n");
+            "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\r\n"
+            "user_pref(\"network.proxy.http\", \"h\");\r\n");
   EXPECT_TRUE(fs::is_symlink(firefox / "new.install" / "user.js"));
   EXPECT_TRUE(Holds(stores, ProxyStore::Firefox, {"network.proxy.http", "h"}));
   chmod((firefox / "real.js").c_str(), 0444);

@@ -22,5 +22,53 @@ TEST(ProxyFiles, ValuesInEachFilesNotation) {
   EXPECT_EQ(KioslavercValue(std::vector<std::string>{"a\\b", Sjis("社内")}), "a\\\\b,社内");
 }
 
+// Firefox takes a preference from user.js as its parser reads the file: comments and
+// statements it cannot read hold no value, and the last user_pref of a name wins.
+TEST(ProxyFiles, UserJsReadsAsFirefoxAndChangesOnlyALineThatHoldsThePreferenceAlone) {
+  const std::string type = "network.proxy.type";
+  struct Case {
+    std::string text;
+    std::optional<std::string> value;  // the type as Firefox reads it
+    std::optional<std::string> after;  // with the type set to 1; nothing: it cannot be
+  } cases[] = {
+      {"", std::nullopt, "user_pref(\"network.proxy.type\", 1);\n"},
+      // The value alone changes; the rest of the line stays as it was.
+      {"/* a\n b */ user_pref( 'network.proxy.type' ,-0 ); // mine\r\nuser_pref(\"x\", 2);", "0",
+       "/* a\n b */ user_pref( 'network.proxy.type' ,1 ); // mine\r\nuser_pref(\"x\", 2);"},
+      // A line that holds another preference too, or not the whole statement: a line at
+      // the end, with the file's line end.
+      {"user_pref(\"network.proxy.type\", 0); user_pref(\"browser.startup.homepage\", \"h\");", "0",
+       "user_pref(\"network.proxy.type\", 0); user_pref(\"browser.startup.homepage\", \"h\");\n"
+       "user_pref(\"network.proxy.type\", 1);\n"},
+      {"user_pref(\"network.proxy.type\",\r\n 0);\r\n", "0",
+       "user_pref(\"network.proxy.type\",\r\n 0);\r\nuser_pref(\"network.proxy.type\", 1);\r\n"},
+      {"user_pref(\"network.proxy.type\", 0);\nuser_pref(\"network.proxy.type\", 5); "
+       "user_pref(\"a\", true);\n",
+       "5",
+       "user_pref(\"network.proxy.type\", 0);\nuser_pref(\"network.proxy.type\", 5); "
+       "user_pref(\"a\", true);\nuser_pref(\"network.proxy.type\", 1);\n"},
+      // Comments hold no value, nor does a string.
+      {"/* user_pref(\"network.proxy.type\", 0); */\n", std::nullopt,
+       "/* user_pref(\"network.proxy.type\", 0); */\nuser_pref(\"network.proxy.type\", 1);\n"},
+      {"/*\r\nuser_pref(\"network.proxy.type\", 0);\r\n*/ // user_pref(\"network.proxy.type\", "
+       "2);\r\n# user_pref(\"network.proxy.type\", 3);\r\nuser_pref(\"s\", \"\\\"user_pref(\");",
+       std::nullopt,
+       "/*\r\nuser_pref(\"network.proxy.type\", 0);\r\n*/ // user_pref(\"network.proxy.type\", "
+       "2);\r\n# user_pref(\"network.proxy.type\", 3);\r\nuser_pref(\"s\", \"\\\"user_pref(\");\r\n"
+       "user_pref(\"network.proxy.type\", 1);\r\n"},
+      // A statement Firefox cannot read is skipped up to its next ";", here the added line's;
+      // a comment left open swallows the added line: the value cannot be set.
+      {"user_pref(\"network.proxy.type\", 0)\n", std::nullopt, std::nullopt},
+      {"user_pref(\"a\", 4);\n/* open\n", std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(UserPrefValue(c.text, type), c.value) << c.text;
+    EXPECT_EQ(SetUserPref(c.text, type, "1"), c.after) << c.text;
+  }
+  // Strings with their escapes, as Firefox reads them.
+  EXPECT_EQ(UserPrefValue(R"(user_pref("h", 'a\x41\u00e9\'"');)", "h"),
+            std::string(R"("aAé'\"")"));
+}
+
 }  // namespace
 }  // namespace norvax

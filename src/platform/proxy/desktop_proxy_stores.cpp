@@ -240,11 +240,15 @@ bool WriteFirefox(const std::vector<ProxySetting>& values, std::string& why) {
   }
   for (const ProxySetting& setting : values) {
     auto literal = UserPrefLiteral(setting.value);
-    if (!literal) {
-      why = setting.name + Sjis(" に書き込めません");
+    auto changed = literal ? SetUserPref(*data, setting.name, *literal) : std::nullopt;
+    if (!changed) {
+      why = Cp932ForDisplay(file.string()) + ": " + setting.name +
+            Sjis(literal ? " を Firefox "
+                           "が読める形で書き込めません（閉じていないコメントか誤った文があります）"
+                         : " に書き込めません");
       return false;
     }
-    *data = SetUserPref(*data, setting.name, *literal);
+    *data = *changed;
   }
   return ReplaceText(file, *data, why);
 }

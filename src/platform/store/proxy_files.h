@@ -29,7 +29,8 @@ std::optional<std::string> UserPrefLiteral(const ProxyValue& value);
 std::optional<std::string> UserPrefValue(std::string_view text, std::string_view name);
 
 // text with the preference name set to literal.
-std::string SetUserPref(std::string_view text, std::string_view name, std::string_view literal);
+std::optional<std::string> SetUserPref(std::string_view text, std::string_view name,
+                                       std::string_view literal);
 
 // kioslaverc: the group [Proxy Settings].
 
