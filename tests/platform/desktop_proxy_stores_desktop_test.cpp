@@ -11,6 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadFile;
+using testing::Sjis;
 using testing::WriteFile;
 
 fs::path Home() { return std::getenv("HOME"); }
@@ -72,6 +73,24 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   chmod(kioslaverc.c_str(), 0444);
   EXPECT_FALSE(Write(stores, ProxyStore::Kde, {{"ProxyType", 0}}));
   EXPECT_TRUE(Holds(stores, ProxyStore::Kde, {"ProxyType", 1}));
+  // A group locked here or in the system's file ([$i]) takes no change: KDE keeps its values.
+  const fs::path system = Home() / "xdg" / "kioslaverc";  // XDG_CONFIG_DIRS
+  fs::create_directories(system.parent_path());
+  const std::pair<std::string, std::string> locks[] = {
+      {"[Proxy Settings][$i]\nProxyType=0\n", ""},
+      {"", "[Proxy Settings]\nProxyType=0\n\n[Proxy Settings][$i]\n"},
+  };
+  for (const auto& [user, systemText] : locks) {
+    chmod(kioslaverc.c_str(), 0644);
+    WriteFile(kioslaverc, user);
+    WriteFile(system, systemText);
+    std::string why;
+    EXPECT_FALSE(stores.Write(ProxyStore::Kde, {{"ProxyType", 1}}, why)) << user << systemText;
+    EXPECT_EQ(why, (user.empty() ? system : kioslaverc).string() +
+                       Sjis(": [Proxy Settings][$i] のため変更できません"));
+    EXPECT_EQ(ReadFile(kioslaverc), user);
+  }
+  fs::remove(system);
   fs::remove(kioslaverc);
 
   // GSettings: a value out of its key's range, or not of its type, fails the whole write.

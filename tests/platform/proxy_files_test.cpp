@@ -66,8 +66,58 @@ TEST(ProxyFiles, UserJsReadsAsFirefoxAndChangesOnlyALineThatHoldsThePreferenceAl
     EXPECT_EQ(SetUserPref(c.text, type, "1"), c.after) << c.text;
   }
   // Strings with their escapes, as Firefox reads them.
-  EXPECT_EQ(UserPrefValue(R"(user_pref("h", 'a\x41\u00e9\'"');)", "h"),
-            std::string(R"("aAé'\"")"));
+  EXPECT_EQ(UserPrefValue(R"(user_pref("h", 'a\x41\u00e9\'"');)", "h"), std::string(R"("aAé'\"")"));
+}
+
+// KDE takes [Proxy Settings] from kioslaverc as KConfig reads it: every block of the group
+// (not a subgroup), the last entry of a key, [$d] deleting it, localised entries apart.
+TEST(ProxyFiles, KioslavercChangesTheEntryKdeReadsOrAddsOneToTheGroup) {
+  struct Case {
+    std::string text;
+    std::optional<std::string> value;  // of ProxyType
+    std::string after;                 // with ProxyType set to 1
+  } cases[] = {
+      {"[General]\r\nx=1\r\n", std::nullopt,
+       "[General]\r\nx=1\r\n\r\n[Proxy Settings]\r\nProxyType=1\r\n"},
+      {"[Proxy Settings]\nProxyType=0\n\n[Other]\na=1\n  [Proxy Settings] \n# note\n"
+       "ProxyType[$e]=$X\nNoProxyFor=a\n\n",
+       "$X",
+       "[Proxy Settings]\nProxyType=0\n\n[Other]\na=1\n  [Proxy Settings] \n# note\nProxyType=1\n"
+       "NoProxyFor=a\n\n"},
+      {"[Proxy Settings]\r\nProxyType=0\r\nProxyType[$d]\r\n", std::nullopt,
+       "[Proxy Settings]\r\nProxyType=0\r\nProxyType=1\r\n"},
+      {"[Proxy Settings][Sub]\nProxyType=0\n[Proxy Settings]\nProxyType[de]=0\nhttpProxy=h",
+       std::nullopt,
+       "[Proxy Settings][Sub]\nProxyType=0\n[Proxy Settings]\nProxyType[de]=0\nhttpProxy=h\n"
+       "ProxyType=1\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadKdeProxyEntry({{"user", c.text}}, "ProxyType").value, c.value) << c.text;
+    EXPECT_EQ(SetKdeProxyValue(c.text, "ProxyType", "1"), c.after) << c.text;
+  }
+}
+
+// [$i] on the file, the group or the entry locks the key: KDE takes no value for it from
+// the files it reads later (the user's after the system's).
+TEST(ProxyFiles, KioslavercLocksHoldTheValueOfTheFileThatLocks) {
+  struct Case {
+    std::string system, user;
+    KdeProxyEntry entry;  // of ProxyType
+  } cases[] = {
+      {"[Proxy Settings]\nProxyType=0\n", "[Proxy Settings]\nProxyType=1\n", {"1", "", ""}},
+      {"[Proxy Settings]\nProxyType=0\n\n[Proxy Settings][$i]\n",
+       "[Proxy Settings]\nProxyType=1\n",
+       {"0", "system", "[Proxy Settings][$i]"}},
+      {"", "[Proxy Settings]\nProxyType[$ie]=0\nProxyType=2\n", {"0", "user", "ProxyType[$ie]=0"}},
+      {"", "[$i]\n[Proxy Settings]\nProxyType=0\n", {"0", "user", "[$i]"}},
+  };
+  for (const Case& c : cases) {
+    const KdeProxyEntry entry =
+        ReadKdeProxyEntry({{"system", c.system}, {"user", c.user}}, "ProxyType");
+    EXPECT_EQ(entry.value, c.entry.value) << c.user;
+    EXPECT_EQ(entry.lockedIn, c.entry.lockedIn) << c.user;
+    EXPECT_EQ(entry.lockedBy, c.entry.lockedBy) << c.user;
+  }
 }
 
 }  // namespace

@@ -186,6 +186,25 @@ bool WriteGSettings(const std::vector<ProxySetting>& values, std::string& why) {
 
 fs::path KdeFile() { return ConfigFolder() / "kioslaverc"; }
 
+// The kioslaverc files KDE reads, in turn: the system's (the last folder of
+// XDG_CONFIG_DIRS first), then the user's, whose text is given.
+std::vector<KdeConfigFile> KdeFiles(const std::string& userText) {
+  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+  std::string list = dirs && *dirs ? dirs : "/etc/xdg";
+  std::vector<KdeConfigFile> files;
+  for (std::size_t start = 0; start <= list.size();) {
+    const auto end = std::min(list.find(':', start), list.size());
+    const fs::path file = fs::path(list.substr(start, end - start)) / "kioslaverc";
+    // A system file that is missing or cannot be read counts for nothing, as in KDE.
+    if (auto text = ReadText(file); end > start && text) {
+      files.insert(files.begin(), {Cp932ForDisplay(file.string()), *text});
+    }
+    start = end + 1;
+  }
+  files.push_back({Cp932ForDisplay(KdeFile().string()), userText});
+  return files;
+}
+
 bool WriteKde(const std::vector<ProxySetting>& values, std::string& why) {
   std::error_code error;
   if (!fs::is_directory(ConfigFolder(), error)) {
@@ -196,6 +215,14 @@ bool WriteKde(const std::vector<ProxySetting>& values, std::string& why) {
   if (!data) {
     why = Unreadable(KdeFile());
     return false;
+  }
+  const auto files = KdeFiles(*data);
+  for (const ProxySetting& setting : values) {
+    const KdeProxyEntry entry = ReadKdeProxyEntry(files, setting.name);
+    if (!entry.lockedIn.empty()) {
+      why = entry.lockedIn + ": " + Cp932ForDisplay(entry.lockedBy) + Sjis(" のため変更できません");
+      return false;
+    }
   }
   for (const ProxySetting& setting : values) {
     *data = SetKdeProxyValue(*data, setting.name, KioslavercValue(setting.value));
@@ -292,7 +319,7 @@ bool DesktopProxyStores::Holds(ProxyStore store, const ProxySetting& setting, bo
   auto data = ReadText(file);
   if (!data) return false;
   if (store == ProxyStore::Kde) {
-    held = KdeProxyValue(*data, setting.name) == KioslavercValue(setting.value);
+    held = ReadKdeProxyEntry(KdeFiles(*data), setting.name).value == KioslavercValue(setting.value);
   } else {
     auto literal = UserPrefLiteral(setting.value);
     held = literal && UserPrefValue(*data, setting.name) == literal;

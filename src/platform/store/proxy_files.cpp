@@ -12,12 +12,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kKdeGroup = "[Proxy Settings]";
-
+// text without the blanks (as KConfig counts them) around it.
 std::string Trimmed(std::string_view text) {
-  const auto start = text.find_first_not_of(" \t");
+  constexpr std::string_view kBlanks = " \t\r\v\f";
+  const auto start = text.find_first_not_of(kBlanks);
   if (start == std::string_view::npos) return "";
-  return std::string(text.substr(start, text.find_last_not_of(" \t") - start + 1));
+  return std::string(text.substr(start, text.find_last_not_of(kBlanks) - start + 1));
 }
 
 // text with a backslash put before every byte of specials.
@@ -61,9 +61,11 @@ std::string JoinLines(const std::vector<Line>& lines) {
 }
 
 // Adds a line at index, ending the line before it first when it had no line end.
-void InsertLine(std::vector<Line>& lines, std::size_t index, std::string text) {
-  if (index > 0 && lines[index - 1].end.empty()) lines[index - 1].end = "\n";
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index), Line{std::move(text), "\n"});
+void InsertLine(std::vector<Line>& lines, std::size_t index, std::string text,
+                std::string_view end) {
+  if (index > 0 && lines[index - 1].end.empty()) lines[index - 1].end = end;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index),
+               Line{std::move(text), std::string(end)});
 }
 
 // The line end a file uses: that of its first line (LF when it has none).
@@ -343,28 +345,83 @@ bool AloneOnItsLine(std::string_view text, const ParsedUserJs& parsed,
   return next.kind == JsToken::End || LineOf(text, next.begin) != line;
 }
 
-// The line of key in the proxy group, or the line to add it at; false when missing.
-bool FindKdeKey(const std::vector<Line>& lines, std::string_view key, std::size_t& index) {
-  bool inGroup = false;
-  std::optional<std::size_t> groupEnd;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string text = Trimmed(lines[i].text);
-    if (text.starts_with('[')) {
-      if (inGroup) break;
-      inGroup = text == kKdeGroup;
-      if (inGroup) groupEnd = i + 1;
-      continue;
+// A kioslaverc line as KConfig reads it, as far as the group [Proxy Settings] goes.
+struct KdeLine {
+  bool inGroup = false;              // the group's header, or a line of one of its blocks
+  std::optional<std::string> key;    // an entry of the group (not a localised one)
+  std::optional<std::string> value;  // its value; nothing for a deleted entry ([$d])
+  // The line that locks the entry, the group or the file ([$i]); empty when none does.
+  std::string lockedBy;
+};
+
+// KConfig's group header: its names, and whether it locks the group or (a header of [$i]
+// alone) the file; nothing for a line KConfig does not take as a header.
+struct KdeHeader {
+  std::vector<std::string> names;
+  bool locked = false;
+};
+std::optional<KdeHeader> ParseKdeHeader(std::string_view line) {
+  KdeHeader header;
+  std::size_t start = 1;
+  while (true) {
+    const auto end = line.find(']', start);
+    if (end == std::string_view::npos) return std::nullopt;
+    const std::string_view name = line.substr(start, end - start);
+    if (end + 1 == line.size() && name == "$i") {
+      header.locked = true;
+    } else {
+      header.names.emplace_back(name);
     }
-    if (!inGroup) continue;
-    if (!text.empty()) groupEnd = i + 1;
-    const auto equals = text.find('=');
-    if (equals != std::string::npos && Trimmed(text.substr(0, equals)) == key) {
-      index = i;
-      return true;
-    }
+    start = end + 2;
+    if (start > line.size() || line[end + 1] != '[') return header;
   }
-  index = groupEnd.value_or(lines.size());
-  return false;
+}
+
+// Reads an entry line of the group into line: key[$flags]=value, key[$d]; a localised or
+// broken entry is none.
+void ParseKdeEntry(const std::string& text, KdeLine& line, const std::string& groupLock) {
+  const auto equals = text.find('=');
+  std::string key = Trimmed(text.substr(0, equals));
+  bool locked = false, deleted = false;
+  for (auto open = key.rfind('['); open != std::string::npos && !deleted; open = key.rfind('[')) {
+    const auto close = key.find(']', open);
+    if (close == std::string::npos || close == open + 1 || key[open + 1] != '$') return;
+    for (std::size_t i = open + 2; i < close && !deleted; ++i) {
+      locked = locked || key[i] == 'i';
+      deleted = key[i] == 'd';
+    }
+    key.resize(open);
+  }
+  if (key.empty() || (equals == std::string::npos && !deleted)) return;
+  line.key = key;
+  if (!deleted) line.value = Trimmed(text.substr(equals + 1));
+  line.lockedBy = locked ? text : groupLock;
+}
+
+std::vector<KdeLine> ScanKioslaverc(const std::vector<Line>& lines) {
+  std::vector<KdeLine> out;
+  bool inGroup = false;
+  std::string fileLock, groupLock;
+  for (const Line& l : lines) {
+    KdeLine line;
+    const std::string text = Trimmed(l.text);
+    auto header = text.starts_with('[') ? ParseKdeHeader(text) : std::nullopt;
+    if (header && header->names.empty()) {
+      // [$i] alone: every group after it is locked.
+      fileLock = text;
+      line.lockedBy = text;
+      inGroup = false;
+    } else if (header) {
+      inGroup = header->names == std::vector<std::string>{"Proxy Settings"};
+      groupLock = header->locked ? text : fileLock;
+      if (inGroup) line.lockedBy = groupLock;
+    } else if (inGroup && !text.empty() && !text.starts_with('#') && !text.starts_with('[')) {
+      ParseKdeEntry(text, line, groupLock);
+    }
+    line.inGroup = inGroup;
+    out.push_back(line);
+  }
+  return out;
 }
 
 }  // namespace
@@ -449,29 +506,50 @@ std::string KioslavercValue(const ProxyValue& value) {
   return Escaped(text, "\\");
 }
 
-std::optional<std::string> KdeProxyValue(std::string_view text, std::string_view key) {
-  const auto lines = SplitLines(text);
-  std::size_t i = 0;
-  if (!FindKdeKey(lines, key, i)) return std::nullopt;
-  return Trimmed(lines[i].text.substr(lines[i].text.find('=') + 1));
+KdeProxyEntry ReadKdeProxyEntry(const std::vector<KdeConfigFile>& files, std::string_view key) {
+  KdeProxyEntry entry;
+  for (const KdeConfigFile& file : files) {
+    std::string lockedBy;  // the group, from here on
+    for (const KdeLine& line : ScanKioslaverc(SplitLines(file.text))) {
+      if (line.key == key) {
+        entry.value = line.value;
+        if (!line.lockedBy.empty()) lockedBy = line.lockedBy;
+        // A locked entry takes no later value.
+        if (!lockedBy.empty()) break;
+      } else if (!line.key && !line.lockedBy.empty() && lockedBy.empty()) {
+        lockedBy = line.lockedBy;
+      }
+    }
+    if (!lockedBy.empty()) {
+      entry.lockedIn = file.name;
+      entry.lockedBy = lockedBy;
+      break;
+    }
+  }
+  return entry;
 }
 
 std::string SetKdeProxyValue(std::string_view text, std::string_view key, std::string_view value) {
   auto lines = SplitLines(text);
+  const auto scanned = ScanKioslaverc(lines);
   const std::string line = std::string(key) + "=" + std::string(value);
-  std::size_t i = 0;
-  if (FindKdeKey(lines, key, i)) {
-    lines[i].text = line;
-    return JoinLines(lines);
+  const std::string_view end = LineEnd(text);
+  std::optional<std::size_t> entry, groupEnd;
+  for (std::size_t i = 0; i < scanned.size(); ++i) {
+    if (scanned[i].key == key) entry = i;
+    if (scanned[i].inGroup && !Trimmed(lines[i].text).empty()) groupEnd = i + 1;
   }
-  bool hasGroup = false;
-  for (const Line& l : lines) hasGroup = hasGroup || Trimmed(l.text) == kKdeGroup;
-  if (!hasGroup) {
-    if (!lines.empty() && !Trimmed(lines.back().text).empty()) InsertLine(lines, lines.size(), "");
-    InsertLine(lines, lines.size(), std::string(kKdeGroup));
-    i = lines.size();
+  if (entry) {
+    lines[*entry].text = line;
+  } else if (groupEnd) {
+    InsertLine(lines, *groupEnd, line, end);
+  } else {
+    if (!lines.empty() && !Trimmed(lines.back().text).empty()) {
+      InsertLine(lines, lines.size(), "", end);
+    }
+    InsertLine(lines, lines.size(), "[Proxy Settings]", end);
+    InsertLine(lines, lines.size(), line, end);
   }
-  InsertLine(lines, i, line);
   return JoinLines(lines);
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/proxy_stores.h"
 
@@ -37,10 +38,26 @@ std::optional<std::string> SetUserPref(std::string_view text, std::string_view n
 // The value in kioslaverc notation.
 std::string KioslavercValue(const ProxyValue& value);
 
-// The value of key in the group; nothing when it has none.
-std::optional<std::string> KdeProxyValue(std::string_view text, std::string_view key);
+// A kioslaverc: its path (CP932, for messages) and its text.
+struct KdeConfigFile {
+  std::string name;
+  std::string text;
+};
 
-// text with key of the group set to value (the group added when missing).
+// What KDE takes for key of the group from files read in turn (the system's, then the
+// user's): the value of the last entry (nothing when there is none, or [$d] deleted it),
+// and the file and the line that lock the key: [$i] on the file, the group or the entry.
+// A locked key takes no value from the files after it.
+struct KdeProxyEntry {
+  std::optional<std::string> value;
+  std::string lockedIn;  // empty: the key is not locked
+  std::string lockedBy;
+};
+KdeProxyEntry ReadKdeProxyEntry(const std::vector<KdeConfigFile>& files, std::string_view key);
+
+// text with key of the group set to value: its last entry takes the value (its flags
+// dropped), else a line is added at the end of the group's last block, else the group is
+// added at the end. New lines take the file's line end.
 std::string SetKdeProxyValue(std::string_view text, std::string_view key, std::string_view value);
 
 }  // namespace norvax
