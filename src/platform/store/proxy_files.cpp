@@ -68,12 +68,10 @@ void InsertLine(std::vector<Line>& lines, std::size_t index, std::string text,
                Line{std::move(text), std::string(end)});
 }
 
-// The line end a file uses: that of its first line (LF when it has none).
+// The line end a file uses: CR LF when its first line ends so, else LF.
 std::string_view LineEnd(std::string_view text) {
-  const auto end = text.find_first_of("\r\n");
-  if (end == std::string_view::npos) return "\n";
-  if (text[end] == '\n') return "\n";
-  return text.substr(end + 1, 1) == "\n" ? "\r\n" : "\r";
+  const auto end = text.find('\n');
+  return end != std::string_view::npos && end > 0 && text[end - 1] == '\r' ? "\r\n" : "\n";
 }
 
 // A string in user.js notation: in double quotes, with escapes where needed.
@@ -477,6 +475,7 @@ std::optional<std::string> SetUserPref(std::string_view text, std::string_view n
   const ParsedUserJs parsed = ParseUserJs(text);
   std::string out(text);
   const UserPrefStatement* pref = LastUserPref(parsed, name);
+  if (pref && pref->value == literal) return out;
   if (pref && AloneOnItsLine(text, parsed, *pref)) {
     out.replace(pref->valueBegin, pref->valueEnd - pref->valueBegin, literal);
   } else {
