@@ -20,6 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
+constexpr const char* kHiddenFromFirefox =
+    " を書き加えても Firefox が読みません（閉じていないコメントなどのため）";
 
 fs::path Home() {
   const char* home = std::getenv("HOME");
@@ -269,10 +271,9 @@ bool WriteFirefox(const std::vector<ProxySetting>& values, std::string& why) {
     auto literal = UserPrefLiteral(setting.value);
     auto changed = literal ? SetUserPref(*data, setting.name, *literal) : std::nullopt;
     if (!changed) {
+      // A value no preference holds, or a file whose end would hide a new line from Firefox.
       why = Cp932ForDisplay(file.string()) + ": " + setting.name +
-            Sjis(literal ? " を Firefox "
-                           "が読める形で書き込めません（閉じていないコメントか誤った文があります）"
-                         : " に書き込めません");
+            Sjis(literal ? kHiddenFromFirefox : " に書き込めません");
       return false;
     }
     *data = *changed;
