@@ -1,8 +1,8 @@
 # Thin wrapper over the CMake presets.
 JOBS ?= $(shell nproc)
 
-FUZZ_TARGETS := ini_file settings scrambler connection_log dial_profile proxy registry_store \
-  help_file sim_phonebook
+FUZZ_TARGETS := ini_file settings scrambler connection_log dial_profile proxy proxy_files \
+  registry_store help_file sim_phonebook
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 5
 FUZZ_FLAGS ?=

@@ -1,5 +1,6 @@
 // The tests that write the desktop's proxy settings run in a home of their own: a private
-// HOME and XDG_CONFIG_HOME, GSettings in a key file there, no session bus, no desktop.
+// HOME, XDG_CONFIG_HOME and XDG_CONFIG_DIRS, GSettings in a key file there, no session bus, no
+// desktop.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
   norvax::testing::TempDir home;
   setenv("HOME", home.Path().c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", (home / "xdg").c_str(), 1);
   setenv("GSETTINGS_BACKEND", "keyfile", 1);
   // Firefox takes the Default=1 profile of profiles.ini rather than one of its own making.
   setenv("MOZ_LEGACY_PROFILES", "1", 1);

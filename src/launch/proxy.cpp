@@ -25,14 +25,15 @@ void Store(ProxyServerList& slots, const std::string& protocol, const std::strin
 bool Update(ProxyStores& stores, ProxyStore store, const std::vector<ProxySetting>& values) {
   std::vector<ProxySetting> changes;
   for (const ProxySetting& setting : values) {
-    std::optional<std::string> current;
-    if (!stores.Read(store, setting.name, current)) {
-      throw RegistryError(ReadFailedMessage(setting.name));
-    }
-    if (current != setting.value) changes.push_back(setting);
+    bool held = false;
+    if (!stores.Holds(store, setting, held)) throw RegistryError(ReadFailedMessage(setting.name));
+    if (!held) changes.push_back(setting);
   }
   if (changes.empty()) return false;
-  if (!stores.Write(store, changes)) throw RegistryError(WriteFailedMessage(changes[0].name));
+  std::string why;
+  if (!stores.Write(store, changes, why)) {
+    throw RegistryError(WriteFailedMessage(changes[0].name) + (why.empty() ? "" : "\n" + why));
+  }
   return true;
 }
 
@@ -122,7 +123,7 @@ ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, st
   if (flags.size() > 2 && flags[2] == '0') {
     // Every value is worked out (and a bad port refused) before anything is written.
     std::vector<std::pair<ProxyStore, std::vector<ProxySetting>>> writes;
-    for (ProxyStore store : DesktopProxyStores(stores)) {
+    for (ProxyStore store : DesktopSettingsStores(stores)) {
       writes.emplace_back(
           store, store == ProxyStore::Kde ? KdeProxyValues(record) : GSettingsProxyValues(record));
     }

@@ -66,10 +66,11 @@ struct ProxyApplied {
 
 // Writes the entry's proxy record where the browser kind it names takes its settings from,
 // changing only values that differ: "INTERNET EXPLORE" the desktop's settings (see
-// DesktopProxyStores) and the browser's environment, "NETSCAPE" Firefox's preferences. When
-// off, only the switch is written. Throws RegistryError: a value that cannot be read
-// ("'%s' の取得に失敗しました") or written ("'%s' の設定に失敗しました"), or a port that is
-// not a number; nothing is written then.
+// DesktopSettingsStores) and the browser's environment, "NETSCAPE" Firefox's preferences.
+// When off, only the switch is written. Throws RegistryError: a value that cannot be read
+// ("'%s' の取得に失敗しました") or written ("'%s' の設定に失敗しました", then on a line of
+// its own why, when the store says), or a port that is not a number; nothing is written
+// then.
 ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, std::size_t entry);
 
 }  // namespace norvax

@@ -21,10 +21,11 @@ struct ProxyRecord {
 // The exceptions one by one: split at ";", blanks around each dropped, empty ones left out.
 std::vector<std::string> ProxyExceptionList(const std::string& exceptions);
 
-// The values of each store for the record, switch first. When off, the switch alone. An
-// empty host slot clears its protocol (empty host, port 0); an empty port slot counts as
-// 0. Throws RegistryError ("'%s' は整数ではありません") for a port slot that is not a
-// decimal number from 0 to 65535.
+// The values of each store for the record, the switch last (a store that takes them one
+// after another has them all before it switches the proxy on). When off, the switch alone. An
+// empty host slot clears its protocol (empty host, port 0 or none); an empty port slot
+// counts as 0 (GSettings, Firefox) or none (KDE). Throws RegistryError ("'%s' は整数では
+// ありません") for a port slot that is not a decimal number from 0 to 65535.
 std::vector<ProxySetting> GSettingsProxyValues(const ProxyRecord& record);
 std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record);
 std::vector<ProxySetting> FirefoxProxyValues(const ProxyRecord& record);
@@ -36,6 +37,6 @@ EnvironmentChanges ProxyEnvironment(const ProxyRecord& record);
 
 // The stores the desktop's settings go to on this desktop: KDE's on KDE, GSettings on the
 // desktops that use it, both where present on any other (GSettings when neither is).
-std::vector<ProxyStore> DesktopProxyStores(ProxyStores& stores);
+std::vector<ProxyStore> DesktopSettingsStores(ProxyStores& stores);
 
 }  // namespace norvax

@@ -266,7 +266,8 @@ TEST_F(BrowserOnly, TheProxyStepGivesTheBrowserItsEnvironmentOrEndsTheLaunch) {
   Set(Column::ProxyFlags, "110");  // the desktop's settings, which are missing here
   Launch();
   EXPECT_EQ(fake.dialogs.errors,
-            std::vector<std::string>{Sjis("'org.gnome.system.proxy mode' の設定に失敗しました")});
+            std::vector<std::string>{
+                Sjis("'org.gnome.system.proxy use-same-proxy' の設定に失敗しました")});
   EXPECT_TRUE(fake.processes.started.empty());
 
   fake.dialogs.errors.clear();

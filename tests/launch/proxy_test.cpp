@@ -55,43 +55,45 @@ std::string ErrorOf(const std::function<void()>& action) {
   return "no error";
 }
 
-TEST(ProxyValues, EachStoreGetsTheRecordInItsOwnNotation) {
+TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   using S = std::vector<ProxySetting>;
+  using List = std::vector<std::string>;
+  using A = ProxyAddress;
+  const auto http = ProxyAddress::Kind::Http;
   const std::string g = "org.gnome.system.proxy";
   ProxyRecord on{true, ParseProxyServer("http=a:8080;https=s;socks=k:1080;ftp=:21;gopher=o:70"),
                  " localhost ; intranet;;it's;" + Sjis("社内")};
-  EXPECT_EQ(ProxyExceptionList(on.exceptions),
-            (std::vector<std::string>{"localhost", "intranet", "it's", Sjis("社内")}));
+  const List exceptions{"localhost", "intranet", "it's", Sjis("社内")};
+  EXPECT_EQ(ProxyExceptionList(on.exceptions), exceptions);
   EXPECT_EQ(GSettingsProxyValues(on),
-            (S{{g + " mode", "'manual'"},
-               {g + " use-same-proxy", "false"},
-               {g + " ignore-hosts", "['localhost', 'intranet', \"it's\", '" + Sjis("社内") + "']"},
-               {g + ".http host", "'a'"},
-               {g + ".http port", "8080"},
-               {g + ".https host", "'s'"},
-               {g + ".https port", "0"},
-               {g + ".ftp host", "'21'"},  // an item without ":" names only the host
-               {g + ".ftp port", "0"},
-               {g + ".socks host", "'k'"},
-               {g + ".socks port", "1080"}}));
-  EXPECT_EQ(KdeProxyValues(on), (S{{"ProxyType", "1"},
-                                   {"httpProxy", "http://a 8080"},
-                                   {"httpsProxy", "http://s"},
-                                   {"ftpProxy", "http://21"},
-                                   {"socksProxy", "socks://k 1080"},
-                                   {"NoProxyFor", "localhost,intranet,it's," + Sjis("社内")}}));
-  EXPECT_EQ(
-      FirefoxProxyValues(on),
-      (S{{"network.proxy.type", "1"},
-         {"network.proxy.http", "\"a\""},
-         {"network.proxy.http_port", "8080"},
-         {"network.proxy.ssl", "\"s\""},
-         {"network.proxy.ssl_port", "0"},
-         {"network.proxy.ftp", "\"21\""},
-         {"network.proxy.ftp_port", "0"},
-         {"network.proxy.socks", "\"k\""},
-         {"network.proxy.socks_port", "1080"},
-         {"network.proxy.no_proxies_on", "\" localhost , intranet,,it's," + Sjis("社内") + "\""}}));
+            (S{{g + " use-same-proxy", false},
+               {g + " ignore-hosts", exceptions},
+               {g + ".http host", "a"},
+               {g + ".http port", 8080},
+               {g + ".https host", "s"},
+               {g + ".https port", 0},
+               {g + ".ftp host", "21"},  // an item without ":" names only the host
+               {g + ".ftp port", 0},
+               {g + ".socks host", "k"},
+               {g + ".socks port", 1080},
+               {g + " mode", "manual"}}));
+  EXPECT_EQ(KdeProxyValues(on), (S{{"httpProxy", A{http, "a", 8080}},
+                                   {"httpsProxy", A{http, "s", std::nullopt}},
+                                   {"ftpProxy", A{http, "21", std::nullopt}},
+                                   {"socksProxy", A{ProxyAddress::Kind::Socks, "k", 1080}},
+                                   {"NoProxyFor", exceptions},
+                                   {"ProxyType", 1}}));
+  EXPECT_EQ(FirefoxProxyValues(on),
+            (S{{"network.proxy.http", "a"},
+               {"network.proxy.http_port", 8080},
+               {"network.proxy.ssl", "s"},
+               {"network.proxy.ssl_port", 0},
+               {"network.proxy.ftp", "21"},
+               {"network.proxy.ftp_port", 0},
+               {"network.proxy.socks", "k"},
+               {"network.proxy.socks_port", 1080},
+               {"network.proxy.no_proxies_on", " localhost , intranet,,it's," + Sjis("社内")},
+               {"network.proxy.type", 1}}));
   EnvironmentChanges env = ProxyEnvironment(on);
   EXPECT_EQ(env["http_proxy"], "http://a:8080");
   EXPECT_EQ(env["HTTPS_PROXY"], "http://s");
@@ -101,23 +103,17 @@ TEST(ProxyValues, EachStoreGetsTheRecordInItsOwnNotation) {
 
   // Off: the switch alone, and no proxy variable reaches the browser.
   ProxyRecord off{false, on.slots, on.exceptions};
-  EXPECT_EQ(GSettingsProxyValues(off), (S{{g + " mode", "'none'"}}));
-  EXPECT_EQ(KdeProxyValues(off), (S{{"ProxyType", "0"}}));
-  EXPECT_EQ(FirefoxProxyValues(off), (S{{"network.proxy.type", "0"}}));
+  EXPECT_EQ(GSettingsProxyValues(off), (S{{g + " mode", "none"}}));
+  EXPECT_EQ(KdeProxyValues(off), (S{{"ProxyType", 0}}));
+  EXPECT_EQ(FirefoxProxyValues(off), (S{{"network.proxy.type", 0}}));
   for (const auto& [name, value] : ProxyEnvironment(off)) EXPECT_EQ(value, "") << name;
 
   // Empty slots clear their protocol; a port without its host is dropped.
   ProxyRecord portOnly{true, ParseProxyServer(":8080"), ""};
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[2].value, "[]");
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[4].value, "0");
-  EXPECT_EQ(KdeProxyValues(portOnly)[1].value, "");
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[1].value, ProxyValue(List{}));
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[3].value, ProxyValue(0));
+  EXPECT_EQ(KdeProxyValues(portOnly)[0].value, ProxyValue(A{http, "", std::nullopt}));
   EXPECT_EQ(ProxyEnvironment(portOnly)["http_proxy"], "");
-
-  // Quotes, backslashes (also a double-byte character's second byte) in each notation.
-  ProxyRecord quoted{true, ParseProxyServer("http=" + Sjis("ソ") + "\\\""), ""};
-  EXPECT_EQ(GSettingsProxyValues(quoted)[3].value, "'" + Sjis("ソ") + "\\\\\"'");
-  EXPECT_EQ(FirefoxProxyValues(quoted)[1].value, "\"" + Sjis("ソ") + "\\\\\\\"\"");
-  EXPECT_EQ(KdeProxyValues(quoted)[1].value, "http://" + Sjis("ソ") + "\\\\\"");
 
   // A port no store can hold as a number is refused before anything is written.
   for (const std::string& port : std::vector<std::string>{"80x", Sjis("８０"), "65536", "-1"}) {
@@ -176,29 +172,33 @@ TEST_F(ApplyProxy, TheDesktopPicksTheStoresAndOnlyDifferencesAreWritten) {
   Entry("100", "http=other:1", "");
   Apply();
   ASSERT_EQ(stores.writes.size(), 2u);
-  EXPECT_EQ(stores.writes[0].second, (std::vector<ProxySetting>{{mode, "'none'"}}));
-  EXPECT_EQ(stores.values[ProxyStore::GSettings]["org.gnome.system.proxy.http host"], "'a'");
+  EXPECT_EQ(stores.writes[0].second, (std::vector<ProxySetting>{{mode, "none"}}));
+  EXPECT_EQ(stores.values[ProxyStore::GSettings]["org.gnome.system.proxy.http host"],
+            ProxyValue("a"));
   // Any character but "0" at the last position selects Firefox's preferences.
   Entry("11x", "http=a:8080", "");
   EXPECT_TRUE(Apply().firefoxChanged);
-  EXPECT_EQ(stores.values[ProxyStore::Firefox]["network.proxy.http"], "\"a\"");
+  EXPECT_EQ(stores.values[ProxyStore::Firefox]["network.proxy.http"], ProxyValue("a"));
   EXPECT_FALSE(Apply().firefoxChanged);
 }
 
 TEST_F(ApplyProxy, FailuresCarryTheRegistryLayersMessagesAndWriteNothing) {
   Entry("111", "http=a:8080", "");
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の設定に失敗しました"))
-      << "no Firefox profile: nothing to read, the first write fails";
+  stores.failure = Sjis("理由");
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の設定に失敗しました\n理由"))
+      << "no Firefox profile: nothing to read, the first write fails and the store says why";
+  stores.failure.clear();
   stores.present = {ProxyStore::Firefox};
   stores.unreadable = {ProxyStore::Firefox};
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.type' の取得に失敗しました"));
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の取得に失敗しました"));
   stores.unreadable.clear();
   stores.readOnly = {ProxyStore::Firefox};
-  stores.values[ProxyStore::Firefox]["network.proxy.type"] = "1";
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'network.proxy.http' の設定に失敗しました"))
+  stores.values[ProxyStore::Firefox]["network.proxy.http"] = "a";
+  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("\'network.proxy.http_port\' の設定に失敗しました"))
       << "the message names the first value that differs";
   Entry("110", "http=a:8080", "");
-  EXPECT_EQ(ErrorOf([&] { Apply(); }), Sjis("'org.gnome.system.proxy mode' の設定に失敗しました"))
+  EXPECT_EQ(ErrorOf([&] { Apply(); }),
+            Sjis("'org.gnome.system.proxy use-same-proxy' の設定に失敗しました"))
       << "neither desktop store present";
   stores.desktop = "XFCE";
   stores.present = {ProxyStore::GSettings, ProxyStore::Kde};

@@ -1,5 +1,6 @@
 #include "platform/proxy/desktop_proxy_stores.h"
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,15 +11,22 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadFile;
+using testing::Sjis;
 using testing::WriteFile;
 
 fs::path Home() { return std::getenv("HOME"); }
 
-std::optional<std::string> ReadValue(ProxyStores& stores, ProxyStore store,
-                                     const std::string& name) {
-  std::optional<std::string> value;
-  EXPECT_TRUE(stores.Read(store, name, value)) << name;
-  return value;
+bool Holds(ProxyStores& stores, ProxyStore store, const ProxySetting& setting) {
+  bool held = false;
+  EXPECT_TRUE(stores.Holds(store, setting, held)) << setting.name;
+  return held;
+}
+
+bool Write(ProxyStores& stores, ProxyStore store, const std::vector<ProxySetting>& values) {
+  std::string why;
+  const bool written = stores.Write(store, values, why);
+  EXPECT_EQ(written, why.empty()) << why;
+  return written;
 }
 
 TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyWere) {
@@ -26,8 +34,8 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   const fs::path firefox = Home() / ".mozilla" / "firefox";
   fs::remove_all(firefox);
   EXPECT_FALSE(stores.Present(ProxyStore::Firefox));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.type"), std::nullopt);
-  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "1"}}));
+  EXPECT_FALSE(Holds(stores, ProxyStore::Firefox, {"network.proxy.type", 0}));
+  EXPECT_FALSE(Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 1}}));
 
   // The install's default wins over Default=1; its user.js is a link, and stays one.
   fs::create_directories(firefox / "old.default");
@@ -40,43 +48,86 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   WriteFile(firefox / "real.js", before);
   fs::create_symlink("../real.js", firefox / "new.install" / "user.js");
   ASSERT_TRUE(stores.Present(ProxyStore::Firefox));
-  ASSERT_TRUE(stores.Write(ProxyStore::Firefox,
-                           {{"network.proxy.type", "1"}, {"network.proxy.http", "\"h\""}}));
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 1}, {"network.proxy.http", "h"}}));
   EXPECT_EQ(ReadFile(firefox / "real.js"),
-            "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\n"
-            "user_pref(\"network.proxy.http\", \"h\");\n");
+            "// mine\r\nuser_pref(\"network.proxy.type\", 1);\r\nuser_pref(\"x\", 1);\r\n"
+            "user_pref(\"network.proxy.http\", \"h\");\r\n");
   EXPECT_TRUE(fs::is_symlink(firefox / "new.install" / "user.js"));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Firefox, "network.proxy.http"), "\"h\"");
+  EXPECT_TRUE(Holds(stores, ProxyStore::Firefox, {"network.proxy.http", "h"}));
   chmod((firefox / "real.js").c_str(), 0444);
   const std::string written = ReadFile(firefox / "real.js");
-  EXPECT_FALSE(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", "0"}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::Firefox, {{"network.proxy.type", 0}}));
   EXPECT_EQ(ReadFile(firefox / "real.js"), written);
 
   const fs::path kioslaverc = Home() / ".config" / "kioslaverc";
   fs::create_directories(kioslaverc.parent_path());
   WriteFile(kioslaverc, "[General]\nx=1\n\n[Proxy Settings]\nProxyType = 0\n\n[Other]\ny=2\n");
   ASSERT_TRUE(stores.Present(ProxyStore::Kde));
-  ASSERT_TRUE(stores.Write(ProxyStore::Kde, {{"ProxyType", "1"}, {"httpProxy", "http://h 80"}}));
+  const ProxyAddress h{ProxyAddress::Kind::Http, "h", 80};
+  ASSERT_TRUE(Write(stores, ProxyStore::Kde, {{"ProxyType", 1}, {"httpProxy", h}}));
   EXPECT_EQ(ReadFile(kioslaverc),
             "[General]\nx=1\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://h 80\n\n"
             "[Other]\ny=2\n");
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "httpProxy"), "http://h 80");
+  EXPECT_TRUE(Holds(stores, ProxyStore::Kde, {"httpProxy", h}));
   chmod(kioslaverc.c_str(), 0444);
-  EXPECT_FALSE(stores.Write(ProxyStore::Kde, {{"ProxyType", "0"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::Kde, "ProxyType"), "1");
+  EXPECT_FALSE(Write(stores, ProxyStore::Kde, {{"ProxyType", 0}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::Kde, {"ProxyType", 1}));
+  // A group locked here or in the system's file ([$i]) takes no change: KDE keeps its values.
+  const fs::path system = Home() / "xdg" / "kioslaverc";  // XDG_CONFIG_DIRS
+  fs::create_directories(system.parent_path());
+  const std::pair<std::string, std::string> locks[] = {
+      {"[Proxy Settings][$i]\nProxyType=0\n", ""},
+      {"", "[Proxy Settings]\nProxyType=0\n\n[Proxy Settings][$i]\n"},
+  };
+  for (const auto& [user, systemText] : locks) {
+    chmod(kioslaverc.c_str(), 0644);
+    WriteFile(kioslaverc, user);
+    WriteFile(system, systemText);
+    std::string why;
+    EXPECT_FALSE(stores.Write(ProxyStore::Kde, {{"ProxyType", 1}}, why)) << user << systemText;
+    EXPECT_EQ(why, (user.empty() ? system : kioslaverc).string() +
+                       Sjis(": [Proxy Settings][$i] のため変更できません"));
+    EXPECT_EQ(ReadFile(kioslaverc), user);
+  }
+  fs::remove(system);
   fs::remove(kioslaverc);
 
-  // GSettings: a value out of its key's range fails the whole write.
+  // GSettings: a value out of its key's range, or not of its type, fails the whole write.
   ASSERT_TRUE(stores.Present(ProxyStore::GSettings));
   const std::string mode = "org.gnome.system.proxy mode";
-  ASSERT_TRUE(stores.Write(ProxyStore::GSettings, {{mode, "'none'"}}));
-  EXPECT_FALSE(stores.Write(ProxyStore::GSettings,
-                            {{mode, "'manual'"}, {"org.gnome.system.proxy.http port", "70000"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'none'");
-  ASSERT_TRUE(stores.Write(ProxyStore::GSettings,
-                           {{mode, "'manual'"}, {"org.gnome.system.proxy ignore-hosts", "[]"}}));
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, mode), "'manual'");
-  EXPECT_EQ(ReadValue(stores, ProxyStore::GSettings, "org.gnome.system.proxy ignore-hosts"), "[]");
+  ASSERT_TRUE(Write(stores, ProxyStore::GSettings, {{mode, "none"}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::GSettings,
+                     {{mode, "manual"}, {"org.gnome.system.proxy.http port", 70000}}));
+  EXPECT_FALSE(Write(stores, ProxyStore::GSettings,
+                     {{mode, "manual"}, {"org.gnome.system.proxy.http port", "80"}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {mode, "none"}));
+  const std::vector<std::string> hosts{"localhost", "intranet"};
+  ASSERT_TRUE(Write(stores, ProxyStore::GSettings,
+                    {{mode, "manual"}, {"org.gnome.system.proxy ignore-hosts", hosts}}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {mode, "manual"}));
+  EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {"org.gnome.system.proxy ignore-hosts", hosts}));
+}
+
+TEST(DesktopProxyStores, GSettingsTakeTheSwitchLast) {
+  DesktopProxyStores stores;
+  const std::string g = "org.gnome.system.proxy";
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::GSettings,
+            {{g + " mode", "none"}, {g + " use-same-proxy", true}, {g + ".http host", ""}}));
+  std::vector<std::string> changed;
+  auto record = +[](GSettings*, const char* key, gpointer keys) {
+    static_cast<std::vector<std::string>*>(keys)->push_back(key);
+  };
+  GSettings* watched[] = {g_settings_new(g.c_str()), g_settings_new((g + ".http").c_str())};
+  for (GSettings* settings : watched) {
+    g_signal_connect(settings, "changed", G_CALLBACK(record), &changed);
+  }
+  ASSERT_TRUE(
+      Write(stores, ProxyStore::GSettings,
+            {{g + " use-same-proxy", false}, {g + ".http host", "h"}, {g + " mode", "manual"}}));
+  EXPECT_EQ(changed, (std::vector<std::string>{"use-same-proxy", "host", "mode"}));
+  for (GSettings* settings : watched) g_object_unref(settings);
 }
 
 }  // namespace

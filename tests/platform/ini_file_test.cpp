@@ -121,15 +121,23 @@ TEST(IniFile, WritesDropLaterSectionsOfTheSameName) {
   EXPECT_EQ(ReadFile(path), "[B]\r\n0=x\r\n\r\n");
 }
 
-TEST(IniFile, NewFileIsPrivate) {
+TEST(IniFile, NewFileIsPrivateAndAReplacedFileKeepsItsMode) {
   TempDir dir;
   auto path = dir / "a.ini";
   IniFile file(path.string());
+  auto mode = [&] {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_mode & 07777;
+  };
   file.WriteValue("S", "k", "v");
-  struct stat st {};
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(mode(), 0600u);
+  file.WriteValue("S", "k", "w");
+  EXPECT_EQ(mode(), 0600u);
   EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path(), path) << "no temporary left";
+  chmod(path.c_str(), 0644);
+  file.WriteValue("S", "k", "x");
+  EXPECT_EQ(mode(), 0644u);
 }
 
 TEST(IniFile, InterruptedWriteLeavesOldFileIntact) {

@@ -118,6 +118,16 @@ mode_t UserFileMode() {
 void ReplaceInOneStep(const std::string& path, std::string_view contents,
                       const std::function<void()>& beforeRename, FileMode mode) {
   const std::filesystem::path target = LinkTarget(path);
+  // A file that is there keeps its mode; a new one gets the mode asked for.
+  mode_t fileMode = 0;
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) == 0) {
+    fileMode = existing.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    fileMode = mode == FileMode::kPrivate ? 0600 : UserFileMode();
+  } else {
+    Fail(path);
+  }
   RemoveStaleTemporaries(target);
   std::string temp;
   int fd = MakeLockedTemporary(target, temp);
@@ -127,7 +137,9 @@ void ReplaceInOneStep(const std::string& path, std::string_view contents,
     unlink(temp.c_str());
     Fail(path, error);
   };
-  if (fchmod(fd, mode == FileMode::kPrivate ? 0600 : UserFileMode()) != 0) fail(errno);
+  // Before any content goes in, so that the temporary is never readable by more than the
+  // file will be.
+  if (fchmod(fd, fileMode) != 0) fail(errno);
   while (!contents.empty()) {
     ssize_t n = write(fd, contents.data(), contents.size());
     if (n < 0 && errno == EINTR) continue;

@@ -15,8 +15,9 @@ namespace norvax {
 // links lead to is written and the links stay. The new contents go into a temporary file
 // beside that file (its name, ".tmp-" and six characters, locked by its writer until the
 // rename), which is synced and renamed over it; then the folder is synced. Temporaries that
-// killed writers left are removed first. The file gets mode 0600, or with FileMode::kUser the
-// mode a new file of the user's gets (0666 less the umask). beforeRename runs just before the
+// killed writers left are removed first. A file that is there keeps its mode; a new file gets
+// mode 0600, or with FileMode::kUser the mode a new file of the user's gets (0666 less the
+// umask). beforeRename runs just before the
 // rename (tests interrupt a write there). Throws FileError naming path when any step fails;
 // up to the rename, the old file is untouched and the temporary removed.
 enum class FileMode { kPrivate, kUser };

@@ -12,6 +12,7 @@
 #include "platform/cp932.h"
 #include "platform/profile_file.h"
 #include "platform/store/ini_file.h"
+#include "platform/store/proxy_files.h"
 
 namespace norvax {
 namespace {
@@ -19,7 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
-constexpr std::string_view kKdeGroup = "[Proxy Settings]";
+constexpr const char* kHiddenFromFirefox =
+    " を書き加えても Firefox が読みません（閉じていないコメントなどのため）";
 
 fs::path Home() {
   const char* home = std::getenv("HOME");
@@ -31,49 +33,8 @@ fs::path ConfigFolder() {
   return config && *config ? fs::path(config) : Home() / ".config";
 }
 
-std::string Trimmed(std::string_view text) {
-  const auto start = text.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return "";
-  return std::string(text.substr(start, text.find_last_not_of(" \t") - start + 1));
-}
-
 std::string ToCp932(const std::string& utf8) {
   return Utf8ToCp932(utf8).value_or(Cp932ForDisplay(utf8));
-}
-
-// A file as its lines, each with its own line end, so that a change of some lines leaves
-// every other byte as it was.
-struct Line {
-  std::string text;
-  std::string end;
-};
-
-std::vector<Line> SplitLines(const std::string& data) {
-  std::vector<Line> lines;
-  std::size_t start = 0;
-  while (start < data.size()) {
-    std::size_t end = data.find('\n', start);
-    if (end == std::string::npos) {
-      lines.push_back({data.substr(start), ""});
-      break;
-    }
-    std::size_t textEnd = end > start && data[end - 1] == '\r' ? end - 1 : end;
-    lines.push_back({data.substr(start, textEnd - start), data.substr(textEnd, end + 1 - textEnd)});
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<Line>& lines) {
-  std::string out;
-  for (const Line& line : lines) out += line.text + line.end;
-  return out;
-}
-
-// Adds a line at index, ending the line before it first when it had no line end.
-void InsertLine(std::vector<Line>& lines, std::size_t index, std::string text) {
-  if (index > 0 && lines[index - 1].end.empty()) lines[index - 1].end = "\n";
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index), Line{std::move(text), "\n"});
 }
 
 // The contents of a file: "" when it is missing, nothing when it cannot be read.
@@ -88,15 +49,24 @@ std::optional<std::string> ReadText(const fs::path& path) {
   return data.str();
 }
 
-bool ReplaceText(const fs::path& path, const std::string& data) {
+// Why a file cannot be read.
+std::string Unreadable(const fs::path& path) {
+  return Cp932ForDisplay(path.string()) + Sjis(" を読めません");
+}
+
+// Replaces the file with data; false, with why, when it cannot.
+bool ReplaceText(const fs::path& path, const std::string& data, std::string& why) {
   // A symlinked file stays a link: the file it points to is replaced.
   std::error_code error;
   const fs::path target = fs::weakly_canonical(path, error);
-  if (error) return false;
   try {
-    ReplaceFileAtomically(target.string(), data);
-    return true;
-  } catch (const WriteError&) {
+    if (!error) {
+      ReplaceFileAtomically(target.string(), data);
+      return true;
+    }
+    throw WriteError(path.string());
+  } catch (const WriteError& e) {
+    why = e.Message();
     return false;
   }
 }
@@ -115,78 +85,98 @@ std::pair<std::string, std::string> SchemaAndKey(const std::string& name) {
   return {name.substr(0, space), name.substr(space + 1)};
 }
 
-std::optional<std::string> ReadGSetting(const std::string& name) {
-  auto [schemaId, key] = SchemaAndKey(name);
-  GSettingsSchema* schema = LookUpSchema(schemaId);
-  if (!schema) return std::nullopt;
-  std::optional<std::string> out;
-  if (g_settings_schema_has_key(schema, key.c_str())) {
-    GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-    GVariant* value = g_settings_get_value(settings, key.c_str());
-    gchar* text = g_variant_print(value, FALSE);
-    out = ToCp932(text);
-    g_free(text);
-    g_variant_unref(value);
-    g_object_unref(settings);
+// The value as the key's GVariant (floating); nothing when the key cannot hold it.
+GVariant* GSettingsValue(GSettingsSchemaKey* key, const ProxyValue& value) {
+  GVariant* out = nullptr;
+  if (const bool* b = std::get_if<bool>(&value)) {
+    out = g_variant_new_boolean(*b);
+  } else if (const int* i = std::get_if<int>(&value)) {
+    out = g_variant_new_int32(*i);
+  } else if (const std::string* s = std::get_if<std::string>(&value)) {
+    out = g_variant_new_string(Cp932ToUtf8(*s).c_str());
+  } else if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE_STRING_ARRAY);
+    for (const std::string& item : *list) {
+      g_variant_builder_add(&builder, "s", Cp932ToUtf8(item).c_str());
+    }
+    out = g_variant_builder_end(&builder);
   }
-  g_settings_schema_unref(schema);
+  if (out && (!g_variant_is_of_type(out, g_settings_schema_key_get_value_type(key)) ||
+              !g_settings_schema_key_range_check(key, out))) {
+    g_variant_unref(g_variant_ref_sink(out));
+    return nullptr;
+  }
   return out;
 }
 
-// All values or none: each is checked (schema, key, type, writable) before any is set, and
-// each schema's values are set in one change.
-bool WriteGSettings(const std::vector<ProxySetting>& values) {
+bool GSettingsHolds(const ProxySetting& setting) {
+  auto [schemaId, key] = SchemaAndKey(setting.name);
+  GSettingsSchema* schema = LookUpSchema(schemaId);
+  if (!schema) return false;
+  bool held = false;
+  if (g_settings_schema_has_key(schema, key.c_str())) {
+    GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema, key.c_str());
+    if (GVariant* wanted = GSettingsValue(schemaKey, setting.value)) {
+      g_variant_ref_sink(wanted);
+      GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+      GVariant* current = g_settings_get_value(settings, key.c_str());
+      held = g_variant_equal(current, wanted);
+      g_variant_unref(current);
+      g_object_unref(settings);
+      g_variant_unref(wanted);
+    }
+    g_settings_schema_key_unref(schemaKey);
+  }
+  g_settings_schema_unref(schema);
+  return held;
+}
+
+// All values or none: each is checked (schema, key, type, writable) before any is set.
+// Then they are set in their order, each run of values of one schema in one change.
+bool WriteGSettings(const std::vector<ProxySetting>& values, std::string& why) {
   struct Change {
     GSettings* settings;
     std::string key;
     GVariant* value;
   };
-  std::vector<std::pair<std::string, GSettings*>> opened;
+  std::vector<std::pair<std::string, GSettings*>> runs;
   std::vector<Change> changes;
-  bool ok = true;
   for (const ProxySetting& setting : values) {
     auto [schemaId, key] = SchemaAndKey(setting.name);
-    GSettings* settings = nullptr;
-    for (const auto& [id, s] : opened) {
-      if (id == schemaId) settings = s;
-    }
-    if (!settings) {
+    if (runs.empty() || runs.back().first != schemaId) {
       GSettingsSchema* schema = LookUpSchema(schemaId);
       if (!schema) {
-        ok = false;
+        why = schemaId + Sjis(" がありません");
         break;
       }
-      settings = g_settings_new_full(schema, nullptr, nullptr);
+      runs.emplace_back(schemaId, g_settings_new_full(schema, nullptr, nullptr));
       g_settings_schema_unref(schema);
-      g_settings_delay(settings);
-      opened.emplace_back(schemaId, settings);
+      g_settings_delay(runs.back().second);
     }
+    GSettings* settings = runs.back().second;
     GSettingsSchema* schema = nullptr;
     g_object_get(settings, "settings-schema", &schema, nullptr);
     GVariant* value = nullptr;
     if (g_settings_schema_has_key(schema, key.c_str()) &&
         g_settings_is_writable(settings, key.c_str())) {
       GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema, key.c_str());
-      value = g_variant_parse(g_settings_schema_key_get_value_type(schemaKey),
-                              Cp932ToUtf8(setting.value).c_str(), nullptr, nullptr, nullptr);
-      if (value && !g_settings_schema_key_range_check(schemaKey, value)) {
-        g_variant_unref(value);
-        value = nullptr;
-      }
+      value = GSettingsValue(schemaKey, setting.value);
       g_settings_schema_key_unref(schemaKey);
     }
     g_settings_schema_unref(schema);
     if (!value) {
-      ok = false;
+      why = setting.name + Sjis(" に書き込めません");
       break;
     }
     changes.push_back({settings, key, g_variant_ref_sink(value)});
   }
+  const bool ok = why.empty();
   for (const Change& change : changes) {
     if (ok) g_settings_set_value(change.settings, change.key.c_str(), change.value);
     g_variant_unref(change.value);
   }
-  for (const auto& [id, settings] : opened) {
+  for (const auto& [id, settings] : runs) {
     if (ok) g_settings_apply(settings);
     g_object_unref(settings);
   }
@@ -198,60 +188,48 @@ bool WriteGSettings(const std::vector<ProxySetting>& values) {
 
 fs::path KdeFile() { return ConfigFolder() / "kioslaverc"; }
 
-// The line of key in the proxy group, or the line to add it at; false when missing.
-bool FindKdeKey(const std::vector<Line>& lines, const std::string& key, std::size_t& index) {
-  bool inGroup = false;
-  std::optional<std::size_t> groupEnd;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string text = Trimmed(lines[i].text);
-    if (text.starts_with('[')) {
-      if (inGroup) break;
-      inGroup = text == kKdeGroup;
-      if (inGroup) groupEnd = i + 1;
-      continue;
+// The kioslaverc files KDE reads, in turn: the system's (the last folder of
+// XDG_CONFIG_DIRS first), then the user's, whose text is given.
+std::vector<KdeConfigFile> KdeFiles(const std::string& userText) {
+  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+  std::string list = dirs && *dirs ? dirs : "/etc/xdg";
+  std::vector<KdeConfigFile> files;
+  for (std::size_t start = 0; start <= list.size();) {
+    const auto end = std::min(list.find(':', start), list.size());
+    const fs::path file = fs::path(list.substr(start, end - start)) / "kioslaverc";
+    // A system file that is missing or cannot be read counts for nothing, as in KDE.
+    if (auto text = ReadText(file); end > start && text) {
+      files.insert(files.begin(), {Cp932ForDisplay(file.string()), *text});
     }
-    if (!inGroup) continue;
-    if (!text.empty()) groupEnd = i + 1;
-    const auto equals = text.find('=');
-    if (equals != std::string::npos && Trimmed(text.substr(0, equals)) == key) {
-      index = i;
-      return true;
-    }
+    start = end + 1;
   }
-  index = groupEnd.value_or(lines.size());
-  return false;
+  files.push_back({Cp932ForDisplay(KdeFile().string()), userText});
+  return files;
 }
 
-std::optional<std::string> KdeValue(const std::vector<Line>& lines, const std::string& key) {
-  std::size_t i = 0;
-  if (!FindKdeKey(lines, key, i)) return std::nullopt;
-  return Trimmed(lines[i].text.substr(lines[i].text.find('=') + 1));
-}
-
-bool WriteKde(const std::vector<ProxySetting>& values) {
+bool WriteKde(const std::vector<ProxySetting>& values, std::string& why) {
   std::error_code error;
-  if (!fs::is_directory(ConfigFolder(), error)) return false;
-  auto data = ReadText(KdeFile());
-  if (!data) return false;
-  auto lines = SplitLines(*data);
-  for (const ProxySetting& setting : values) {
-    const std::string line = setting.name + "=" + Cp932ToUtf8(setting.value);
-    std::size_t i = 0;
-    if (FindKdeKey(lines, setting.name, i)) {
-      lines[i].text = line;
-      continue;
-    }
-    bool hasGroup = false;
-    for (const Line& l : lines) hasGroup = hasGroup || Trimmed(l.text) == kKdeGroup;
-    if (!hasGroup) {
-      if (!lines.empty() && !Trimmed(lines.back().text).empty())
-        InsertLine(lines, lines.size(), "");
-      InsertLine(lines, lines.size(), std::string(kKdeGroup));
-      i = lines.size();
-    }
-    InsertLine(lines, i, line);
+  if (!fs::is_directory(ConfigFolder(), error)) {
+    why = Cp932ForDisplay(ConfigFolder().string()) + Sjis(" がありません");
+    return false;
   }
-  if (!ReplaceText(KdeFile(), JoinLines(lines))) return false;
+  auto data = ReadText(KdeFile());
+  if (!data) {
+    why = Unreadable(KdeFile());
+    return false;
+  }
+  const auto files = KdeFiles(*data);
+  for (const ProxySetting& setting : values) {
+    const KdeProxyEntry entry = ReadKdeProxyEntry(files, setting.name);
+    if (!entry.lockedIn.empty()) {
+      why = entry.lockedIn + ": " + Cp932ForDisplay(entry.lockedBy) + Sjis(" のため変更できません");
+      return false;
+    }
+  }
+  for (const ProxySetting& setting : values) {
+    *data = SetKdeProxyValue(*data, setting.name, KioslavercValue(setting.value));
+  }
+  if (!ReplaceText(KdeFile(), *data, why)) return false;
   // KIO's programs read the file again on this signal (as KDE's own settings do after a
   // change); browsers watch the file themselves.
   if (std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
@@ -277,83 +255,33 @@ std::optional<fs::path> FirefoxProfile() {
   return profile;
 }
 
-// The preference a user.js line sets, and the text of its value; nothing for other lines.
-std::optional<std::pair<std::string, std::string>> UserPref(const std::string& line) {
-  std::string text = Trimmed(line);
-  constexpr std::string_view kStart = "user_pref(";
-  if (!text.starts_with(kStart) || !text.ends_with(");")) return std::nullopt;
-  text = Trimmed(text.substr(kStart.size(), text.size() - kStart.size() - 2));
-  if (!text.starts_with('"')) return std::nullopt;
-  const auto close = text.find('"', 1);
-  if (close == std::string::npos) return std::nullopt;
-  const std::string rest = Trimmed(text.substr(close + 1));
-  if (!rest.starts_with(',')) return std::nullopt;
-  return std::pair(text.substr(1, close - 1), Trimmed(rest.substr(1)));
-}
-
-// The last line that sets the preference (the one Firefox keeps).
-std::optional<std::size_t> FindUserPref(const std::vector<Line>& lines, const std::string& name) {
-  std::optional<std::size_t> found;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    auto pref = UserPref(lines[i].text);
-    if (pref && pref->first == name) found = i;
-  }
-  return found;
-}
-
-bool WriteFirefox(const std::vector<ProxySetting>& values) {
+bool WriteFirefox(const std::vector<ProxySetting>& values, std::string& why) {
   auto profile = FirefoxProfile();
-  if (!profile) return false;
+  if (!profile) {
+    why = Sjis("Firefox の既定のプロファイルが見つかりません");
+    return false;
+  }
   const fs::path file = *profile / "user.js";
   auto data = ReadText(file);
-  if (!data) return false;
-  auto lines = SplitLines(*data);
-  for (const ProxySetting& setting : values) {
-    const std::string line =
-        "user_pref(\"" + setting.name + "\", " + Cp932ToUtf8(setting.value) + ");";
-    if (auto i = FindUserPref(lines, setting.name)) {
-      lines[*i].text = line;
-    } else {
-      InsertLine(lines, lines.size(), line);
-    }
+  if (!data) {
+    why = Unreadable(file);
+    return false;
   }
-  return ReplaceText(file, JoinLines(lines));
+  for (const ProxySetting& setting : values) {
+    auto literal = UserPrefLiteral(setting.value);
+    auto changed = literal ? SetUserPref(*data, setting.name, *literal) : std::nullopt;
+    if (!changed) {
+      // A value no preference holds, or a file whose end would hide a new line from Firefox.
+      why = Cp932ForDisplay(file.string()) + ": " + setting.name +
+            Sjis(literal ? kHiddenFromFirefox : " に書き込めません");
+      return false;
+    }
+    *data = *changed;
+  }
+  return ReplaceText(file, *data, why);
 }
 
 }  // namespace
-
-std::optional<fs::path> DefaultFirefoxProfile(const std::string& profilesIni,
-                                              const fs::path& folder) {
-  std::optional<std::string> installDefault, profileDefault;
-  std::string section, path;
-  bool isDefault = false;
-  auto endSection = [&] {
-    if (section.starts_with("Profile") && isDefault && !profileDefault) profileDefault = path;
-    path.clear();
-    isDefault = false;
-  };
-  for (const Line& line : SplitLines(profilesIni)) {
-    const std::string text = Trimmed(line.text);
-    if (text.starts_with('[') && text.ends_with(']')) {
-      endSection();
-      section = text.substr(1, text.size() - 2);
-      continue;
-    }
-    const auto equals = text.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string key = Trimmed(text.substr(0, equals));
-    const std::string value = Trimmed(text.substr(equals + 1));
-    if (section.starts_with("Install") && key == "Default" && !installDefault) {
-      installDefault = value;
-    }
-    if (key == "Path") path = value;
-    if (key == "Default" && value == "1") isDefault = true;
-  }
-  endSection();
-  const auto chosen = installDefault ? installDefault : profileDefault;
-  if (!chosen || chosen->empty()) return std::nullopt;
-  return folder / *chosen;  // an absolute path stays as it is
-}
 
 std::string DesktopProxyStores::CurrentDesktop() {
   const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
@@ -377,38 +305,38 @@ bool DesktopProxyStores::Present(ProxyStore store) {
   return false;
 }
 
-bool DesktopProxyStores::Read(ProxyStore store, const std::string& name,
-                              std::optional<std::string>& value) {
-  value.reset();
+bool DesktopProxyStores::Holds(ProxyStore store, const ProxySetting& setting, bool& held) {
+  held = false;
   if (store == ProxyStore::GSettings) {
-    value = ReadGSetting(name);
+    held = GSettingsHolds(setting);
     return true;
   }
-  std::optional<fs::path> file = KdeFile();
+  fs::path file = KdeFile();
   if (store == ProxyStore::Firefox) {
     auto profile = FirefoxProfile();
     if (!profile) return true;
     file = *profile / "user.js";
   }
-  auto data = ReadText(*file);
+  auto data = ReadText(file);
   if (!data) return false;
-  const auto lines = SplitLines(*data);
   if (store == ProxyStore::Kde) {
-    if (auto text = KdeValue(lines, name)) value = ToCp932(*text);
-  } else if (auto i = FindUserPref(lines, name)) {
-    value = ToCp932(UserPref(lines[*i].text)->second);
+    held = ReadKdeProxyEntry(KdeFiles(*data), setting.name).value == KioslavercValue(setting.value);
+  } else {
+    auto literal = UserPrefLiteral(setting.value);
+    held = literal && UserPrefValue(*data, setting.name) == literal;
   }
   return true;
 }
 
-bool DesktopProxyStores::Write(ProxyStore store, const std::vector<ProxySetting>& values) {
+bool DesktopProxyStores::Write(ProxyStore store, const std::vector<ProxySetting>& values,
+                               std::string& why) {
   switch (store) {
     case ProxyStore::GSettings:
-      return WriteGSettings(values);
+      return WriteGSettings(values, why);
     case ProxyStore::Kde:
-      return WriteKde(values);
+      return WriteKde(values, why);
     case ProxyStore::Firefox:
-      return WriteFirefox(values);
+      return WriteFirefox(values, why);
   }
   return false;
 }
