@@ -434,7 +434,8 @@ std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
   server->bus_.emplace(
       std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address"},
       std::vector<std::string>{});
-  const std::string address = server->bus_->ReadLine(std::chrono::seconds(10)).value_or("");
+  const std::string address = server->address_ =
+      server->bus_->ReadLine(std::chrono::seconds(10)).value_or("");
   if (copyError || address.empty()) {
     std::cerr << "no copy of kwin_wayland or no session bus\n";
     return nullptr;
@@ -484,6 +485,11 @@ KWinServer::~KWinServer() {
   kwin_.reset();
   bus_.reset();
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+bool KWinServer::Running() {
+  return !kwin_->Exited() &&
+         OpenBus(address_).interface()->isServiceRegistered(QStringLiteral("org.kde.KWin"));
 }
 
 void KWinServer::GrantFakeInput(const std::string& program) const {

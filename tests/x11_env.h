@@ -182,9 +182,12 @@ class KWinServer : public Compositor {
   void GrantFakeInput(const std::string& program) const;
   // A mouse through fake input (this program must have the grant).
   std::unique_ptr<VirtualPointer> Pointer() const override;
+  // True while KWin runs and holds its name on its bus.
+  bool Running();
 
  private:
   KWinServer() = default;
+  std::string address_;
   std::optional<ChildProcess> bus_, kwin_;
 };
 

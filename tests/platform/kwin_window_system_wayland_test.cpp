@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "compositor_test.h"
@@ -83,6 +84,30 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
 
   EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0) << Err();
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
+}
+
+// norvaxctl killed in the middle of a typing: what it left in KWin ends by itself, so that
+// another window can be activated and closing the window it typed into leaves KWin running.
+TEST_F(KWinWindowSystemTest, ATypingKilledMidwayLeavesKWinAsItWas) {
+  if (!Start(false)) return;
+  auto target = StartTarget(kCaption);
+  auto other = StartTarget("other");
+  const WindowId w = WaitForWindow(kCaption);
+  const WindowId o = WaitForWindow("other");
+  ASSERT_NE(w, 0u);
+  ASSERT_NE(o, 0u);
+  testing::ChildProcess typing(
+      {NORVAXCTL_PATH, "type", "--caption", kCaption, std::string(2000, 'a')},
+      {"WAYLAND_DISPLAY=" + server_->Socket()});
+  ASSERT_TRUE(target->WaitForLine("1:aa", 20s));
+  kill(typing.Pid(), SIGKILL);
+  typing.Kill();
+
+  EXPECT_TRUE(
+      WaitUntil([&] { return windows_->SetForeground(o) && windows_->Foreground() == o; }, 5s));
+  target->Kill();
+  EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
+  EXPECT_TRUE(server_->Running());
 }
 
 // The user's layout a Japanese one.
