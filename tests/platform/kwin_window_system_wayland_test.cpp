@@ -86,9 +86,21 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
-// norvaxctl killed in the middle of a typing: what it left in KWin ends by itself, so that
-// another window can be activated and closing the window it typed into leaves KWin running.
-TEST_F(KWinWindowSystemTest, ATypingKilledMidwayLeavesKWinAsItWas) {
+// norvaxctl cut off in the middle of a typing (killed, or stopped as a debugger stops it):
+// what it left in KWin ends by itself (its bus name gone; the time; its target closed), so
+// that another window can be activated and closing the target leaves KWin running.
+struct CutTyping {
+  const char* name;
+  int signal;
+  bool closeTargetFirst;
+  std::chrono::milliseconds within;
+};
+
+class KWinCutTypingTest : public KWinWindowSystemTest,
+                          public ::testing::WithParamInterface<CutTyping> {};
+
+TEST_P(KWinCutTypingTest, LeavesKWinAsItWas) {
+  const CutTyping& cut = GetParam();
   if (!Start(false)) return;
   auto target = StartTarget(kCaption);
   auto other = StartTarget("other");
@@ -100,15 +112,26 @@ TEST_F(KWinWindowSystemTest, ATypingKilledMidwayLeavesKWinAsItWas) {
       {NORVAXCTL_PATH, "type", "--caption", kCaption, std::string(2000, 'a')},
       {"WAYLAND_DISPLAY=" + server_->Socket()});
   ASSERT_TRUE(target->WaitForLine("1:aa", 20s));
+  kill(typing.Pid(), cut.signal);
+  auto closeTarget = [&] {
+    target->Kill();
+    EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
+    EXPECT_TRUE(server_->Running());
+  };
+  if (cut.closeTargetFirst) closeTarget();
+  EXPECT_TRUE(WaitUntil([&] { return windows_->SetForeground(o) && windows_->Foreground() == o; },
+                        cut.within));
+  if (!cut.closeTargetFirst) closeTarget();
   kill(typing.Pid(), SIGKILL);
-  typing.Kill();
-
-  EXPECT_TRUE(
-      WaitUntil([&] { return windows_->SetForeground(o) && windows_->Foreground() == o; }, 5s));
-  target->Kill();
-  EXPECT_TRUE(WaitUntil([&] { return !windows_->Exists(w); }, 5s));
-  EXPECT_TRUE(server_->Running());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cut, KWinCutTypingTest,
+    ::testing::Values(CutTyping{"killed", SIGKILL, false, 5s},
+                      CutTyping{"stopped", SIGSTOP, false,
+                                std::chrono::milliseconds(KWinWindowSystem::kGuardLifetimeMs) + 5s},
+                      CutTyping{"stopped_target_closed", SIGSTOP, true, 5s}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The user's layout a Japanese one.
 class KWinTypingTest : public KWinWindowSystemTest, public ::testing::WithParamInterface<bool> {};

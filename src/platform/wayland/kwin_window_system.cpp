@@ -80,7 +80,7 @@ class ReportReceiver : public QDBusVirtualObject {
   std::map<QString, QString> reports_;
 };
 
-// The script: does its action on the window whose KWin id is TARGET (if any), then reports
+// The script: does its ACTION on the window whose KWin id is TARGET (if any), then reports
 // every normal window and dialog, topmost first. KWin 6 names windowList and activeWindow
 // what KWin 5 names clientList and activeClient; both list the windows in the order they
 // came, and each window knows its place in the stacking order.
@@ -91,7 +91,7 @@ constexpr const char* kScript = R"(
   for (var i = 0; i < windows.length; ++i) {
     var target = windows[i];
     if (String(target.internalId) !== %2) continue;
-    %3
+    %4
   }
   windows.sort(function (a, b) { return b.stackingOrder - a.stackingOrder; });
   var active = six ? workspace.activeWindow : workspace.activeClient;
@@ -102,13 +102,20 @@ constexpr const char* kScript = R"(
     out.push({id: String(w.internalId), caption: String(w.caption), cls: String(w.resourceClass),
               pid: w.pid, active: w === active, minimised: w.minimized});
   }
-  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, JSON.stringify(out));
+  callDBus(%1, "/Report", "org.norvax.Report", "Report", %5, JSON.stringify(out));
 })();
 )";
 
-// The guard of a typing: while it runs, a window other than TARGET that KWin activates is
-// reported (the first, as TAKEN) and TARGET activated again at once, in the same turn of
-// KWin's main loop, so that no key sent meanwhile reaches it. Reports ARMED once it runs.
+// The guard of a typing into the window whose KWin id is TARGET. It reports ARMED once it
+// runs: "active" when TARGET is the active window then. The first change of the activation
+// after that it reports as CHANGED: the window that took the activation (activated again
+// TARGET at once, in the same turn of KWin's main loop, so that no key sent meanwhile
+// reaches the other window), or "" when no window has it or the guard ended. It ends by
+// itself, its handlers disconnected and its script unloaded (NAME), when TARGET closes
+// (before KWin activates another window, which it must not take back), after LIFETIME ms,
+// and once this connection is gone from the bus (asked every POLL ms): nothing of it stays
+// in KWin when the typing was cut off. KWin 6 names windowActivated, windowRemoved and
+// closed what KWin 5 names clientActivated, clientRemoved and windowClosed.
 constexpr const char* kGuard = R"(
 (function () {
   var six = workspace.windowList !== undefined;
@@ -117,20 +124,77 @@ constexpr const char* kGuard = R"(
   for (var i = 0; i < windows.length; ++i) {
     if (String(windows[i].internalId) === %2) target = windows[i];
   }
-  var taken = false;
-  (six ? workspace.windowActivated : workspace.clientActivated).connect(function (w) {
-    if (!target || !w || w === target) return;
-    if (!taken) callDBus(%1, "/Report", "org.norvax.Report", "Report", %3, String(w.internalId));
-    taken = true;
+  var activated = six ? workspace.windowActivated : workspace.clientActivated;
+  var removed = six ? workspace.windowRemoved : workspace.clientRemoved;
+  var closed = target && (target.closed !== undefined ? target.closed : target.windowClosed);
+  var life = new QTimer();
+  var poll = new QTimer();
+  var changed = false;
+  function report(token, text) {
+    callDBus(%1, "/Report", "org.norvax.Report", "Report", token, text);
+  }
+  function change(text) {
+    if (!changed) report(%4, text);
+    changed = true;
+  }
+  function onActivated(w) {
+    if (w === target) return;
+    change(w ? String(w.internalId) : "");
+    if (!w) return;
     if (six) workspace.activeWindow = target; else workspace.activeClient = target;
+  }
+  function onRemoved(w) {
+    if (w === target) end();
+  }
+  function end() {
+    if (target) {
+      activated.disconnect(onActivated);
+      removed.disconnect(onRemoved);
+      closed.disconnect(end);
+      target = null;
+    }
+    life.stop();
+    poll.stop();
+    change("");
+    callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", %3);
+  }
+  var active = six ? workspace.activeWindow : workspace.activeClient;
+  report(%5, target && active === target ? "active" : "");
+  if (!target) return end();
+  activated.connect(onActivated);
+  removed.connect(onRemoved);
+  closed.connect(end);
+  life.singleShot = true;
+  life.interval = %6;
+  life.timeout.connect(end);
+  life.start();
+  poll.interval = %7;
+  poll.timeout.connect(function () {
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", %1, function (owned) { if (!owned) end(); });
   });
-  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, "");
+  poll.start();
 })();
 )";
 
 constexpr const char* kActivate =
     "target.minimized = false; if (six) workspace.activeWindow = target; "
     "else workspace.activeClient = target;";
+
+// Script text (ASCII) with each of %1 to %9 that args has replaced by it.
+QString Filled(std::string_view text, const QStringList& args) {
+  QString out;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto index = at + 1 < text.size() ? text[at + 1] - '1' : -1;
+    if (text[at] == '%' && index >= 0 && index < std::min<qsizetype>(args.size(), 9)) {
+      out += args[index];
+      ++at;
+    } else {
+      out += QLatin1Char(text[at]);
+    }
+  }
+  return out;
+}
 
 QString Quoted(const QString& text) {
   return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact))
@@ -161,9 +225,11 @@ struct KWinWindowSystem::Impl : WaylandClient {
   std::vector<WindowId> order;      // topmost first, as the last report had them
   WindowId nextId = 1;
   int tokens = 0;
-  // The guard of the typing under way (kGuard): its script's name and the token of its
-  // report that a window took the activation.
-  QString guard, guardTaken;
+  // The guard of the typing under way (kGuard): its script's name, the token of its report
+  // that the activation changed (the guards that renew it share it) and when it was armed
+  // (before KWin ran it: the guard is younger).
+  QString guard, guardChange;
+  std::chrono::steady_clock::time_point guardArmed;
 
   static const wl_registry_listener kRegistryListener;
 
@@ -178,26 +244,34 @@ struct KWinWindowSystem::Impl : WaylandClient {
     Call(QStringLiteral("/Scripting"), QStringLiteral("unloadScript"), {name});
   }
 
+  // Once KWin has answered a call, the reports it sent before the answer are taken: they
+  // came to the receiver's thread in order, before the answer came to this one.
+  void TakeReportsBefore() {
+    QMetaObject::invokeMethod(
+        receiver, [] {}, Qt::BlockingQueuedConnection);
+  }
+
   // A token no report had before.
   QString NewToken() { return QString::number(++tokens); }
 
   // Gives KWin the script text (its arguments: %1 this connection's name, %2 KWin's id of
-  // target's window, then extra), runs it and takes its report of token. The script stays
-  // loaded when kept is given (its name there), else it is unloaded. Nothing when KWin did
-  // not run it or it did not report. Under scriptMutex.
+  // target's window, %3 the script's name, then extra), runs it and takes its report of
+  // token. The script stays loaded when kept is given (its name there), else it is unloaded.
+  // Nothing when KWin did not run it or it did not report. Under scriptMutex.
   std::optional<QString> Execute(const char* text, WindowId target, const QStringList& extra,
                                  const QString& token, QString* kept = nullptr) {
     if (!bus || !kwin) return std::nullopt;
     const auto found = windows.find(target);
-    QString script = QString::fromLatin1(text).arg(
-        Quoted(bus->baseService()),
-        Quoted(found != windows.end() ? found->second.kwinId : QString()));
-    for (const QString& e : extra) script = script.arg(e);
+    const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(NewToken());
+    const QString script =
+        Filled(text, QStringList{Quoted(bus->baseService()),
+                                 Quoted(found != windows.end() ? found->second.kwinId : QString()),
+                                 Quoted(name)} +
+                         extra);
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/norvax-kwin-XXXXXX.js"));
     if (!file.open()) return std::nullopt;
     file.write(script.toUtf8());
     file.flush();
-    const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(NewToken());
     const QDBusMessage loaded =
         Call(QStringLiteral("/Scripting"), QStringLiteral("loadScript"), {file.fileName(), name});
     const int id = loaded.arguments().value(0, -1).toInt();
@@ -252,44 +326,77 @@ struct KWinWindowSystem::Impl : WaylandClient {
     return 0;
   }
 
-  // Starts the guard of a typing into target. False when it does not run.
+  // Starts the guard of a typing into target, or a fresh one in place of the one that runs.
+  // False when it does not run or target was not the active window as it started. Disarm
+  // follows either way.
   bool Arm(WindowId target) {
     std::lock_guard lock(scriptMutex);
-    guardTaken = NewToken();
+    const bool renew = !guard.isEmpty();
+    if (renew) Unload(guard);
+    guard.clear();
+    if (!renew) guardChange = NewToken();
     const QString armed = NewToken();
-    return Execute(kGuard, target, {Quoted(guardTaken), Quoted(armed)}, armed, &guard).has_value();
+    guardArmed = std::chrono::steady_clock::now();
+    return Execute(kGuard, target,
+                   {Quoted(guardChange), Quoted(armed), QString::number(kGuardLifetimeMs),
+                    QString::number(kGuardPollMs)},
+                   armed, &guard) == QStringLiteral("active");
   }
 
-  // Ends the guard; the window that took the activation meanwhile, if any, is given it.
-  void Disarm() {
-    {
-      std::lock_guard lock(scriptMutex);
-      if (guard.isEmpty()) return;
-      Unload(guard);
-      guard.clear();
-    }
-    // The report of a query comes after every report the guard sent before it went.
-    const bool listed = Run(0, "");
-    const auto taker = receiver->Peek(guardTaken);
-    receiver->Drop(guardTaken);
-    if (!listed || !taker) return;
-    WindowId window = 0;
-    {
-      std::lock_guard lock(scriptMutex);
-      if (auto found = ids.find(*taker); found != ids.end()) window = found->second;
-    }
-    if (window) Run(window, kActivate);
+  bool GuardYoung() {
+    std::lock_guard lock(scriptMutex);
+    return std::chrono::steady_clock::now() - guardArmed <
+           std::chrono::milliseconds(kGuardLifetimeMs / 2);
   }
 
-  // After a round trip that confirms the keys sent before: whether target is still the
-  // active window and no other window took the activation since the guard started (the
-  // guard's report comes before the query's).
-  bool StillActive(WindowId target) {
+  // After a round trip that confirms the keys sent before and one to KWin that brings the
+  // reports of the guard sent before: the guard still runs and the activation has not
+  // changed since it started (target active, nothing took it).
+  bool Undisturbed() {
     {
       std::unique_lock lock(mutex);
       if (!RoundTrip(lock)) return false;
     }
-    return Run(0, "") && Active() == target && !receiver->Peek(guardTaken);
+    std::lock_guard lock(scriptMutex);
+    const QDBusMessage loaded =
+        Call(QStringLiteral("/Scripting"), QStringLiteral("isScriptLoaded"), {guard});
+    TakeReportsBefore();
+    return loaded.type() == QDBusMessage::ReplyMessage && loaded.arguments().value(0).toBool() &&
+           !receiver->Peek(guardChange);
+  }
+
+  // Before a key: Undisturbed, with a guard younger than half its lifetime after the check,
+  // however long KWin took for it, so that it still runs when KWin reads the key; an older
+  // guard is renewed first. False when the key must not go.
+  bool Ready(WindowId target) {
+    for (int check = 0; check < 2; ++check) {
+      if (!GuardYoung() && !Arm(target)) return false;
+      if (!Undisturbed()) return false;
+      if (GuardYoung()) return true;
+    }
+    return false;
+  }
+
+  // Ends the guard; the window that took the activation meanwhile, if any, is given it.
+  void Disarm() {
+    QString taker;
+    {
+      std::lock_guard lock(scriptMutex);
+      if (guardChange.isEmpty()) return;
+      if (!guard.isEmpty()) Unload(guard);
+      guard.clear();
+      TakeReportsBefore();
+      taker = receiver->Peek(guardChange).value_or(QString());
+      receiver->Drop(guardChange);
+      guardChange.clear();
+    }
+    if (taker.isEmpty() || !Run(0, "")) return;
+    WindowId window = 0;
+    {
+      std::lock_guard lock(scriptMutex);
+      if (auto found = ids.find(taker); found != ids.end()) window = found->second;
+    }
+    if (window) Run(window, kActivate);
   }
 
   void Press(TypingKeymaps::Stroke stroke) {
@@ -413,15 +520,15 @@ bool KWinWindowSystem::SetForeground(WindowId window) {
 std::size_t KWinWindowSystem::TypeText(WindowId target, std::string_view text) {
   auto& i = *impl_;
   std::size_t typed = 0;
-  if (!i.fakeInput || !i.Arm(target)) return 0;
-  for (const TypedCharacter& c : TypedCharacters(text)) {
-    std::optional<TypingKeymaps::Stroke> stroke;
-    if (c.keysym != 0 && !(stroke = i.StrokeFor(c.keysym))) break;
-    if (!i.StillActive(target)) break;
-    if (stroke) i.Press(*stroke);
-    typed += c.bytes;
-  }
-  {
+  if (!i.fakeInput) return 0;
+  if (i.Arm(target)) {
+    for (const TypedCharacter& c : TypedCharacters(text)) {
+      std::optional<TypingKeymaps::Stroke> stroke;
+      if (c.keysym != 0 && !(stroke = i.StrokeFor(c.keysym))) break;
+      if (!i.Ready(target)) break;
+      if (stroke) i.Press(*stroke);
+      typed += c.bytes;
+    }
     std::unique_lock lock(i.mutex);
     i.RoundTrip(lock);  // the last key reaches KWin before the caller goes on
   }
@@ -458,8 +565,8 @@ bool KWinWindowSystem::PressKey(WindowId target, Key key) {
   const bool enter = key == Key::Enter;
   const auto stroke = i.StrokeFor(enter ? XKB_KEY_Return : XKB_KEY_Tab)
                           .value_or(TypingKeymaps::Stroke{(enter ? kEnter : kTab) + 8, false});
-  if (!i.fakeInput || !i.Arm(target)) return false;
-  const bool pressed = i.StillActive(target);
+  if (!i.fakeInput) return false;
+  const bool pressed = i.Arm(target) && i.Ready(target);
   if (pressed) i.Press(stroke);
   {
     std::unique_lock lock(i.mutex);
