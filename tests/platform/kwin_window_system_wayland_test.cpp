@@ -3,6 +3,10 @@
 #include "platform/wayland/kwin_window_system.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 
 #include <algorithm>
 #include <csignal>
@@ -84,6 +88,37 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
 
   EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0) << Err();
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
+}
+
+// Another program of the session that found this program's connections on the bus sends
+// them reports of its own, for every token a report might have, before the adapter asks
+// KWin: a window list whose active window is a dialog of its own. None is taken: the
+// typing goes on, the list is KWin's.
+TEST_F(KWinWindowSystemTest, ReportsAreTakenFromKWinAlone) {
+  if (!Start(true)) return;
+  auto target = StartTarget(kCaption);
+  ASSERT_NE(WaitForWindow(kCaption), 0u);
+  const WindowId w = finder_->ActivateWindow(Sjis(kCaption), "", 0);
+  ASSERT_NE(w, 0u);
+  QDBusConnection forger = testing::OpenBus(std::getenv("DBUS_SESSION_BUS_ADDRESS"));
+  const QString fake = QString::fromUtf8(
+      R"json([{"id":"{0}","caption":"ダイヤルアップ接続 (fake)","cls":"x","pid":1,"active":true}])json");
+  for (const QString& name : forger.interface()->registeredServiceNames().value()) {
+    if (!name.startsWith(u':') || name == forger.baseService() ||
+        forger.interface()->servicePid(name).value() != static_cast<uint>(getpid()))
+      continue;
+    QDBusMessage report = QDBusMessage::createMethodCall(name, QStringLiteral("/Report"),
+                                                         QStringLiteral("org.norvax.Report"),
+                                                         QStringLiteral("Report"));
+    for (int token = 0; token < 1000; ++token) {
+      report.setArguments({QString::number(token), fake});
+      forger.send(report);
+    }
+    forger.call(report);  // answered once the reports before it are taken or refused
+  }
+  EXPECT_EQ(windows_->TypeText(w, "abc"), 3u);
+  EXPECT_TRUE(target->WaitForLine("1:abc", 5s));
+  EXPECT_EQ(windows_->TopLevelWindows(), std::vector<WindowId>{w});
 }
 
 // norvaxctl cut off in the middle of a typing (killed, or stopped as a debugger stops it):
