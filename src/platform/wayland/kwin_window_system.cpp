@@ -6,15 +6,18 @@
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -36,22 +39,48 @@ constexpr std::uint32_t kEnter = 28;
 const QString kKWin = QStringLiteral("org.kde.KWin");
 const QString kReportPath = QStringLiteral("/Report");
 
+// A token no other program can guess: 128 random bits from the system's generator.
+QString NewToken() {
+  std::array<quint32, 4> bits;
+  QRandomGenerator::system()->fillRange(bits.data(), bits.size());
+  return QString::fromLatin1(
+      QByteArray(reinterpret_cast<const char*>(bits.data()), sizeof bits).toHex());
+}
+
 // Takes the scripts' reports (a method call "Report" with a token and the windows as JSON)
-// in a thread of its own, so that they come while the caller waits.
+// in a thread of its own, so that they come while the caller waits: from KWin's own
+// connection alone (the bus sets the sender) and for the tokens awaited alone; any other is
+// refused and forgotten.
 class ReportReceiver : public QDBusVirtualObject {
  public:
+  explicit ReportReceiver(QString kwin) : kwin_(std::move(kwin)) {}
+
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     const auto args = message.arguments();
     if (message.member() != QLatin1String("Report") || args.size() != 2) return false;
+    bool taken = false;
     {
       std::lock_guard lock(mutex_);
-      reports_[args[0].toString()] = args[1].toString();
+      taken = message.service() == kwin_ && awaited_.count(args[0].toString()) > 0;
+      if (taken) reports_[args[0].toString()] = args[1].toString();
+    }
+    if (!taken) {
+      connection.send(message.createErrorReply(QDBusError::AccessDenied, QString()));
+      return true;
     }
     arrived_.notify_all();
     connection.send(message.createReply());
     return true;
   }
   QString introspect(const QString&) const override { return {}; }
+
+  // A new token whose report is awaited until it is taken or forgotten.
+  QString Await() {
+    const QString token = NewToken();
+    std::lock_guard lock(mutex_);
+    awaited_.insert(token);
+    return token;
+  }
 
   // The report of token, if it came (it stays).
   std::optional<QString> Peek(const QString& token) {
@@ -60,27 +89,31 @@ class ReportReceiver : public QDBusVirtualObject {
     return found != reports_.end() ? std::optional(found->second) : std::nullopt;
   }
 
-  // Forgets the report of token.
-  void Drop(const QString& token) {
+  // No longer awaits token; its report, if it came, is dropped.
+  void Forget(const QString& token) {
     std::lock_guard lock(mutex_);
+    awaited_.erase(token);
     reports_.erase(token);
   }
 
-  // The report of token; nothing when none came within timeout.
+  // The report of token, which is then forgotten; nothing when none came within timeout.
   std::optional<QString> Take(const QString& token, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    if (!arrived_.wait_for(lock, timeout, [&] { return reports_.count(token) > 0; }))
-      return std::nullopt;
+    const bool came = arrived_.wait_for(lock, timeout, [&] { return reports_.count(token) > 0; });
+    awaited_.erase(token);
+    if (!came) return std::nullopt;
     return reports_.extract(token).mapped();
   }
 
  private:
+  const QString kwin_;  // KWin's unique name on the bus
   std::mutex mutex_;
   std::condition_variable arrived_;
+  std::set<QString> awaited_;
   std::map<QString, QString> reports_;
 };
 
-// The script: does its ACTION on the window whose KWin id is TARGET (if any), then reports
+// The query: does its ACTION on the window whose KWin id is TARGET (if any), then reports
 // every normal window and dialog, topmost first. KWin 6 names windowList and activeWindow
 // what KWin 5 names clientList and activeClient; both list the windows in the order they
 // came, and each window knows its place in the stacking order.
@@ -91,7 +124,7 @@ constexpr const char* kScript = R"(
   for (var i = 0; i < windows.length; ++i) {
     var target = windows[i];
     if (String(target.internalId) !== %2) continue;
-    %4
+    %5
   }
   windows.sort(function (a, b) { return b.stackingOrder - a.stackingOrder; });
   var active = six ? workspace.activeWindow : workspace.activeClient;
@@ -102,13 +135,13 @@ constexpr const char* kScript = R"(
     out.push({id: String(w.internalId), caption: String(w.caption), cls: String(w.resourceClass),
               pid: w.pid, active: w === active, minimised: w.minimized});
   }
-  callDBus(%1, "/Report", "org.norvax.Report", "Report", %5, JSON.stringify(out));
+  callDBus(%1, "/Report", "org.norvax.Report", "Report", %4, JSON.stringify(out));
 })();
 )";
 
-// The guard of a typing into the window whose KWin id is TARGET. It reports ARMED once it
-// runs: "active" when TARGET is the active window then. The first change of the activation
-// after that it reports as CHANGED: the window that took the activation (activated again
+// The guard of a typing into the window whose KWin id is TARGET. It reports once it runs:
+// "active" when TARGET is the active window then. The first change of the activation after
+// that it reports as CHANGE: the window that took the activation (activated again
 // TARGET at once, in the same turn of KWin's main loop, so that no key sent meanwhile
 // reaches the other window), or "" when no window has it or the guard ended. It ends by
 // itself, its handlers disconnected and its script unloaded (NAME), when TARGET closes
@@ -134,7 +167,7 @@ constexpr const char* kGuard = R"(
     callDBus(%1, "/Report", "org.norvax.Report", "Report", token, text);
   }
   function change(text) {
-    if (!changed) report(%4, text);
+    if (!changed) report(%5, text);
     changed = true;
   }
   function onActivated(w) {
@@ -159,7 +192,7 @@ constexpr const char* kGuard = R"(
     callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", %3);
   }
   var active = six ? workspace.activeWindow : workspace.activeClient;
-  report(%5, target && active === target ? "active" : "");
+  report(%4, target && active === target ? "active" : "");
   if (!target) return end();
   activated.connect(onActivated);
   removed.connect(onRemoved);
@@ -224,7 +257,6 @@ struct KWinWindowSystem::Impl : WaylandClient {
   std::map<QString, WindowId> ids;  // KWin's id → ours
   std::vector<WindowId> order;      // topmost first, as the last report had them
   WindowId nextId = 1;
-  int tokens = 0;
   // The guard of the typing under way (kGuard): its script's name, the token of its report
   // that the activation changed (the guards that renew it share it) and when it was armed
   // (before KWin ran it: the guard is younger).
@@ -251,31 +283,33 @@ struct KWinWindowSystem::Impl : WaylandClient {
         receiver, [] {}, Qt::BlockingQueuedConnection);
   }
 
-  // A token no report had before.
-  QString NewToken() { return QString::number(++tokens); }
-
   // Gives KWin the script text (its arguments: %1 this connection's name, %2 KWin's id of
-  // target's window, %3 the script's name, then extra), runs it and takes its report of
-  // token. The script stays loaded when kept is given (its name there), else it is unloaded.
-  // Nothing when KWin did not run it or it did not report. Under scriptMutex.
+  // target's window, %3 the script's name, %4 the token of its report, then extra), runs it
+  // and takes its report. The script stays loaded when kept is given (its name there),
+  // else it is unloaded. Nothing when KWin did not run it or it did not report. Under
+  // scriptMutex.
   std::optional<QString> Execute(const char* text, WindowId target, const QStringList& extra,
-                                 const QString& token, QString* kept = nullptr) {
+                                 QString* kept = nullptr) {
     if (!bus || !kwin) return std::nullopt;
     const auto found = windows.find(target);
     const QString name = QStringLiteral("norvax-%1-%2").arg(getpid()).arg(NewToken());
+    const QString token = receiver->Await();
     const QString script =
         Filled(text, QStringList{Quoted(bus->baseService()),
                                  Quoted(found != windows.end() ? found->second.kwinId : QString()),
-                                 Quoted(name)} +
+                                 Quoted(name), Quoted(token)} +
                          extra);
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/norvax-kwin-XXXXXX.js"));
-    if (!file.open()) return std::nullopt;
-    file.write(script.toUtf8());
-    file.flush();
-    const QDBusMessage loaded =
-        Call(QStringLiteral("/Scripting"), QStringLiteral("loadScript"), {file.fileName(), name});
+    const bool written = file.open() && file.write(script.toUtf8()) >= 0 && file.flush();
+    const QDBusMessage loaded = written
+                                    ? Call(QStringLiteral("/Scripting"),
+                                           QStringLiteral("loadScript"), {file.fileName(), name})
+                                    : QDBusMessage();
     const int id = loaded.arguments().value(0, -1).toInt();
-    if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) return std::nullopt;
+    if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) {
+      receiver->Forget(token);
+      return std::nullopt;
+    }
     // KWin 6 and KWin 5 name the script's object differently.
     const QString object = QStringLiteral("org.kde.kwin.Script");
     if (Call(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("run"), {}, object)
@@ -294,9 +328,7 @@ struct KWinWindowSystem::Impl : WaylandClient {
   // KWin did not run it or did not report.
   bool Run(WindowId target, const char* action) {
     std::lock_guard lock(scriptMutex);
-    const QString token = NewToken();
-    const auto report =
-        Execute(kScript, target, {QString::fromLatin1(action), Quoted(token)}, token);
+    const auto report = Execute(kScript, target, {QString::fromLatin1(action)});
     if (!report) return false;
     windows.clear();
     std::map<QString, WindowId> seen;
@@ -334,13 +366,12 @@ struct KWinWindowSystem::Impl : WaylandClient {
     const bool renew = !guard.isEmpty();
     if (renew) Unload(guard);
     guard.clear();
-    if (!renew) guardChange = NewToken();
-    const QString armed = NewToken();
+    if (!renew) guardChange = receiver->Await();
     guardArmed = std::chrono::steady_clock::now();
     return Execute(kGuard, target,
-                   {Quoted(guardChange), Quoted(armed), QString::number(kGuardLifetimeMs),
+                   {Quoted(guardChange), QString::number(kGuardLifetimeMs),
                     QString::number(kGuardPollMs)},
-                   armed, &guard) == QStringLiteral("active");
+                   &guard) == QStringLiteral("active");
   }
 
   bool GuardYoung() {
@@ -387,7 +418,7 @@ struct KWinWindowSystem::Impl : WaylandClient {
       guard.clear();
       TakeReportsBefore();
       taker = receiver->Peek(guardChange).value_or(QString());
-      receiver->Drop(guardChange);
+      receiver->Forget(guardChange);
       guardChange.clear();
     }
     if (taker.isEmpty() || !Run(0, "")) return;
@@ -456,11 +487,12 @@ KWinWindowSystem::KWinWindowSystem(const char* displayName) : impl_(std::make_un
   const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
   i.bus = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, busName)
                             : QDBusConnection::connectToBus(address, busName);
-  i.receiver = new ReportReceiver;
+  const QString kwinOwner =
+      i.bus->isConnected() ? i.bus->interface()->serviceOwner(kKWin).value() : QString();
+  i.receiver = new ReportReceiver(kwinOwner);
   i.receiver->moveToThread(&i.receiverThread);
   i.receiverThread.start();
-  i.kwin = i.bus->isConnected() && i.bus->interface()->isServiceRegistered(kKWin) &&
-           i.bus->registerVirtualObject(kReportPath, i.receiver);
+  i.kwin = !kwinOwner.isEmpty() && i.bus->registerVirtualObject(kReportPath, i.receiver);
   // The globals; then the seat's capabilities; then the keymap of the seat's keyboard.
   bool connected = i.kwin && i.Connect(displayName, &Impl::kRegistryListener, &i);
   std::unique_lock lock(i.mutex);
