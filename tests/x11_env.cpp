@@ -494,8 +494,7 @@ bool KWinServer::Running() {
 
 void KWinServer::GrantFakeInput(const std::string& program) const {
   static int files = 0;
-  std::ofstream(runtimeDir_ + "/data/applications/norvax-test-" + std::to_string(++files) +
-                ".desktop")
+  std::ofstream(DataHome() + "/applications/norvax-test-" + std::to_string(++files) + ".desktop")
       << "[Desktop Entry]\nType=Application\nName=NORVAX test\nNoDisplay=true\nExec=" << program
       << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
 }

@@ -27,9 +27,11 @@ const std::string kCaption = "ﾈｯﾄﾜｰｸ ﾊﾟｽﾜｰﾄﾞの入力"
 class KWinWindowSystemTest
     : public testing::CompositorTest<testing::KWinServer, KWinWindowSystem, fakes::FakeClock> {
  protected:
+  // Which program KWin lets type.
+  enum class Grant { kNone, kNorvaxctl, kThisProgram };
+
   // False when the test cannot go on: skipped without KWin, failed without the adapter.
-  // grant: this program may type; norvaxctl always may.
-  bool Start(bool grant, const std::string& layout = "us") {
+  bool Start(Grant grant, const std::string& layout = "us") {
     testing::MakeCoreApplication();
     server_ = testing::KWinServer::Start(layout);
     if (!server_) {
@@ -37,14 +39,15 @@ class KWinWindowSystemTest
       return false;
     }
     // Before anyone connects: KWin reads the entries into a cache that it may renew late.
-    server_->GrantFakeInput(NORVAXCTL_PATH);
-    if (grant) server_->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
+    if (grant == Grant::kNorvaxctl) server_->GrantFakeInput(NORVAXCTL_PATH);
+    if (grant == Grant::kThisProgram)
+      server_->GrantFakeInput(std::filesystem::read_symlink("/proc/self/exe").string());
     return Use(std::make_unique<KWinWindowSystem>(server_->Socket().c_str()));
   }
 };
 
 TEST_F(KWinWindowSystemTest, FindsByCaptionAndClassActivatesAndListsThroughNorvaxctl) {
-  if (!Start(false)) return;
+  if (!Start(Grant::kNone)) return;
   auto target = StartTarget(kCaption);
   const WindowId w = WaitForWindow(kCaption);
   auto second = StartTarget("second");
@@ -76,9 +79,10 @@ TEST_F(KWinWindowSystemTest, FindsByCaptionAndClassActivatesAndListsThroughNorva
   EXPECT_EQ(windows_->Caption(w), "");
 }
 
-// norvaxctl, which has its own .desktop file, types all the same.
+// norvaxctl types once the user has let it: "norvaxctl grant-typing", which a failed typing
+// names.
 TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
-  if (!Start(false)) return;
+  if (!Start(Grant::kNone)) return;
   auto target = StartTarget(kCaption);
   const WindowId w = WaitForWindow(kCaption);
   ASSERT_EQ(finder_->ActivateWindow(Sjis(kCaption), "", 0), w);
@@ -86,7 +90,15 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
   EXPECT_EQ(windows_->TypeText(w, "abc"), 0u);
   EXPECT_FALSE(windows_->PressKey(w, Key::Enter));
 
-  EXPECT_EQ(Norvaxctl("type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'"), 0) << Err();
+  const std::string type = "type --caption 'ﾊﾟｽﾜｰﾄﾞの入力' 'taro{~'";
+  EXPECT_EQ(Norvaxctl(type), 1);
+  EXPECT_NE(Err().find("org_kde_kwin_fake_input"), std::string::npos) << Err();
+  EXPECT_NE(Err().find("\"norvaxctl grant-typing\""), std::string::npos) << Err();
+  setenv("XDG_DATA_HOME", server_->DataHome().c_str(), 1);
+  EXPECT_EQ(Norvaxctl("grant-typing"), 0) << Err();
+  unsetenv("XDG_DATA_HOME");
+  // KWin reads the new entry in a moment; a typing it refuses types nothing.
+  EXPECT_TRUE(WaitUntil([&] { return Norvaxctl(type) == 0; }, 10s)) << Err();
   EXPECT_EQ(target->LastValuesUntil("enter", 5s)["1"], "taro");
 }
 
@@ -95,7 +107,7 @@ TEST_F(KWinWindowSystemTest, WithoutTheGrantNothingIsTypedAndTheReasonIsGiven) {
 // KWin: a window list whose active window is a dialog of its own. None is taken: the
 // typing goes on, the list is KWin's.
 TEST_F(KWinWindowSystemTest, ReportsAreTakenFromKWinAlone) {
-  if (!Start(true)) return;
+  if (!Start(Grant::kThisProgram)) return;
   auto target = StartTarget(kCaption);
   ASSERT_NE(WaitForWindow(kCaption), 0u);
   const WindowId w = finder_->ActivateWindow(Sjis(kCaption), "", 0);
@@ -136,7 +148,7 @@ class KWinCutTypingTest : public KWinWindowSystemTest,
 
 TEST_P(KWinCutTypingTest, LeavesKWinAsItWas) {
   const CutTyping& cut = GetParam();
-  if (!Start(false)) return;
+  if (!Start(Grant::kNorvaxctl)) return;
   auto target = StartTarget(kCaption);
   auto other = StartTarget("other");
   const WindowId w = WaitForWindow(kCaption);
@@ -172,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
 class KWinTypingTest : public KWinWindowSystemTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(KWinTypingTest, AsciiTabAndEnterArriveExactlyAndKanjiIsRefused) {
-  if (!Start(true, "jp")) return;
+  if (!Start(Grant::kThisProgram, "jp")) return;
   auto target = StartTarget(kCaption, GetParam());
   ASSERT_NE(WaitForWindow(kCaption), 0u);
   const WindowId w = finder_->ActivateWindow(Sjis(kCaption), "", 0);
@@ -192,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(Program, KWinTypingTest, ::testing::Bool(),
 
 // Another program moves the focus at a random moment of the typing.
 TEST_F(KWinWindowSystemTest, NotOneKeyReachesTheWindowThatTakesTheFocusMidTyping) {
-  if (!Start(true)) return;
+  if (!Start(Grant::kThisProgram)) return;
   ExpectNoKeyReachesTheWindowThatTakesTheFocus(30);
 }
 
