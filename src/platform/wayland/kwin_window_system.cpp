@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "fake-input-client-protocol.h"
 #include "platform/cp932.h"
@@ -35,6 +36,11 @@ constexpr std::uint32_t kFakeInputVersion = 4;  // the first with keyboard_key
 constexpr std::uint32_t kLeftShift = 42;        // evdev codes
 constexpr std::uint32_t kTab = 15;
 constexpr std::uint32_t kEnter = 28;
+// The keys go at most one per kKeyInterval: a program slow to read them (a busy browser)
+// falls behind, and KWin drops the connection of a program whose unread events fill its
+// buffer (seen with a Qt program under load at 3.5 ms a key; 8 ms is the pace KWin took
+// when every key cost a script run).
+constexpr auto kKeyInterval = std::chrono::milliseconds(8);
 
 const QString kKWin = QStringLiteral("org.kde.KWin");
 const QString kReportPath = QStringLiteral("/Report");
@@ -262,6 +268,7 @@ struct KWinWindowSystem::Impl : WaylandClient {
   // (before KWin ran it: the guard is younger).
   QString guard, guardChange;
   std::chrono::steady_clock::time_point guardArmed;
+  std::chrono::steady_clock::time_point lastKey;  // when the last key went
 
   static const wl_registry_listener kRegistryListener;
 
@@ -396,10 +403,11 @@ struct KWinWindowSystem::Impl : WaylandClient {
            !receiver->Peek(guardChange);
   }
 
-  // Before a key: Undisturbed, with a guard younger than half its lifetime after the check,
-  // however long KWin took for it, so that it still runs when KWin reads the key; an older
-  // guard is renewed first. False when the key must not go.
+  // Before a key, kKeyInterval after the last: Undisturbed, with a guard younger than half
+  // its lifetime after the check, however long KWin took for it, so that it still runs when
+  // KWin reads the key; an older guard is renewed first. False when the key must not go.
   bool Ready(WindowId target) {
+    std::this_thread::sleep_until(lastKey + kKeyInterval);
     for (int check = 0; check < 2; ++check) {
       if (!GuardYoung() && !Arm(target)) return false;
       if (!Undisturbed()) return false;
@@ -439,6 +447,7 @@ struct KWinWindowSystem::Impl : WaylandClient {
     org_kde_kwin_fake_input_keyboard_key(fakeInput, key, WL_KEYBOARD_KEY_STATE_RELEASED);
     if (stroke.shift) org_kde_kwin_fake_input_keyboard_key(fakeInput, kLeftShift, 0);
     Flush();
+    lastKey = std::chrono::steady_clock::now();
   }
 
   std::optional<TypingKeymaps::Stroke> StrokeFor(std::uint32_t keysym) {
