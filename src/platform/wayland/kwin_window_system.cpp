@@ -153,8 +153,10 @@ constexpr const char* kScript = R"(
 // itself, its handlers disconnected and its script unloaded (NAME), when TARGET closes
 // (before KWin activates another window, which it must not take back), after LIFETIME ms,
 // and once this connection is gone from the bus (asked every POLL ms): nothing of it stays
-// in KWin when the typing was cut off. KWin 6 names windowActivated, windowRemoved and
-// closed what KWin 5 names clientActivated, clientRemoved and windowClosed.
+// in KWin when the typing was cut off. Its timers run before it connects to the window, so
+// that a KWin without a signal it connects to still ends it (and it does not report).
+// KWin 6 names windowActivated, windowRemoved and closed what KWin 5 names clientActivated,
+// clientRemoved and windowClosed.
 constexpr const char* kGuard = R"(
 (function () {
   var six = workspace.windowList !== undefined;
@@ -163,11 +165,9 @@ constexpr const char* kGuard = R"(
   for (var i = 0; i < windows.length; ++i) {
     if (String(windows[i].internalId) === %2) target = windows[i];
   }
-  var activated = six ? workspace.windowActivated : workspace.clientActivated;
-  var removed = six ? workspace.windowRemoved : workspace.clientRemoved;
-  var closed = target && (target.closed !== undefined ? target.closed : target.windowClosed);
   var life = new QTimer();
   var poll = new QTimer();
+  var links = [];
   var changed = false;
   function report(token, text) {
     callDBus(%1, "/Report", "org.norvax.Report", "Report", token, text);
@@ -176,33 +176,23 @@ constexpr const char* kGuard = R"(
     if (!changed) report(%5, text);
     changed = true;
   }
-  function onActivated(w) {
-    if (w === target) return;
-    change(w ? String(w.internalId) : "");
-    if (!w) return;
-    if (six) workspace.activeWindow = target; else workspace.activeClient = target;
-  }
-  function onRemoved(w) {
-    if (w === target) end();
+  function link(signal, handler) {
+    signal.connect(handler);
+    links.push([signal, handler]);
   }
   function end() {
-    if (target) {
-      activated.disconnect(onActivated);
-      removed.disconnect(onRemoved);
-      closed.disconnect(end);
-      target = null;
-    }
+    for (var i = 0; i < links.length; ++i) links[i][0].disconnect(links[i][1]);
+    links = [];
+    target = null;
     life.stop();
     poll.stop();
     change("");
     callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", %3);
   }
-  var active = six ? workspace.activeWindow : workspace.activeClient;
-  report(%4, target && active === target ? "active" : "");
-  if (!target) return end();
-  activated.connect(onActivated);
-  removed.connect(onRemoved);
-  closed.connect(end);
+  if (!target) {
+    report(%4, "");
+    return end();
+  }
   life.singleShot = true;
   life.interval = %6;
   life.timeout.connect(end);
@@ -213,6 +203,18 @@ constexpr const char* kGuard = R"(
              "NameHasOwner", %1, function (owned) { if (!owned) end(); });
   });
   poll.start();
+  link(six ? workspace.windowActivated : workspace.clientActivated, function (w) {
+    if (w === target) return;
+    change(w ? String(w.internalId) : "");
+    if (!w) return;
+    if (six) workspace.activeWindow = target; else workspace.activeClient = target;
+  });
+  link(six ? workspace.windowRemoved : workspace.clientRemoved, function (w) {
+    if (w === target) end();
+  });
+  link(target.closed !== undefined ? target.closed : target.windowClosed, end);
+  var active = six ? workspace.activeWindow : workspace.activeClient;
+  report(%4, active === target ? "active" : "");
 })();
 )";
 
