@@ -143,6 +143,8 @@ struct CutTyping {
   std::chrono::milliseconds within;
 };
 
+void PrintTo(const CutTyping& cut, std::ostream* out) { *out << cut.name; }
+
 class KWinCutTypingTest : public KWinWindowSystemTest,
                           public ::testing::WithParamInterface<CutTyping> {};
 
