@@ -16,18 +16,17 @@ install(TARGETS norvax norvaxctl norvax-connect RUNTIME DESTINATION ${CMAKE_INST
 install(FILES ${CMAKE_SOURCE_DIR}/resources/NORVAX.HLP
   DESTINATION ${CMAKE_INSTALL_DATADIR}/norvax)
 
-# The menu entry and a hidden one for norvaxctl. KWin lets a program type (fake input) when
-# an entry whose Exec is the program's absolute path names the interface in
-# X-KDE-Wayland-Interfaces: the path is set when installing, under the prefix installed to
-# (the package's /usr too).
-foreach(entry ${NORVAX_APP_ID} org.norvax.norvaxctl)
-  install(CODE "
-    set(NORVAX_BIN_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    configure_file(${packaging}/${entry}.desktop.in
-      ${CMAKE_BINARY_DIR}/installed/${entry}.desktop @ONLY)
-    file(INSTALL ${CMAKE_BINARY_DIR}/installed/${entry}.desktop
-      DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")")
-endforeach()
+# The menu entry. KWin lets a program type (fake input) when an entry whose Exec is the
+# program's absolute path names the interface in X-KDE-Wayland-Interfaces: the path is set
+# when installing, under the prefix installed to (the package's /usr too). norvaxctl, which
+# any program of the session could have type, gets no such entry: the user gives it one
+# with "norvaxctl grant-typing".
+install(CODE "
+  set(NORVAX_BIN_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(${packaging}/${NORVAX_APP_ID}.desktop.in
+    ${CMAKE_BINARY_DIR}/installed/${NORVAX_APP_ID}.desktop @ONLY)
+  file(INSTALL ${CMAKE_BINARY_DIR}/installed/${NORVAX_APP_ID}.desktop
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")")
 configure_file(${packaging}/${NORVAX_APP_ID}.metainfo.xml.in
   ${CMAKE_BINARY_DIR}/${NORVAX_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/${NORVAX_APP_ID}.metainfo.xml

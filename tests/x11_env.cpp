@@ -436,7 +436,8 @@ std::unique_ptr<KWinServer> KWinServer::Start(const std::string& layout) {
   server->bus_.emplace(
       std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address"},
       std::vector<std::string>{});
-  const std::string address = server->bus_->ReadLine(std::chrono::seconds(10)).value_or("");
+  const std::string address = server->address_ =
+      server->bus_->ReadLine(std::chrono::seconds(10)).value_or("");
   if (copyError || address.empty()) {
     std::cerr << "no copy of kwin_wayland or no session bus\n";
     return nullptr;
@@ -488,10 +489,14 @@ KWinServer::~KWinServer() {
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+bool KWinServer::Running() {
+  return !kwin_->Exited() &&
+         OpenBus(address_).interface()->isServiceRegistered(QStringLiteral("org.kde.KWin"));
+}
+
 void KWinServer::GrantFakeInput(const std::string& program) const {
   static int files = 0;
-  std::ofstream(runtimeDir_ + "/data/applications/norvax-test-" + std::to_string(++files) +
-                ".desktop")
+  std::ofstream(DataHome() + "/applications/norvax-test-" + std::to_string(++files) + ".desktop")
       << "[Desktop Entry]\nType=Application\nName=NORVAX test\nNoDisplay=true\nExec=" << program
       << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
 }

@@ -183,11 +183,16 @@ class KWinServer : public Compositor {
   ~KWinServer() override;
   // Lets program type through fake input: an installed .desktop file names it.
   void GrantFakeInput(const std::string& program) const;
+  // The XDG_DATA_HOME whose applications KWin reads.
+  std::string DataHome() const { return runtimeDir_ + "/data"; }
   // A mouse through fake input (this program must have the grant).
   std::unique_ptr<VirtualPointer> Pointer() const override;
+  // True while KWin runs and holds its name on its bus.
+  bool Running();
 
  private:
   KWinServer() = default;
+  std::string address_;
   std::optional<ChildProcess> bus_, kwin_;
 };
 

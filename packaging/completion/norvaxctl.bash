@@ -16,7 +16,7 @@ _norvaxctl() {
     _init_completion || return
 
     local commands="check-settings scramble unscramble day equinox holidays logline totals
-        log connections entry type windows help --help -h"
+        log connections entry type windows grant-typing help --help -h"
     if ((cword == 1)); then
         COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         return
@@ -66,6 +66,9 @@ _norvaxctl() {
         type)
             valued="--caption --class"
             options="$valued --stdin"
+            ;;
+        grant-typing)
+            options="--remove"
             ;;
         *)
             return

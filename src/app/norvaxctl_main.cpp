@@ -36,6 +36,7 @@
 #include "platform/cp932.h"
 #include "platform/nm/dialler.h"
 #include "platform/nm/nm_remote_access.h"
+#include "platform/posix/atomic_replace.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
 #include "platform/posix/system_clock.h"
@@ -143,7 +144,8 @@ const char kUsage[] =
     "                           do not change what arrives. Typing stops as soon as the\n"
     "                           window loses the focus. Exit 1 when no window matches, there\n"
     "                           is no X display ($DISPLAY), the text has a character without\n"
-    "                           a Shift-JIS form or the typing stopped\n"
+    "                           a Shift-JIS form, KWin does not let norvaxctl type (see\n"
+    "                           grant-typing) or the typing stopped\n"
     "      --stdin              read TEXT from standard input instead (for passwords): one\n"
     "                           line, without its line end\n"
     "  connections [DIR]        print the names of the dial-up connections the entry editor\n"
@@ -160,6 +162,14 @@ const char kUsage[] =
     "                           \"GNOME\" when GNOME Shell answers on the session bus of a\n"
     "                           Wayland session, \"KWin\" when KWin answers there and on the\n"
     "                           session bus, else \"X11\"\n"
+    "  grant-typing [--remove]  let KWin (KDE Plasma on Wayland) take the keys this norvaxctl\n"
+    "                           types: writes the entry $XDG_DATA_HOME/applications/\n"
+    "                           org.norvax.norvaxctl.desktop (default ~/.local/share/...)\n"
+    "                           that names it, which KWin reads in a few seconds (else at\n"
+    "                           the next login). Every program of the session can then type\n"
+    "                           into any window through norvaxctl. NORVAX's menu entry has\n"
+    "                           its own grant\n"
+    "      --remove             remove that entry: the grant ends\n"
     "  --help, -h, help         show this help\n";
 
 // The synopsis of a line of the usage: the line without its description, which stands
@@ -917,6 +927,78 @@ int EntryCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The entry in the user's applications folder through which KWin lets norvaxctl type, and
+// the line that says so.
+constexpr const char* kGrantEntry = "applications/org.norvax.norvaxctl.desktop";
+constexpr const char* kFakeInputGrant = "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input";
+
+// Writes (or with --remove removes) that entry, with this norvaxctl's path as its Exec.
+int GrantTypingCommand(const std::vector<std::string>& args) {
+  auto options = ReadOptions(args, 1, {}, {"--remove"});
+  if (!options.problem.empty()) return Usage(options.problem, "grant-typing");
+  if (!options.positional.empty()) return Usage("grant-typing takes no argument", "grant-typing");
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  if ((!dataHome || !*dataHome) && (!home || !*home)) {
+    std::cerr << "norvaxctl: neither XDG_DATA_HOME nor HOME is set\n";
+    return kFailed;
+  }
+  const std::filesystem::path entry =
+      (dataHome && *dataHome ? std::filesystem::path(dataHome)
+                             : std::filesystem::path(home) / ".local/share") /
+      kGrantEntry;
+  std::error_code error;
+  if (!options.flags.empty()) {
+    const bool removed = std::filesystem::remove(entry, error);
+    if (error) {
+      std::cerr << "norvaxctl: cannot remove " << entry.string() << ": " << error.message() << "\n";
+      return kFailed;
+    }
+    std::cout << (removed ? "removed " : "no grant to remove: ") << entry.string() << "\n";
+    return 0;
+  }
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  // KWin compares Exec with the program's path as it stands: a path the entry would have to
+  // quote cannot be named.
+  if (error || program.find_first_of(" \t\n\"'\\><~|&;$*?#()`%") != std::string::npos) {
+    std::cerr << "norvaxctl: the path of this norvaxctl (" << program
+              << ") cannot be named in a .desktop file\n";
+    return kFailed;
+  }
+  try {
+    std::filesystem::create_directories(entry.parent_path());
+    norvax::ReplaceInOneStep(entry.string(),
+                             "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=norvaxctl\n"
+                             "Comment=Lets KWin take the keys norvaxctl types (norvaxctl "
+                             "grant-typing)\n"
+                             "Comment[ja]=KWin が norvaxctl の入力を受け付けるための項目です "
+                             "(norvaxctl grant-typing)\n"
+                             "Exec=" +
+                                 program +
+                                 "\n"
+                                 "Terminal=true\n"
+                                 "NoDisplay=true\n" +
+                                 kFakeInputGrant + "\n",
+                             {}, norvax::FileMode::kUser);
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::cerr << "norvaxctl: cannot make " << entry.parent_path().string() << ": "
+              << e.code().message() << "\n";
+    return kFailed;
+  } catch (const norvax::FileError& e) {
+    std::cerr << "norvaxctl: " << e.what() << "\n";
+    return kFailed;
+  }
+  std::cout << entry.string() << "\n"
+            << "KWin lets " << program
+            << " type once it has read this entry (in a few seconds; else after the next "
+               "login).\n"
+               "Every program of this session can then type into any window through it.\n"
+               "\"norvaxctl grant-typing --remove\" takes the grant back.\n";
+  return 0;
+}
+
 int NoDisplay() {
   const char* display = getenv("DISPLAY");
   std::cerr << "norvaxctl: no X display to type on (DISPLAY=" << (display ? display : "") << ")\n";
@@ -964,6 +1046,10 @@ int TypeCommand(const std::vector<std::string>& args) {
   if (!desktop.available) return NoDisplay();
   if (const std::string problem = norvax::UntypableProblem(windows, *text); !problem.empty()) {
     Fail(problem);
+    if (desktop.kind == norvax::WindowSystemKind::KWin && !windows.CannotTypeReason().empty()) {
+      std::cerr << "norvaxctl: \"norvaxctl grant-typing\" lets KWin take the keys of "
+                   "norvaxctl (see norvaxctl(1))\n";
+    }
     return kFailed;
   }
   norvax::SystemClock clock;
@@ -1055,6 +1141,7 @@ int main(int argc, char** argv) {
   if (command == "type") return TypeCommand(args);
   if (command == "connections") return ConnectionsCommand(args);
   if (command == "windows") return WindowsCommand(args);
+  if (command == "grant-typing") return GrantTypingCommand(args);
   for (const auto& simple : kSimpleCommands) {
     if (command != simple.name) continue;
     if (args.size() != 2)

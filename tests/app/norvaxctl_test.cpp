@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "core/settings.h"
@@ -74,6 +75,7 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
       {"type --caption a --class b abc", "norvaxctl: type takes --caption or --class, not both\n"},
       {"type --caption a", "norvaxctl: type needs TEXT (or --stdin)\n"},
       {"type --class a --stdin abc", "norvaxctl: type --stdin takes no TEXT\n"},
+      {"grant-typing now", "norvaxctl: grant-typing takes no argument\n"},
   };
   for (const auto& c : cases) {
     auto usage = Ctl(c.args);
@@ -125,7 +127,9 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
                            "type",
                            "--caption",
                            "--class",
-                           "--stdin"}) {
+                           "--stdin",
+                           "grant-typing",
+                           "--remove"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
 }
@@ -144,6 +148,32 @@ TEST(Norvaxctl, TypeRefusesTextWithoutCp932FormAndWorksOnlyOnADisplay) {
   EXPECT_EQ(emoji.err, "norvaxctl: TEXT has a character without a Shift-JIS (CP932) form\n");
   EXPECT_EQ(noDisplay.status, 1);
   EXPECT_EQ(noDisplay.err, "norvaxctl: no X display to type on (DISPLAY=)\n");
+}
+
+// KWin's fake input is granted to norvaxctl by the user alone: an entry in the user's
+// applications that names this norvaxctl, written and removed on request.
+TEST(Norvaxctl, GrantTypingWritesAndRemovesTheUsersEntry) {
+  testing::TempDir data;
+  const std::string entry = (data / "applications/org.norvax.norvaxctl.desktop").string();
+  setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
+  const auto granted = Ctl("grant-typing");
+  const std::string written = testing::ReadFile(entry);
+  const auto removed = Ctl("grant-typing --remove");
+  const bool gone = !std::filesystem::exists(entry);
+  const auto none = Ctl("grant-typing --remove");
+  unsetenv("XDG_DATA_HOME");
+
+  EXPECT_EQ(granted.status, 0) << granted.err;
+  EXPECT_EQ(granted.out.substr(0, granted.out.find('\n')), entry);
+  EXPECT_NE(granted.out.find("grant-typing --remove"), std::string::npos) << granted.out;
+  EXPECT_NE(written.find("\nExec=" NORVAXCTL_PATH "\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n"), std::string::npos)
+      << written;
+  EXPECT_EQ(removed.status, 0);
+  EXPECT_EQ(removed.out, "removed " + entry + "\n");
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "no grant to remove: " + entry + "\n");
 }
 
 TEST(Norvaxctl, ConnectionsOfTheDiallerThatRunsInTheDirectory) {

@@ -36,10 +36,11 @@ class KWinWindowSystem : public WindowSystem {
   WindowId Foreground() override;
   bool SetForeground(WindowId window) override;
   // A guard script in KWin activates target again the moment another window takes the
-  // activation (before KWin reads another key) and reports it. Before every key a round
-  // trip confirms the keys before it and KWin is asked whether target is still the active
-  // window and nothing took it; the typing stops when it is not, and the window that took
-  // the activation is given it at the end.
+  // activation (before KWin reads another key) and reports any change of the activation.
+  // Before every key a round trip confirms the keys before it and one to KWin brings the
+  // guard's reports; the typing stops when the activation changed, and the window that
+  // took it is given it at the end. The guard ends by itself when this connection leaves
+  // the bus, when target closes and after kGuardLifetimeMs; a typing renews it.
   std::size_t TypeText(WindowId target, std::string_view text) override;
   // The characters the user's layout has no key for (levels 1 and 2): fake input can
   // press only the keys of that layout.
@@ -53,6 +54,11 @@ class KWinWindowSystem : public WindowSystem {
 
   // How long KWin may take to run a script and report.
   static constexpr int kScriptTimeoutMs = 3000;
+  // How long a guard runs at most (a typing whose program hangs keeps the other windows
+  // from the activation that long); how often it asks whether this connection is still
+  // on the bus.
+  static constexpr int kGuardLifetimeMs = 10000;
+  static constexpr int kGuardPollMs = 100;
 
  private:
   struct Impl;
