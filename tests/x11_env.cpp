@@ -17,11 +17,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 // Qt before Xlib, whose macros clash with Qt's names.
 #include <QCoreApplication>
@@ -210,11 +212,18 @@ XServer::XServer(WindowManager windowManager) {
                     ? std::vector<std::string>{"matchbox-window-manager", "-use_titlebar", "no"}
                     : std::vector<std::string>{"openbox", "--sm-disable"},
                 Env());
-    if (WaitUntil([this] { return wm_->Exited() || WindowManagerRuns(display_); },
-                  std::chrono::seconds(10)) &&
-        !wm_->Exited()) {
-      return;
+    // Xlib waits without end on a server that takes no new client (one left grabbed by a
+    // window manager that failed as it started, seen with openbox once): the look runs on a
+    // thread of its own, and that server is stopped, which ends the wait, when it takes long.
+    auto started = std::async(std::launch::async, [this] {
+      return WaitUntil([this] { return wm_->Exited() || WindowManagerRuns(display_); },
+                       std::chrono::seconds(10)) &&
+             !wm_->Exited();
+    });
+    if (started.wait_for(std::chrono::seconds(15)) == std::future_status::timeout) {
+      Stop(std::exchange(xvfb_, -1));
     }
+    if (started.get()) return;
     wm_.reset();
     if (attempt == 8) {
       Stop(xvfb_);
