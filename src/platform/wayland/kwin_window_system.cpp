@@ -13,11 +13,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QThread>
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -26,6 +24,7 @@
 
 #include "fake-input-client-protocol.h"
 #include "platform/cp932.h"
+#include "platform/posix/random_token.h"
 #include "platform/typed_text.h"
 #include "platform/wayland/wayland_client.h"
 
@@ -45,13 +44,8 @@ constexpr auto kKeyInterval = std::chrono::milliseconds(8);
 const QString kKWin = QStringLiteral("org.kde.KWin");
 const QString kReportPath = QStringLiteral("/Report");
 
-// A token no other program can guess: 128 random bits from the system's generator.
-QString NewToken() {
-  std::array<quint32, 4> bits;
-  QRandomGenerator::system()->fillRange(bits.data(), bits.size());
-  return QString::fromLatin1(
-      QByteArray(reinterpret_cast<const char*>(bits.data()), sizeof bits).toHex());
-}
+// A token no other program can guess.
+QString NewToken() { return QString::fromStdString(RandomToken()); }
 
 // Takes the scripts' reports (a method call "Report" with a token and the windows as JSON)
 // in a thread of its own, so that they come while the caller waits: from KWin's own
