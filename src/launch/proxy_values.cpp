@@ -1,5 +1,6 @@
 #include "launch/proxy_values.h"
 
+#include <algorithm>
 #include <array>
 
 #include "launch/registry_access.h"
@@ -49,8 +50,8 @@ std::string Joined(const std::vector<std::string>& items, const std::string& sep
 
 }  // namespace
 
-std::vector<std::string> ProxyExceptionList(const std::string& exceptions) {
-  std::vector<std::string> out;
+std::vector<std::string> ProxyBypassList(const std::string& exceptions) {
+  std::vector<std::string> out{"localhost", "127.0.0.0/8", "::1"};
   std::size_t start = 0;
   while (start <= exceptions.size()) {
     std::size_t end = exceptions.find(';', start);
@@ -58,7 +59,7 @@ std::vector<std::string> ProxyExceptionList(const std::string& exceptions) {
     std::string item = exceptions.substr(start, end - start);
     item.erase(0, item.find_first_not_of(" \t"));
     item.erase(item.find_last_not_of(" \t") + 1);
-    if (!item.empty()) out.push_back(item);
+    if (!item.empty() && std::find(out.begin(), out.end(), item) == out.end()) out.push_back(item);
     start = end + 1;
   }
   return out;
@@ -70,7 +71,7 @@ std::vector<ProxySetting> GSettingsProxyValues(const ProxyRecord& record) {
   if (!record.on) return {mode};
   // Each protocol its own server, as the record gives them.
   std::vector<ProxySetting> out{{schema + " use-same-proxy", false}};
-  out.push_back({schema + " ignore-hosts", ProxyExceptionList(record.exceptions)});
+  out.push_back({schema + " ignore-hosts", ProxyBypassList(record.exceptions)});
   for (const Protocol& p : kProtocols) {
     const std::string child = schema + "." + p.gsettings;
     out.push_back({child + " host", record.slots[p.hostSlot]});
@@ -91,7 +92,7 @@ std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
     }
     out.push_back({p.kde, address});
   }
-  out.push_back({"NoProxyFor", ProxyExceptionList(record.exceptions)});
+  out.push_back({"NoProxyFor", ProxyBypassList(record.exceptions)});
   out.push_back(type);
   return out;
 }
@@ -128,7 +129,7 @@ EnvironmentChanges ProxyEnvironment(const ProxyRecord& record) {
     }
     set(p.variable, address);
   }
-  set("no_proxy", Joined(ProxyExceptionList(record.exceptions), ","));
+  set("no_proxy", Joined(ProxyBypassList(record.exceptions), ","));
   return out;
 }
 

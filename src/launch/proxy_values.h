@@ -18,8 +18,11 @@ struct ProxyRecord {
   std::string exceptions;
 };
 
-// The exceptions one by one: split at ";", blanks around each dropped, empty ones left out.
-std::vector<std::string> ProxyExceptionList(const std::string& exceptions);
+// The hosts the desktop's settings and the browser's environment send direct: the loopback
+// addresses as the desktop has them by default (localhost, 127.0.0.0/8, ::1; local traffic
+// never goes to the proxy, whatever the exceptions), then the exceptions split at ";", blanks
+// around each dropped, empty and repeated ones left out.
+std::vector<std::string> ProxyBypassList(const std::string& exceptions);
 
 // The values of each store for the record, the switch last (a store that takes them one
 // after another has them all before it switches the proxy on). When off, the switch alone. An

@@ -63,8 +63,8 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   const std::string g = "org.gnome.system.proxy";
   ProxyRecord on{true, ParseProxyServer("http=a:8080;https=s;socks=k:1080;ftp=:21;gopher=o:70"),
                  " localhost ; intranet;;it's;" + Sjis("社内")};
-  const List exceptions{"localhost", "intranet", "it's", Sjis("社内")};
-  EXPECT_EQ(ProxyExceptionList(on.exceptions), exceptions);
+  const List exceptions{"localhost", "127.0.0.0/8", "::1", "intranet", "it's", Sjis("社内")};
+  EXPECT_EQ(ProxyBypassList(on.exceptions), exceptions);
   EXPECT_EQ(GSettingsProxyValues(on),
             (S{{g + " use-same-proxy", false},
                {g + " ignore-hosts", exceptions},
@@ -98,7 +98,7 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   EXPECT_EQ(env["http_proxy"], "http://a:8080");
   EXPECT_EQ(env["HTTPS_PROXY"], "http://s");
   EXPECT_EQ(env["all_proxy"], "socks5://k:1080");
-  EXPECT_EQ(env["NO_PROXY"], "localhost,intranet,it's," + Sjis("社内"));
+  EXPECT_EQ(env["NO_PROXY"], "localhost,127.0.0.0/8,::1,intranet,it's," + Sjis("社内"));
   EXPECT_EQ(env.size(), 10u);
 
   // Off: the switch alone, and no proxy variable reaches the browser.
@@ -110,7 +110,6 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
 
   // Empty slots clear their protocol; a port without its host is dropped.
   ProxyRecord portOnly{true, ParseProxyServer(":8080"), ""};
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[1].value, ProxyValue(List{}));
   EXPECT_EQ(GSettingsProxyValues(portOnly)[3].value, ProxyValue(0));
   EXPECT_EQ(KdeProxyValues(portOnly)[0].value, ProxyValue(A{http, "", std::nullopt}));
   EXPECT_EQ(ProxyEnvironment(portOnly)["http_proxy"], "");
@@ -122,6 +121,33 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
     EXPECT_EQ(ErrorOf([&] { GSettingsProxyValues(bad); }), message);
     EXPECT_EQ(ErrorOf([&] { FirefoxProxyValues(bad); }), message);
     EXPECT_EQ(ErrorOf([&] { KdeProxyValues(bad); }), message);
+  }
+}
+
+// Local traffic never goes to the proxy: whatever the exceptions, the desktop's settings and
+// the browser's environment keep the loopback addresses, once each.
+TEST(ProxyValues, LoopbackAddressesGoDirectWhateverTheExceptions) {
+  using List = std::vector<std::string>;
+  const List loopback{"localhost", "127.0.0.0/8", "::1"};
+  struct Case {
+    std::string exceptions;
+    List bypass;
+  } cases[] = {
+      {"", loopback},
+      {"intranet; ::1;localhost;intranet", {"localhost", "127.0.0.0/8", "::1", "intranet"}},
+  };
+  for (const auto& c : cases) {
+    const ProxyRecord on{true, ParseProxyServer("http=a:8080"), c.exceptions};
+    const ProxySetting gsettings = GSettingsProxyValues(on)[1], kde = KdeProxyValues(on)[4];
+    EXPECT_EQ(gsettings.name, "org.gnome.system.proxy ignore-hosts");
+    EXPECT_EQ(std::get<List>(gsettings.value), c.bypass) << c.exceptions;
+    EXPECT_EQ(kde.name, "NoProxyFor");
+    EXPECT_EQ(std::get<List>(kde.value), c.bypass) << c.exceptions;
+    std::string joined;
+    for (const auto& host : c.bypass) joined += (joined.empty() ? "" : ",") + host;
+    EnvironmentChanges env = ProxyEnvironment(on);
+    EXPECT_EQ(env["no_proxy"], joined) << c.exceptions;
+    EXPECT_EQ(env["NO_PROXY"], joined) << c.exceptions;
   }
 }
 
