@@ -1,8 +1,11 @@
 #include "launch/proxy.h"
 
+#include <algorithm>
+
 #include "core/entry_table.h"
 #include "launch/proxy_values.h"
 #include "launch/registry_access.h"
+#include "platform/cp932.h"
 
 namespace norvax {
 namespace {
@@ -87,12 +90,35 @@ ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
   return form;
 }
 
+ProxyPortFault CheckProxyPort(const std::string& port) {
+  long value = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return ProxyPortFault::NotANumber;
+    value = std::min(value * 10 + (c - '0'), 65536L);
+  }
+  return value > 65535 ? ProxyPortFault::TooLarge : ProxyPortFault::None;
+}
+
+std::string ProxyPortMessage(std::size_t hostSlot, ProxyPortFault fault) {
+  std::string caption;
+  for (const auto& row : kProxyServerRows) {
+    if (row.hostSlot == hostSlot) caption = row.caption;
+  }
+  return Sjis("「" + caption + "」のﾎﾟｰﾄが" +
+              (fault == ProxyPortFault::TooLarge ? "大きすぎます" : "数字ではありません") +
+              "。0 ～ 65535 を入力して下さい。");
+}
+
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions) {
   for (const auto& row : kProxyServerRows) {
-    if (HoldsLineBreak(form.serverSlots[row.hostSlot]) ||
-        HoldsLineBreak(form.serverSlots[row.hostSlot + 1])) {
-      return LineBreakMessage(row.caption);
+    const std::string& host = form.serverSlots[row.hostSlot];
+    const std::string& port = form.serverSlots[row.hostSlot + 1];
+    if (HoldsLineBreak(host) || HoldsLineBreak(port)) return LineBreakMessage(row.caption);
+    // The port of a protocol without a host is dropped below.
+    if (const ProxyPortFault fault = CheckProxyPort(port);
+        !host.empty() && fault != ProxyPortFault::None) {
+      return ProxyPortMessage(row.hostSlot, fault);
     }
   }
   if (flags.size() < 3) flags.resize(3, '0');

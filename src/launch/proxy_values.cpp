@@ -29,17 +29,19 @@ constexpr std::array<Protocol, 4> kProtocols{{
 
 constexpr const char* kGSettingsSchema = "org.gnome.system.proxy";
 
-int Port(const std::string& slot) {
-  if (slot.empty()) return 0;
-  bool digits = slot.size() <= 5;
-  for (char c : slot) digits = digits && c >= '0' && c <= '9';
-  if (!digits || std::stoi(slot) > 65535) throw RegistryError(NotAnIntegerMessage(slot));
-  return std::stoi(slot);
+// The port of the protocol whose host slot is hostSlot; 0 for none. A text that is no number
+// is refused as the registry layer refuses it, a number above 65535 as the window does.
+int Port(const ProxyServerList& slots, std::size_t hostSlot) {
+  const std::string& port = slots[hostSlot + 1];
+  const ProxyPortFault fault = CheckProxyPort(port);
+  if (fault == ProxyPortFault::NotANumber) throw RegistryError(NotAnIntegerMessage(port));
+  if (fault == ProxyPortFault::TooLarge) throw RegistryError(ProxyPortMessage(hostSlot, fault));
+  return port.empty() ? 0 : std::stoi(port);
 }
 
 // The port of a protocol with a host; 0 without one.
 int PortOfHost(const ProxyServerList& slots, std::size_t hostSlot) {
-  return slots[hostSlot].empty() ? 0 : Port(slots[hostSlot + 1]);
+  return slots[hostSlot].empty() ? 0 : Port(slots, hostSlot);
 }
 
 std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
@@ -88,7 +90,7 @@ std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
   for (const Protocol& p : kProtocols) {
     ProxyAddress address{p.kind, record.slots[p.hostSlot], std::nullopt};
     if (!address.host.empty() && !record.slots[p.hostSlot + 1].empty()) {
-      address.port = Port(record.slots[p.hostSlot + 1]);
+      address.port = Port(record.slots, p.hostSlot);
     }
     out.push_back({p.kde, address});
   }
@@ -125,7 +127,8 @@ EnvironmentChanges ProxyEnvironment(const ProxyRecord& record) {
     const std::string& port = record.slots[p.hostSlot + 1];
     std::string address;
     if (record.on && !host.empty()) {
-      address = p.variableScheme + host + (port.empty() ? "" : ":" + std::to_string(Port(port)));
+      address = p.variableScheme + host +
+                (port.empty() ? "" : ":" + std::to_string(Port(record.slots, p.hostSlot)));
     }
     set(p.variable, address);
   }
