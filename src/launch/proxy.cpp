@@ -112,12 +112,21 @@ std::string ProxyPortMessage(std::size_t hostSlot, ProxyPortFault fault) {
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions) {
   for (const auto& row : kProxyServerRows) {
-    const std::string& host = form.serverSlots[row.hostSlot];
-    const std::string& port = form.serverSlots[row.hostSlot + 1];
-    if (HoldsLineBreak(host) || HoldsLineBreak(port)) return LineBreakMessage(row.caption);
-    // The port of a protocol without a host is dropped below.
-    if (const ProxyPortFault fault = CheckProxyPort(port);
-        !host.empty() && fault != ProxyPortFault::None) {
+    if (HoldsLineBreak(form.serverSlots[row.hostSlot]) ||
+        HoldsLineBreak(form.serverSlots[row.hostSlot + 1])) {
+      return LineBreakMessage(row.caption);
+    }
+  }
+  ProxyServerList slots = form.serverSlots;
+  for (std::size_t k = 0; k < kProxyProtocols.size(); ++k) {
+    if (slots[2 * k].empty()) slots[2 * k + 1].clear();
+  }
+  std::string text = ComposeProxyServer(slots);
+  // The ports as a launch reads them back from the text.
+  const ProxyServerList stored = ParseProxyServer(text);
+  for (const auto& row : kProxyServerRows) {
+    if (const ProxyPortFault fault = CheckProxyPort(stored[row.hostSlot + 1]);
+        !stored[row.hostSlot].empty() && fault != ProxyPortFault::None) {
       return ProxyPortMessage(row.hostSlot, fault);
     }
   }
@@ -125,11 +134,7 @@ std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& fl
   flags[1] = form.useProxy ? '1' : '0';
   if (form.browser == ProxyForm::Browser::InternetExplorer) flags[2] = '0';
   if (form.browser == ProxyForm::Browser::Netscape) flags[2] = '1';
-  ProxyServerList slots = form.serverSlots;
-  for (std::size_t k = 0; k < kProxyProtocols.size(); ++k) {
-    if (slots[2 * k].empty()) slots[2 * k + 1].clear();
-  }
-  servers = ComposeProxyServer(slots);
+  servers = std::move(text);
   exceptions.clear();
   for (std::size_t i = 0; i < form.exceptions.size(); ++i) {
     const char c = form.exceptions[i];

@@ -61,9 +61,9 @@ std::string ProxyPortMessage(std::size_t hostSlot, ProxyPortFault fault);
 // browser flag unchanged when neither is chosen), the server text with the port of every
 // protocol without a host dropped, and the exceptions as typed, except that a line break
 // separates entries as a semicolon does (the record is one line of the settings file).
-// A host or port holding a line break, or a port of a host that is no port, is refused
-// instead: the message names the first such row from the top, and the record is left as it
-// was.
+// A host or port holding a line break, or a port of a host that is no port (as a launch reads
+// the text back), is refused instead: the message names the first such row from the top, and
+// the record is left as it was.
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions);
 

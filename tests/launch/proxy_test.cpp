@@ -174,6 +174,11 @@ TEST(ProxyValues, APortIsADecimalNumberUpTo65535WhereEnteredAndAtLaunch) {
     EXPECT_EQ(ErrorOf([&] { FirefoxProxyValues(stored); }), launched) << c.port;
     EXPECT_EQ(ErrorOf([&] { ProxyEnvironment(stored); }), launched) << c.port;
   }
+  // The ports are those a launch reads back from the text: a ":" in a host starts one.
+  std::string flags = "110", servers, exceptions;
+  ProxyForm form;
+  form.serverSlots[6] = "s:x-5";
+  EXPECT_EQ(StoreProxyForm(form, flags, servers, exceptions).value_or(""), notANumber);
 }
 
 struct ApplyProxy : ::testing::Test {
