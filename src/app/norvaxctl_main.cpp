@@ -126,6 +126,8 @@ const char kUsage[] =
     "      --set-pass           \"PASSをセットする\": type the password into the connect dialog\n"
     "      --proxy SERVERS      \"ﾌﾟﾛｷｼをｾｯﾄする\" with the proxy on: the browser's proxy\n"
     "                           servers as \"http=HOST:PORT;https=HOST:PORT;ftp=...;socks=...\"\n"
+    "                           (PORT from 0 to 65535: another is refused with the proxy\n"
+    "                           settings window's message, exit 1)\n"
     "      --proxy-off          \"ﾌﾟﾛｷｼをｾｯﾄする\" with the proxy off (the browser goes direct)\n"
     "      --no-proxy-for TEXT  the hosts that go direct, separated by \";\"\n"
     "      --netscape           the proxy goes to Firefox's preferences (\"NETSCAPE\"), not\n"

@@ -1,8 +1,11 @@
 #include "launch/proxy.h"
 
+#include <algorithm>
+
 #include "core/entry_table.h"
 #include "launch/proxy_values.h"
 #include "launch/registry_access.h"
+#include "platform/cp932.h"
 
 namespace norvax {
 namespace {
@@ -87,6 +90,25 @@ ProxyForm LoadProxyForm(const std::string& flags, const std::string& servers,
   return form;
 }
 
+ProxyPortFault CheckProxyPort(const std::string& port) {
+  long value = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return ProxyPortFault::NotANumber;
+    value = std::min(value * 10 + (c - '0'), 65536L);
+  }
+  return value > 65535 ? ProxyPortFault::TooLarge : ProxyPortFault::None;
+}
+
+std::string ProxyPortMessage(std::size_t hostSlot, ProxyPortFault fault) {
+  std::string caption;
+  for (const auto& row : kProxyServerRows) {
+    if (row.hostSlot == hostSlot) caption = row.caption;
+  }
+  return Sjis("「" + caption + "」のﾎﾟｰﾄが" +
+              (fault == ProxyPortFault::TooLarge ? "大きすぎます" : "数字ではありません") +
+              "。0 ～ 65535 を入力して下さい。");
+}
+
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions) {
   for (const auto& row : kProxyServerRows) {
@@ -95,15 +117,24 @@ std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& fl
       return LineBreakMessage(row.caption);
     }
   }
-  if (flags.size() < 3) flags.resize(3, '0');
-  flags[1] = form.useProxy ? '1' : '0';
-  if (form.browser == ProxyForm::Browser::InternetExplorer) flags[2] = '0';
-  if (form.browser == ProxyForm::Browser::Netscape) flags[2] = '1';
   ProxyServerList slots = form.serverSlots;
   for (std::size_t k = 0; k < kProxyProtocols.size(); ++k) {
     if (slots[2 * k].empty()) slots[2 * k + 1].clear();
   }
-  servers = ComposeProxyServer(slots);
+  std::string text = ComposeProxyServer(slots);
+  // The ports as a launch reads them back from the text.
+  const ProxyServerList stored = ParseProxyServer(text);
+  for (const auto& row : kProxyServerRows) {
+    if (const ProxyPortFault fault = CheckProxyPort(stored[row.hostSlot + 1]);
+        !stored[row.hostSlot].empty() && fault != ProxyPortFault::None) {
+      return ProxyPortMessage(row.hostSlot, fault);
+    }
+  }
+  if (flags.size() < 3) flags.resize(3, '0');
+  flags[1] = form.useProxy ? '1' : '0';
+  if (form.browser == ProxyForm::Browser::InternetExplorer) flags[2] = '0';
+  if (form.browser == ProxyForm::Browser::Netscape) flags[2] = '1';
+  servers = std::move(text);
   exceptions.clear();
   for (std::size_t i = 0; i < form.exceptions.size(); ++i) {
     const char c = form.exceptions[i];

@@ -48,12 +48,22 @@ struct ProxyServerRow {
 inline constexpr ProxyServerRow kProxyServerRows[] = {
     {"ＨＴＴＰ", 4}, {"Secure", 6}, {"FTP", 0}, {"Gopher", 2}, {"Socks", 8}};
 
+// What can be wrong with the text of a port. A port is none (an empty text) or a decimal
+// number from 0 to 65535.
+enum class ProxyPortFault { None, NotANumber, TooLarge };
+ProxyPortFault CheckProxyPort(const std::string& port);
+
+// The window's message for a port that is no port, naming the row of the protocol whose host
+// slot is hostSlot.
+std::string ProxyPortMessage(std::size_t hostSlot, ProxyPortFault fault);
+
 // Takes the window's controls back into the record: the proxy and browser flags (the
 // browser flag unchanged when neither is chosen), the server text with the port of every
 // protocol without a host dropped, and the exceptions as typed, except that a line break
 // separates entries as a semicolon does (the record is one line of the settings file).
-// A host or port holding a line break is refused instead: the message names the first
-// such row from the top, and the record is left as it was.
+// A host or port holding a line break, or a port of a host that is no port (as a launch reads
+// the text back), is refused instead: the message names the first such row from the top, and
+// the record is left as it was.
 std::optional<std::string> StoreProxyForm(const ProxyForm& form, std::string& flags,
                                           std::string& servers, std::string& exceptions);
 
@@ -69,8 +79,8 @@ struct ProxyApplied {
 // DesktopSettingsStores) and the browser's environment, "NETSCAPE" Firefox's preferences.
 // When off, only the switch is written. Throws RegistryError: a value that cannot be read
 // ("'%s' の取得に失敗しました") or written ("'%s' の設定に失敗しました", then on a line of
-// its own why, when the store says), or a port that is not a number; nothing is written
-// then.
+// its own why, when the store says), or a port that is no port (see proxy_values.h); nothing
+// is written then.
 ProxyApplied ApplyProxySettings(ProxyStores& stores, const EntryTable& table, std::size_t entry);
 
 }  // namespace norvax

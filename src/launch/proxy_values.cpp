@@ -1,5 +1,6 @@
 #include "launch/proxy_values.h"
 
+#include <algorithm>
 #include <array>
 
 #include "launch/registry_access.h"
@@ -28,17 +29,19 @@ constexpr std::array<Protocol, 4> kProtocols{{
 
 constexpr const char* kGSettingsSchema = "org.gnome.system.proxy";
 
-int Port(const std::string& slot) {
-  if (slot.empty()) return 0;
-  bool digits = slot.size() <= 5;
-  for (char c : slot) digits = digits && c >= '0' && c <= '9';
-  if (!digits || std::stoi(slot) > 65535) throw RegistryError(NotAnIntegerMessage(slot));
-  return std::stoi(slot);
+// The port of the protocol whose host slot is hostSlot; 0 for none. A text that is no number
+// is refused as the registry layer refuses it, a number above 65535 as the window does.
+int Port(const ProxyServerList& slots, std::size_t hostSlot) {
+  const std::string& port = slots[hostSlot + 1];
+  const ProxyPortFault fault = CheckProxyPort(port);
+  if (fault == ProxyPortFault::NotANumber) throw RegistryError(NotAnIntegerMessage(port));
+  if (fault == ProxyPortFault::TooLarge) throw RegistryError(ProxyPortMessage(hostSlot, fault));
+  return port.empty() ? 0 : std::stoi(port);
 }
 
 // The port of a protocol with a host; 0 without one.
 int PortOfHost(const ProxyServerList& slots, std::size_t hostSlot) {
-  return slots[hostSlot].empty() ? 0 : Port(slots[hostSlot + 1]);
+  return slots[hostSlot].empty() ? 0 : Port(slots, hostSlot);
 }
 
 std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
@@ -49,8 +52,8 @@ std::string Joined(const std::vector<std::string>& items, const std::string& sep
 
 }  // namespace
 
-std::vector<std::string> ProxyExceptionList(const std::string& exceptions) {
-  std::vector<std::string> out;
+std::vector<std::string> ProxyBypassList(const std::string& exceptions) {
+  std::vector<std::string> out{"localhost", "127.0.0.0/8", "::1"};
   std::size_t start = 0;
   while (start <= exceptions.size()) {
     std::size_t end = exceptions.find(';', start);
@@ -58,7 +61,7 @@ std::vector<std::string> ProxyExceptionList(const std::string& exceptions) {
     std::string item = exceptions.substr(start, end - start);
     item.erase(0, item.find_first_not_of(" \t"));
     item.erase(item.find_last_not_of(" \t") + 1);
-    if (!item.empty()) out.push_back(item);
+    if (!item.empty() && std::find(out.begin(), out.end(), item) == out.end()) out.push_back(item);
     start = end + 1;
   }
   return out;
@@ -70,7 +73,7 @@ std::vector<ProxySetting> GSettingsProxyValues(const ProxyRecord& record) {
   if (!record.on) return {mode};
   // Each protocol its own server, as the record gives them.
   std::vector<ProxySetting> out{{schema + " use-same-proxy", false}};
-  out.push_back({schema + " ignore-hosts", ProxyExceptionList(record.exceptions)});
+  out.push_back({schema + " ignore-hosts", ProxyBypassList(record.exceptions)});
   for (const Protocol& p : kProtocols) {
     const std::string child = schema + "." + p.gsettings;
     out.push_back({child + " host", record.slots[p.hostSlot]});
@@ -87,11 +90,11 @@ std::vector<ProxySetting> KdeProxyValues(const ProxyRecord& record) {
   for (const Protocol& p : kProtocols) {
     ProxyAddress address{p.kind, record.slots[p.hostSlot], std::nullopt};
     if (!address.host.empty() && !record.slots[p.hostSlot + 1].empty()) {
-      address.port = Port(record.slots[p.hostSlot + 1]);
+      address.port = Port(record.slots, p.hostSlot);
     }
     out.push_back({p.kde, address});
   }
-  out.push_back({"NoProxyFor", ProxyExceptionList(record.exceptions)});
+  out.push_back({"NoProxyFor", ProxyBypassList(record.exceptions)});
   out.push_back(type);
   return out;
 }
@@ -124,11 +127,12 @@ EnvironmentChanges ProxyEnvironment(const ProxyRecord& record) {
     const std::string& port = record.slots[p.hostSlot + 1];
     std::string address;
     if (record.on && !host.empty()) {
-      address = p.variableScheme + host + (port.empty() ? "" : ":" + std::to_string(Port(port)));
+      address = p.variableScheme + host +
+                (port.empty() ? "" : ":" + std::to_string(Port(record.slots, p.hostSlot)));
     }
     set(p.variable, address);
   }
-  set("no_proxy", Joined(ProxyExceptionList(record.exceptions), ","));
+  set("no_proxy", Joined(ProxyBypassList(record.exceptions), ","));
   return out;
 }
 

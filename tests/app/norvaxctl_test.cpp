@@ -445,6 +445,8 @@ TEST(Norvaxctl, EntryAddListRemove) {
       {"--title t --set2 '😀'",
        "「ｾｯﾄ2」にシフトJISで表せない文字が含まれています。その文字を除いてください。"},
       {"--title t --no-proxy-for 'a\nb'", "「例外」に改行は使えません。改行を除いて下さい。"},
+      {"--title t --proxy 'http=127.0.0.1:99999'",
+       "「ＨＴＴＰ」のﾎﾟｰﾄが大きすぎます。0 ～ 65535 を入力して下さい。"},
   };
   for (const auto& c : refused) {
     auto result = Ctl("entry add " + c.args + (c.args.find('<') == std::string::npos ? d : ""));

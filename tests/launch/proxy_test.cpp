@@ -63,8 +63,8 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   const std::string g = "org.gnome.system.proxy";
   ProxyRecord on{true, ParseProxyServer("http=a:8080;https=s;socks=k:1080;ftp=:21;gopher=o:70"),
                  " localhost ; intranet;;it's;" + Sjis("社内")};
-  const List exceptions{"localhost", "intranet", "it's", Sjis("社内")};
-  EXPECT_EQ(ProxyExceptionList(on.exceptions), exceptions);
+  const List exceptions{"localhost", "127.0.0.0/8", "::1", "intranet", "it's", Sjis("社内")};
+  EXPECT_EQ(ProxyBypassList(on.exceptions), exceptions);
   EXPECT_EQ(GSettingsProxyValues(on),
             (S{{g + " use-same-proxy", false},
                {g + " ignore-hosts", exceptions},
@@ -98,7 +98,7 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   EXPECT_EQ(env["http_proxy"], "http://a:8080");
   EXPECT_EQ(env["HTTPS_PROXY"], "http://s");
   EXPECT_EQ(env["all_proxy"], "socks5://k:1080");
-  EXPECT_EQ(env["NO_PROXY"], "localhost,intranet,it's," + Sjis("社内"));
+  EXPECT_EQ(env["NO_PROXY"], "localhost,127.0.0.0/8,::1,intranet,it's," + Sjis("社内"));
   EXPECT_EQ(env.size(), 10u);
 
   // Off: the switch alone, and no proxy variable reaches the browser.
@@ -108,21 +108,53 @@ TEST(ProxyValues, EachStoreGetsTheRecordAsTypedValues) {
   EXPECT_EQ(FirefoxProxyValues(off), (S{{"network.proxy.type", 0}}));
   for (const auto& [name, value] : ProxyEnvironment(off)) EXPECT_EQ(value, "") << name;
 
-  // Empty slots clear their protocol; a port without its host is dropped.
+  // Empty slots clear their protocol; a port without its host is dropped. Without exceptions
+  // the loopback addresses still go direct.
   ProxyRecord portOnly{true, ParseProxyServer(":8080"), ""};
-  EXPECT_EQ(GSettingsProxyValues(portOnly)[1].value, ProxyValue(List{}));
+  const List loopback{"localhost", "127.0.0.0/8", "::1"};
+  EXPECT_EQ(GSettingsProxyValues(portOnly)[1].value, ProxyValue(loopback));
+  EXPECT_EQ(KdeProxyValues(portOnly)[4].value, ProxyValue(loopback));
+  EXPECT_EQ(ProxyEnvironment(portOnly)["no_proxy"], "localhost,127.0.0.0/8,::1");
   EXPECT_EQ(GSettingsProxyValues(portOnly)[3].value, ProxyValue(0));
   EXPECT_EQ(KdeProxyValues(portOnly)[0].value, ProxyValue(A{http, "", std::nullopt}));
   EXPECT_EQ(ProxyEnvironment(portOnly)["http_proxy"], "");
+}
 
-  // A port no store can hold as a number is refused before anything is written.
-  for (const std::string& port : std::vector<std::string>{"80x", Sjis("８０"), "65536", "-1"}) {
-    ProxyRecord bad{true, ParseProxyServer("https=h:" + port), ""};
-    const std::string message = Sjis("'") + port + Sjis("' は整数ではありません");
-    EXPECT_EQ(ErrorOf([&] { GSettingsProxyValues(bad); }), message);
-    EXPECT_EQ(ErrorOf([&] { FirefoxProxyValues(bad); }), message);
-    EXPECT_EQ(ErrorOf([&] { KdeProxyValues(bad); }), message);
+// A port is a decimal number from 0 to 65535 (or none): the window's OK refuses any other
+// with a message naming its row, and a launch of a record stored before refuses it too.
+TEST(ProxyValues, APortIsADecimalNumberUpTo65535WhereEnteredAndAtLaunch) {
+  const std::string notANumber =
+      Sjis("「Secure」のﾎﾟｰﾄが数字ではありません。0 ～ 65535 を入力して下さい。");
+  const std::string tooLarge =
+      Sjis("「Secure」のﾎﾟｰﾄが大きすぎます。0 ～ 65535 を入力して下さい。");
+  struct Case {
+    std::string port, entered, launched;  // the messages; empty: taken
+  } cases[] = {
+      {"", "", ""},
+      {"65535", "", ""},
+      {"x-5", notANumber, Sjis("'x-5' は整数ではありません")},
+      {"65536", tooLarge, tooLarge},
+      {"99999999999999999999", tooLarge, tooLarge},
+  };
+  for (const auto& c : cases) {
+    std::string flags = "110", servers = "http=a:1", exceptions;
+    ProxyForm form = LoadProxyForm(flags, servers, exceptions);
+    form.serverSlots[6] = "s";
+    form.serverSlots[7] = c.port;
+    EXPECT_EQ(StoreProxyForm(form, flags, servers, exceptions).value_or(""), c.entered) << c.port;
+    EXPECT_EQ(servers, c.entered.empty() ? ComposeProxyServer(form.serverSlots) : "http=a:1");
+
+    // A launch of such a record stored by an older NORVAX, before anything is written.
+    const ProxyRecord stored{true, ParseProxyServer("https=s:" + c.port), ""};
+    const std::string launched = c.launched.empty() ? "no error" : c.launched;
+    EXPECT_EQ(ErrorOf([&] { GSettingsProxyValues(stored); }), launched) << c.port;
+    EXPECT_EQ(ErrorOf([&] { KdeProxyValues(stored); }), launched) << c.port;
   }
+  // The ports are those a launch reads back from the text: a ":" in a host starts one.
+  std::string flags = "110", servers, exceptions;
+  ProxyForm form;
+  form.serverSlots[6] = "s:x-5";
+  EXPECT_EQ(StoreProxyForm(form, flags, servers, exceptions).value_or(""), notANumber);
 }
 
 struct ApplyProxy : ::testing::Test {

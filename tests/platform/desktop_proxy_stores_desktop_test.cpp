@@ -109,6 +109,47 @@ TEST(DesktopProxyStores, FilesKeepEveryOtherByteAndAFailedWriteLeavesThemAsTheyW
   EXPECT_TRUE(Holds(stores, ProxyStore::GSettings, {"org.gnome.system.proxy ignore-hosts", hosts}));
 }
 
+// Firefox keeps its profiles in ~/.mozilla/firefox when that folder is there (or
+// MOZ_LEGACY_HOME=1 says so), else in $XDG_CONFIG_HOME/mozilla/firefox: user.js goes to the
+// default profile of the folder it reads, and a folder without one is named.
+TEST(DesktopProxyStores, FirefoxProfileIsTakenFromTheFolderFirefoxReads) {
+  DesktopProxyStores stores;
+  const fs::path legacy = Home() / ".mozilla" / "firefox";
+  const fs::path xdg = fs::path(std::getenv("XDG_CONFIG_HOME")) / "mozilla" / "firefox";
+  struct Case {
+    std::vector<fs::path> withProfile, empty;
+    bool forceLegacy;
+    fs::path read;
+    bool found;
+  } cases[] = {
+      {{xdg}, {}, false, xdg, true},
+      {{xdg}, {Home() / ".mozilla"}, false, xdg, true},
+      {{xdg, legacy}, {}, false, legacy, true},
+      {{xdg}, {legacy}, false, legacy, false},
+      {{xdg}, {}, true, legacy, false},
+      {{}, {}, false, xdg, false},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(Home() / ".mozilla");
+    fs::remove_all(xdg.parent_path());
+    for (const fs::path& folder : c.withProfile) {
+      fs::create_directories(folder / "p");
+      WriteFile(folder / "profiles.ini", "[Profile0]\nPath=p\nDefault=1\n");
+    }
+    for (const fs::path& folder : c.empty) fs::create_directories(folder);
+    if (c.forceLegacy) setenv("MOZ_LEGACY_HOME", "1", 1);
+    std::string why;
+    EXPECT_EQ(stores.Write(ProxyStore::Firefox, {{"network.proxy.type", 1}}, why), c.found)
+        << c.read;
+    if (c.found) {
+      EXPECT_EQ(ReadFile(c.read / "p" / "user.js"), "user_pref(\"network.proxy.type\", 1);\n");
+    } else {
+      EXPECT_EQ(why, c.read.string() + Sjis(" に Firefox のプロファイルがありません"));
+    }
+    unsetenv("MOZ_LEGACY_HOME");
+  }
+}
+
 TEST(DesktopProxyStores, GSettingsTakeTheSwitchLast) {
   DesktopProxyStores stores;
   const std::string g = "org.gnome.system.proxy";

@@ -245,22 +245,42 @@ bool WriteKde(const std::vector<ProxySetting>& values, std::string& why) {
 
 // --- user.js ---
 
-std::optional<fs::path> FirefoxProfile() {
-  const fs::path folder = Home() / ".mozilla" / "firefox";
+// The folder Firefox keeps its profiles in, as Firefox itself chooses it: the old
+// ~/.mozilla/firefox while that folder is there (or MOZ_LEGACY_HOME=1 asks for it), else
+// $XDG_CONFIG_HOME/mozilla/firefox (Firefox 147 and later make their profiles there).
+fs::path FirefoxFolder() {
+  const fs::path legacy = Home() / ".mozilla" / "firefox";
+  const char* force = std::getenv("MOZ_LEGACY_HOME");
+  std::error_code error;
+  if ((force && *force == '1') || fs::is_directory(legacy, error)) return legacy;
+  return ConfigFolder() / "mozilla" / "firefox";
+}
+
+// The folder of the default profile; nothing, with why, when there is none.
+std::optional<fs::path> FirefoxProfile(std::string& why) {
+  const fs::path folder = FirefoxFolder();
   auto ini = ReadText(folder / "profiles.ini");
-  if (!ini) return std::nullopt;
+  if (!ini) {
+    why = Unreadable(folder / "profiles.ini");
+    return std::nullopt;
+  }
   auto profile = DefaultFirefoxProfile(*ini, folder);
   std::error_code error;
-  if (!profile || !fs::is_directory(*profile, error)) return std::nullopt;
+  if (!profile || !fs::is_directory(*profile, error)) {
+    why = Cp932ForDisplay(folder.string()) + Sjis(" に Firefox のプロファイルがありません");
+    return std::nullopt;
+  }
   return profile;
 }
 
+std::optional<fs::path> FirefoxProfile() {
+  std::string why;
+  return FirefoxProfile(why);
+}
+
 bool WriteFirefox(const std::vector<ProxySetting>& values, std::string& why) {
-  auto profile = FirefoxProfile();
-  if (!profile) {
-    why = Sjis("Firefox の既定のプロファイルが見つかりません");
-    return false;
-  }
+  auto profile = FirefoxProfile(why);
+  if (!profile) return false;
   const fs::path file = *profile / "user.js";
   auto data = ReadText(file);
   if (!data) {
