@@ -61,7 +61,8 @@ const char kUsage[] =
     "                           \"ok entries=<n>\" (exit 0) or \"damaged\" (exit 1); a\n"
     "                           missing file or a directory fails (exit 1)\n"
     "  scramble TEXT            print the stored (scrambled) form of TEXT\n"
-    "  unscramble STORED        print the text of a stored form (exit 1 when its check fails)\n"
+    "  unscramble STORED        print the text of a stored form (exit 1 when STORED is not one\n"
+    "                           or its check fails)\n"
     "  day YYYY/MM/DD           print \"jdn=<n> weekday=<1..7> flags=<day type flags>\":\n"
     "                           weekday 1 is Sunday; flags add up 1 Sunday, 2 Saturday,\n"
     "                           4 holiday, 16 substitute holiday (振替休日), 32 equinox day\n"
@@ -304,6 +305,12 @@ int ScrambleCommand(const std::string& text) {
 }
 
 int UnscrambleCommand(const std::string& stored) {
+  if (!norvax::IsStoredForm(stored)) {
+    std::cerr << "norvaxctl: not a stored form (two digits, then groups of four hexadecimal "
+                 "digits 0-9, A-F): "
+              << stored << "\n";
+    return kFailed;
+  }
   auto result = norvax::UnscrambleText(stored);
   if (!result.checkOk) {
     std::cerr << "norvaxctl: the stored form fails its check\n";

@@ -50,10 +50,12 @@ TEST(Norvaxctl, ScrambleAndUnscrambleRoundTripUtf8) {
 }
 
 TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
-  auto bad = Ctl("unscramble 0012341234");
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_TRUE(bad.out.empty());
-  EXPECT_FALSE(bad.err.empty());
+  for (const char* stored : {"0012341234", "XYZ"}) {  // a failed check; no stored form
+    auto bad = Ctl(std::string("unscramble ") + stored);
+    EXPECT_EQ(bad.status, 1) << stored;
+    EXPECT_TRUE(bad.out.empty()) << stored;
+    EXPECT_FALSE(bad.err.empty()) << stored;
+  }
 
   auto emoji = Ctl("scramble '😀'");
   EXPECT_EQ(emoji.status, 1);
