@@ -53,13 +53,14 @@ _norvaxctl() {
                     valued="--title --id --browser --connection --set1 --set2 --workdir"
                     valued+=" --proxy --no-proxy-for"
                     options="$valued --password-stdin --empty-password --own-dialler --maximise
-                        --set-pass --proxy-off --netscape"
+                        --set-pass --proxy-off --netscape --lock-password-stdin"
                     ;;
                 remove)
-                    if ((cword == 3)); then
+                    if ((cword == 3)) && [[ $cur != -* ]]; then
                         _norvaxctl_lines "$(norvaxctl entry list 2>/dev/null | cut -f1)"
                         return
                     fi
+                    options="--lock-password-stdin"
                     ;;
             esac
             ;;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/decimal.h"
+#include "core/password_lock.h"
 #include "core/register_rules.h"
 #include "core/scrambler.h"
 #include "core/settings.h"
@@ -62,7 +63,8 @@ const char kUsage[] =
     "                           \"ok entries=<n>\" (exit 0) or \"damaged\" (exit 1); a\n"
     "                           missing file or a directory fails (exit 1)\n"
     "  scramble TEXT            print the stored (scrambled) form of TEXT\n"
-    "  unscramble STORED        print the text of a stored form (exit 1 when its check fails)\n"
+    "  unscramble STORED        print the text of a stored form (exit 1 when STORED is not one\n"
+    "                           or its check fails)\n"
     "  day YYYY/MM/DD           print \"jdn=<n> weekday=<1..7> flags=<day type flags>\":\n"
     "                           weekday 1 is Sunday; flags add up 1 Sunday, 2 Saturday,\n"
     "                           4 holiday, 16 substitute holiday (振替休日), 32 equinox day\n"
@@ -108,14 +110,15 @@ const char kUsage[] =
     "  entry add --title T [--id I] [--password-stdin [--empty-password]] [--browser CMD]\n"
     "          [--connection NAME] [--set1 TEXT] [--set2 TEXT] [--workdir DIR]\n"
     "          [--own-dialler] [--maximise] [--set-pass]\n"
-    "          [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape] [DIR]\n"
+    "          [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape]\n"
+    "          [--lock-password-stdin] [DIR]\n"
     "                           add an entry at the end, as the register window's 追加 and OK\n"
     "                           do, and print its number; what is not given is left empty or\n"
     "                           off, with a new entry's dial profile and proxy settings. An\n"
     "                           entry the entry editor would refuse (no title, a browser\n"
     "                           without a connection or the other way round, more than 255\n"
-    "                           bytes, a line break, a character without a Shift-JIS form)\n"
-    "                           is refused with the editor's message (exit 1)\n"
+    "                           bytes, a line break or a tab, a character without a Shift-JIS\n"
+    "                           form) is refused with the editor's message (exit 1)\n"
     "      --password-stdin     read the password (PASS) from standard input: one line,\n"
     "                           without its line end; it is never taken from the command line.\n"
     "                           An empty one is refused (exit 1) unless --empty-password\n"
@@ -132,7 +135,15 @@ const char kUsage[] =
     "      --no-proxy-for TEXT  the hosts that go direct, separated by \";\"\n"
     "      --netscape           the proxy goes to Firefox's preferences (\"NETSCAPE\"), not\n"
     "                           to the desktop's (\"INTERNET EXPLORE\")\n"
-    "  entry remove N [DIR]     remove entry N (from 1), as the register window's 削除 and OK do\n"
+    "  entry remove N [--lock-password-stdin] [DIR]\n"
+    "                           remove entry N (from 1), as the register window's 削除 and OK do\n"
+    "      --lock-password-stdin\n"
+    "                           add and remove ask for the register window's password when\n"
+    "                           one is set (環境設定, ﾊﾟｽﾜ-ﾄﾞ設定), as the register window does\n"
+    "                           before it opens: at the terminal, not shown. With this\n"
+    "                           option they read it from standard input instead, as its first\n"
+    "                           line (before the PASS of --password-stdin), whether one is set\n"
+    "                           or not. A wrong password, or none, changes nothing (exit 1)\n"
     "      DIR                  the program directory (default as for log). While NORVAX runs\n"
     "                           on it, add and remove refuse (exit 1): it writes the settings\n"
     "                           file when it ends. A damaged settings file is left as it is\n"
@@ -316,6 +327,12 @@ int ScrambleCommand(const std::string& text) {
 }
 
 int UnscrambleCommand(const std::string& stored) {
+  if (!norvax::IsStoredForm(stored)) {
+    std::cerr << "norvaxctl: not a stored form (two digits, then groups of four hexadecimal "
+                 "digits 0-9, A-F): "
+              << stored << "\n";
+    return kFailed;
+  }
   auto result = norvax::UnscrambleText(stored);
   if (!result.checkOk) {
     std::cerr << "norvaxctl: the stored form fails its check\n";
@@ -757,6 +774,51 @@ std::string ReadPasswordLine(const char* prompt = "PASS") {
   return line;
 }
 
+// The password dialog at the terminal: its caption and label as the prompt of one line of
+// standard input; the end of the input is its Cancel.
+class TerminalPasswordPrompt : public norvax::PasswordPrompt {
+ public:
+  void Setup(const norvax::PasswordPromptSetup& setup) override {
+    std::string label = norvax::Cp932ToUtf8(setup.label1);
+    if (!label.empty() && label.back() == ':') label.pop_back();
+    prompt_ = norvax::Cp932ToUtf8(setup.caption) + " " + label;
+  }
+  bool Show() override {
+    // A text without a Shift-JIS form matches no password (a set one is never empty).
+    first_ = norvax::Utf8ToCp932(ReadPasswordLine(prompt_.c_str())).value_or(std::string());
+    return !std::cin.fail();
+  }
+  std::string First() const override { return first_; }
+  std::string Second() const override { return {}; }
+
+ private:
+  std::string prompt_, first_;
+};
+
+// The register window's password, asked as the register window asks it before it opens when
+// one is set: true when the change may go ahead. With fromStdin its line is read whether one
+// is set or not, so that the PASS line always comes next.
+bool PassRegisterLock(const norvax::PreferenceList& prefs, bool fromStdin) {
+  const bool locked = norvax::LockSet(prefs);
+  if (!locked && !fromStdin) return true;
+  if (!fromStdin && !isatty(STDIN_FILENO)) {
+    std::cerr << "norvaxctl: the register window is locked with a password: type it at a "
+                 "terminal, or give it on standard input with --lock-password-stdin\n";
+    return false;
+  }
+  TerminalPasswordPrompt prompt;
+  const auto outcome =
+      norvax::Verify(prompt, norvax::RegisterCaptionForVerify(), norvax::StoredLockPassword(prefs));
+  if (!locked || outcome == norvax::VerifyOutcome::Equal) return true;
+  if (outcome == norvax::VerifyOutcome::Different) {
+    Fail(norvax::PasswordErrorMessage());
+  } else {
+    std::cerr << "norvaxctl: the register window's password was not given; nothing was "
+                 "changed\n";
+  }
+  return false;
+}
+
 // The proxy options into the form's proxy record, as the proxy settings window takes its
 // controls back: the message of the first value it refuses, if any.
 std::optional<std::string> StoreProxyOptions(const Options& options, norvax::EditorForm& form) {
@@ -833,8 +895,10 @@ int EntryCommand(const std::vector<std::string>& args) {
     values = {"--title", "--id",      "--browser", "--connection",  "--set1",
               "--set2",  "--workdir", "--proxy",   "--no-proxy-for"};
     flags = {"--password-stdin", "--empty-password", "--own-dialler", "--maximise",
-             "--set-pass",       "--proxy-off",      "--netscape"};
-  } else if (sub != "list" && sub != "remove") {
+             "--set-pass",       "--proxy-off",      "--netscape",    "--lock-password-stdin"};
+  } else if (sub == "remove") {
+    flags = {"--lock-password-stdin"};
+  } else if (sub != "list") {
     return Usage("unknown entry command: " + sub, "entry");
   }
   auto options = ReadOptions(args, 2, values, flags);
@@ -877,8 +941,12 @@ int EntryCommand(const std::vector<std::string>& args) {
     return 0;
   }
 
-  // The new entry is asked for and checked before the lock is taken, so that the lock is
-  // held only while the file changes.
+  // The register window's password and the new entry are asked for and checked before the
+  // lock is taken, so that the lock is held only while the file changes.
+  const auto asked = ReadStoredSettings(file);
+  if (!asked || !PassRegisterLock(asked->prefs, HasFlag(options, "--lock-password-stdin"))) {
+    return kFailed;
+  }
   std::optional<norvax::EditorForm> form;
   if (sub == "add") {
     const bool fromStdin = HasFlag(options, "--password-stdin");
@@ -908,6 +976,11 @@ int EntryCommand(const std::vector<std::string>& args) {
   }
   auto stored = ReadStoredSettings(file);
   if (!stored) return kFailed;
+  if (norvax::StoredLockPassword(stored->prefs) != norvax::StoredLockPassword(asked->prefs)) {
+    std::cerr << "norvaxctl: the register window's password was changed meanwhile; nothing was "
+                 "changed\n";
+    return kFailed;
+  }
   auto& table = stored->table;
 
   if (sub == "remove") {

@@ -266,7 +266,7 @@ void TForm1::EndWithoutDisplay() {
   ShutDownWithoutDisplay(state_, ports_, CurrentBounds());
 }
 
-StartAnswer TForm1::AnotherStart(const QStringList& args) {
+StartReply TForm1::AnotherStart(const QStringList& args) {
   if (state_.main.ending) return StartAnswer::kEnding;
   // A command line waits for no modal window (the register window, an entry editor, a
   // message): the entry it names may be changed or removed there meanwhile, and a launch
@@ -278,6 +278,10 @@ StartAnswer TForm1::AnotherStart(const QStringList& args) {
   }
   std::vector<std::string> converted;
   for (const QString& arg : args) converted.push_back(Cp932ForDisplay(arg.toStdString()));
+  // Said by the later start, which then fails; the running copy shows nothing.
+  if (auto refusal = AnotherStartRefusal(state_, converted)) {
+    return {StartAnswer::kRefused, *refusal};
+  }
   // Carried out from the event loop, once the later start has its answer.
   QMetaObject::invokeMethod(
       this,

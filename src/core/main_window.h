@@ -94,7 +94,7 @@ class TForm1 : public QMainWindow {
   void EndWithoutDisplay();
   // Another start of the program handed over its command line (UTF-8): the answer for it;
   // a command line that is taken is carried out from the event loop.
-  StartAnswer AnotherStart(const QStringList& args);
+  StartReply AnotherStart(const QStringList& args);
 
   // Refills the three columns from the entry table and sets the top and selected row of
   // all three (-1: no selection).

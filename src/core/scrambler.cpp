@@ -1,5 +1,6 @@
 #include "core/scrambler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -72,6 +73,13 @@ Unscrambled UnscrambleText(std::string_view stored) {
   }
   result.checkOk = v0 == sum;
   return result;
+}
+
+bool IsStoredForm(std::string_view text) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto upperHex = [&digit](char c) { return digit(c) || (c >= 'A' && c <= 'F'); };
+  return text.size() >= 6 && (text.size() - 2) % 4 == 0 && digit(text[0]) && digit(text[1]) &&
+         std::all_of(text.begin() + 2, text.end(), upperHex);
 }
 
 uint16_t ParseHexWord(std::string_view fourChars) {

@@ -29,8 +29,14 @@ struct Unscrambled {
   bool checkOk = false;
 };
 
-// The text of a stored form and whether its check matched.
+// The text of a stored form and whether its check matched. Any text is read (the settings
+// load takes what older files hold): short text, trailing characters that fill no group and
+// characters other than digits read as some text, which the check may pass.
 Unscrambled UnscrambleText(std::string_view stored);
+
+// Whether text has the form ScrambleText writes: two decimal digits, then one or more groups
+// of four upper-case hexadecimal digits. For text that comes from a user rather than a file.
+bool IsStoredForm(std::string_view text);
 
 // Value of four hexadecimal characters, in 16-bit arithmetic; no character is rejected.
 uint16_t ParseHexWord(std::string_view fourChars);

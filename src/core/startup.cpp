@@ -178,6 +178,14 @@ void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::stri
   LaunchEntry(state, ports, command.entry);
 }
 
+std::optional<std::string> AnotherStartRefusal(const ProgramState& state,
+                                               const std::vector<std::string>& args) {
+  const CommandLineResult command = ReadCommandLine(args, state.prefs, state.table);
+  if (command.error) return CommandLineErrorMessage();
+  if (command.entry != kNoCommandLineEntry && LaunchGuardBlocks(state)) return LaunchBusyMessage();
+  return std::nullopt;
+}
+
 void ShutDownWithoutDisplay(ProgramState& state, Ports& ports, const WindowBounds& bounds) {
   state.main.ending = true;
   if (state.main.watchThreadRunning) {

@@ -88,6 +88,12 @@ bool WaitForWorker(const MainState& main, Clock& clock, const std::function<void
 // without one the program's windows come to the front.
 void AnotherStart(ProgramState& state, Ports& ports, const std::vector<std::string>& args);
 
+// Why another start's command line cannot be carried out now, in the words the program would
+// show (CP932): a wrong entry number, or an entry number while a launch is under way (the
+// launch guard). The later start reports it and fails; nothing when it can be carried out.
+std::optional<std::string> AnotherStartRefusal(const ProgramState& state,
+                                               const std::vector<std::string>& args);
+
 // The end when the display is gone (the program's windows can no longer be used): the save
 // at exit, and what the worker would still do when asked to stop - hang up a dial under way,
 // or hang up and log the connection it watches - done here, since the worker waits for the

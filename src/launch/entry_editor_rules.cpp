@@ -83,6 +83,7 @@ std::optional<std::string> ValidateEditorForm(const EditorForm& form) {
                                                               {&form.set2, "ｾｯﾄ2"}};
   for (const auto& [field, name] : named) {
     if (HoldsLineBreak(*field)) return LineBreakMessage(name);
+    if (field->find('\t') != std::string::npos) return TabMessage(name);
   }
   return std::nullopt;
 }
@@ -123,5 +124,9 @@ std::string BrowserConnectionMessage() {
   return Sjis("ﾌﾞﾗｳｻﾞと接続のどちらかを入力するか削除して下さい。");
 }
 std::string TooLongMessage() { return Sjis("文字数オ－バ－です(>255)再入力して下さい"); }
+
+std::string TabMessage(std::string_view fieldUtf8) {
+  return Sjis("「" + std::string(fieldUtf8) + "」にタブは使えません。タブを除いて下さい。");
+}
 
 }  // namespace norvax

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/entry_table.h"
 #include "core/preferences.h"
@@ -56,8 +57,9 @@ void SetProxyFlag(std::string& proxyFlags, bool on);
 bool ProxyChecked(const std::string& proxyFlags);
 
 // The message of the first failed check, in the order the editor checks; nothing when
-// the form may be stored. After the length check, a line break in any text field is
-// refused: the settings file holds one value per line.
+// the form may be stored. After the length check, a line break or a tab in any text field
+// is refused, field by field: the settings file holds one value per line, and the entry
+// listings of norvaxctl separate the fields with tabs.
 std::optional<std::string> ValidateEditorForm(const EditorForm& form);
 
 // The entry the form describes.
@@ -77,5 +79,8 @@ std::string TitleMissingMessage();
 std::string BrowserConnectionMessage();
 // "文字数オ－バ－です(>255)再入力して下さい"
 std::string TooLongMessage();
+// "「<field>」にタブは使えません。タブを除いて下さい。", the field named as the editor names it
+// (UTF-8).
+std::string TabMessage(std::string_view fieldUtf8);
 
 }  // namespace norvax

@@ -88,6 +88,9 @@ TForm3::TForm3(EditorContext& context, EntryTable& table, const PreferenceList& 
   Password2 = MakeEdit(this, "Password2", 96, 70, 200);
   Label5 = MakeLabel(this, "Label5", QStringLiteral("ＰＡＳＳ"), 16, 104);
   Password3 = MakeEdit(this, "Password3", 96, 100, 200);
+  for (QLineEdit* typed : {Password2, Password3}) {
+    typed->setToolTip(QStringLiteral("{~ は ENTER ｷｰ、{] は TAB ｷｰとして送られます"));
+  }
   Label4 = MakeLabel(this, "Label4", QStringLiteral("ブラウザ"), 16, 134);
   Edit4 = MakeEdit(this, "Edit4", 96, 130, 240);
   Button3 = MakeButton(this, "Button3", QStringLiteral("参照..."), 344, 129, 62, 23);

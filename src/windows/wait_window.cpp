@@ -1,10 +1,13 @@
 #include "windows/wait_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/qt/fonts.h"
@@ -16,6 +19,8 @@ namespace {
 const QColor kGreen(0, 128, 0);
 // Title bar room for the window icon and the buttons, in title text heights.
 constexpr int kTitleBarRoom = 6;
+// How long the window waits at most for the window system to put it on the screen.
+constexpr int kShowWaitMs = 1000;
 }  // namespace
 
 TForm5::TForm5(MainState& main, QWidget* parent) : QWidget(parent, Qt::Dialog), main_(main) {
@@ -44,11 +49,20 @@ TForm5::TForm5(MainState& main, QWidget* parent) : QWidget(parent, Qt::Dialog), 
 
   move(0, 0);
   show();
+  // The main timer goes on to look for the connect dialog, and the window system's calls
+  // may keep events from running for a while: the window is on the screen, painted, first.
+  QTimer limit;
+  limit.setSingleShot(true);
+  limit.start(kShowWaitMs);
+  while (!windowHandle()->isExposed() && limit.isActive()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 void TForm5::SetText(const std::string& text, unsigned colour) {
   Label1->setText(ToQString(text));
   SetTextColour(QColor::fromRgb(colour));
+  Label1->repaint();  // at once, for the same reason
 }
 
 void TForm5::Button1Click() { main_.waitCancelled = true; }

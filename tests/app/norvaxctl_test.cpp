@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/password_lock.h"
 #include "core/settings.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/store/ini_file.h"
@@ -51,10 +52,12 @@ TEST(Norvaxctl, ScrambleAndUnscrambleRoundTripUtf8) {
 }
 
 TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
-  auto bad = Ctl("unscramble 0012341234");
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_TRUE(bad.out.empty());
-  EXPECT_FALSE(bad.err.empty());
+  for (const char* stored : {"0012341234", "XYZ"}) {  // a failed check; no stored form
+    auto bad = Ctl(std::string("unscramble ") + stored);
+    EXPECT_EQ(bad.status, 1) << stored;
+    EXPECT_TRUE(bad.out.empty()) << stored;
+    EXPECT_FALSE(bad.err.empty()) << stored;
+  }
 
   auto emoji = Ctl("scramble '😀'");
   EXPECT_EQ(emoji.status, 1);
@@ -89,7 +92,8 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
             "[--browser CMD]\n"
             "           [--connection NAME] [--set1 TEXT] [--set2 TEXT] [--workdir DIR]\n"
             "           [--own-dialler] [--maximise] [--set-pass]\n"
-            "           [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape] [DIR]\n"
+            "           [--proxy SERVERS | --proxy-off] [--no-proxy-for TEXT] [--netscape]\n"
+            "           [--lock-password-stdin] [DIR]\n"
             "Run \"norvaxctl --help\" for more.\n");
   EXPECT_EQ(Ctl("log").err,
             "norvaxctl: log needs show or move\n"
@@ -124,6 +128,7 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
                            "entry add",
                            "entry remove",
                            "--password-stdin",
+                           "--lock-password-stdin",
                            "type",
                            "--caption",
                            "--class",
@@ -539,6 +544,61 @@ TEST(Norvaxctl, PasswordPromptGivesTheTerminalItsEchoBack) {
     close(user);
     close(terminal);
   }
+}
+
+// With the register window's password set, entry add and remove ask for it, as the register
+// window does before it opens, and change nothing without it. Its line on standard input
+// comes before the PASS line, whether a password is set or not.
+TEST(Norvaxctl, EntryChangesAskForTheRegisterWindowsPassword) {
+  testing::TempDir dir;
+  const std::string d = " " + dir.Path().string();
+  const auto ini = dir / "norvax.ini";
+  const auto lines = [&](const std::string& text) {
+    testing::WriteFile(dir / "in", text);
+    return d + " < " + (dir / "in").string();
+  };
+  ASSERT_EQ(
+      Ctl("entry add --title a --lock-password-stdin --password-stdin" + lines("x\npw\n")).status,
+      0);
+  {
+    IniFile file(ini.string());
+    EntryTable table;
+    PreferenceList prefs;
+    ASSERT_TRUE(ReadSettings(file, table, prefs));
+    EXPECT_EQ(table.Get(0)[Column::Pass], "pw");
+    StoreLockPassword(prefs, "pw");
+    SaveEntryTable(file, table, prefs);
+  }
+  const std::string locked = testing::ReadFile(ini);
+  struct Case {
+    std::string args, input, err;
+  } refused[] = {
+      {"entry add --title b", "pw\n",
+       "the register window is locked with a password: type it at a terminal, or give it on "
+       "standard input with --lock-password-stdin"},
+      {"entry remove 1 --lock-password-stdin", "PW\n", "ﾊﾟｽﾜ-ﾄﾞ ｴﾗ-。"},
+      {"entry add --title b --lock-password-stdin", "",
+       "the register window's password was not given; nothing was changed"},
+  };
+  for (const auto& c : refused) {
+    auto result = Ctl(c.args + lines(c.input));
+    EXPECT_EQ(result.status, 1) << c.args;
+    EXPECT_EQ(result.err, "norvaxctl: " + c.err + "\n") << c.args;
+  }
+  EXPECT_EQ(testing::ReadFile(ini), locked);
+
+  auto added =
+      Ctl("entry add --title b --lock-password-stdin --password-stdin" + lines("pw\nsecret\n"));
+  EXPECT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(added.out, "2\n");
+  auto removed = Ctl("entry remove 1 --lock-password-stdin" + lines("pw\n"));
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  IniFile file(ini.string());
+  EntryTable table;
+  PreferenceList prefs;
+  ASSERT_TRUE(ReadSettings(file, table, prefs));
+  ASSERT_EQ(table.Count(), 1u);
+  EXPECT_EQ(table.Get(0)[Column::Pass], "secret");
 }
 
 TEST(Norvaxctl, EntryChangesLeaveARunningProgramAndADamagedFileAlone) {

@@ -132,6 +132,26 @@ TEST(ProgramLife, ALaterStartHandsItsEntryToTheRunningCopy) {
   EXPECT_FALSE(first->WaitForExit(0ms)) << "the running copy goes on";
 }
 
+// `make run` without a display: a program that ends before its main window shows (a later
+// copy that was refused, say) is said to have ended, and no picture is said to be saved.
+TEST(ProgramLife, RunWithoutADisplaySaysThatTheProgramEndedWithoutItsWindow) {
+  testing::TempDir shots;
+  testing::ChildProcess run(
+      {"bash", "-c", NORVAX_RUN_SCRIPT " sh -c 'echo refused >&2; exit 1' 2>&1"},
+      {"DISPLAY=", "WAYLAND_DISPLAY=", "NORVAX_SCREENSHOTS=" + shots.Path().string()});
+  std::string output;
+  while (auto line = run.ReadLine(60s)) output += *line + "\n";
+  const auto status = run.WaitForExit(10s);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(WEXITSTATUS(*status), 1) << output;
+  EXPECT_NE(output.find("refused\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("run-norvax: the program ended (exit status 1) before its main window "
+                        "showed; no screenshot was taken\n"),
+            std::string::npos)
+      << output;
+  EXPECT_TRUE(std::filesystem::is_empty(shots.Path()));
+}
+
 TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT, 0}) {
     ProgramDirectory p;

@@ -14,6 +14,7 @@
 #include "controls/nonscrlbox.h"
 #include "controls/scrlbox.h"
 #include "core/settings.h"
+#include "core/startup.h"
 #include "fakes/fake_password_prompt.h"
 #include "fakes/fake_ports.h"
 #include "launch/launch.h"
@@ -348,6 +349,21 @@ TEST_F(MainWindow, AHandedOverLaunchWaitsForNoModalWindowNorTheEnd) {
   EXPECT_EQ(form->AnotherStart({"2"}), StartAnswer::kTaken);
   QApplication::processEvents();
   EXPECT_EQ(state.main.currentEntry, 1);
+}
+
+// A later start that the running copy refuses learns why, says it itself and fails; the
+// running copy shows nothing.
+TEST_F(MainWindow, AHandedOverLaunchThatCannotRunIsRefusedWithItsReason) {
+  Store(2);
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(form->AnotherStart({"3"}),
+            StartReply(StartAnswer::kRefused, CommandLineErrorMessage()));
+  state.main.timerEnabled = true;  // a launch waits to type the password
+  EXPECT_EQ(form->AnotherStart({"2"}), StartReply(StartAnswer::kRefused, LaunchBusyMessage()));
+  EXPECT_EQ(form->AnotherStart({}), StartAnswer::kTaken) << "the windows come to the front";
+  QApplication::processEvents();
+  EXPECT_EQ(fake.dialogs.errors, std::vector<std::string>{});
+  EXPECT_EQ(state.main.currentEntry, -1);
 }
 
 TEST_F(MainWindow, BoundsAreRestoredAndSavedAtExit) {

@@ -92,6 +92,29 @@ TEST(Scrambler, ShortOrOddStoredForms) {
   EXPECT_EQ(back.text, "ab");
 }
 
+TEST(Scrambler, OnlyTheFormScrambleTextWritesIsAStoredForm) {
+  const std::string stored = ScrambleText("ab", true);
+  struct Case {
+    std::string text;
+    bool stored;
+  } cases[] = {
+      {stored, true},
+      {ScrambleText("", true), true},
+      {"", false},
+      {"0", false},
+      {"XYZ", false},
+      {"ZZZZ", false},
+      {"12345", false},
+      {stored + "00", false},  // trailing characters
+      {"X" + stored.substr(1), false},
+      {stored.substr(0, 2) + "00G0", false},
+      {stored.substr(0, 6) + "0f3c", false},  // the form is upper-case
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsStoredForm(c.text), c.stored) << c.text;
+  }
+}
+
 TEST(ParseHexWord, LowerCaseAndNonHexCharacters) {
   EXPECT_EQ(ParseHexWord("0F3C"), 0x0F3C);
   EXPECT_EQ(ParseHexWord("ffff"), 0xFFFF);

@@ -30,6 +30,7 @@ TEST(EntryEditorRules, ValidationOrderAndMessages) {
   EXPECT_EQ(title, Sjis("タイトルを入力して下さい"));
   EXPECT_EQ(pair, Sjis("ﾌﾞﾗｳｻﾞと接続のどちらかを入力するか削除して下さい。"));
   EXPECT_EQ(tooLong, Sjis("文字数オ－バ－です(>255)再入力して下さい"));
+  EXPECT_EQ(TabMessage("ＩＤ"), Sjis("「ＩＤ」にタブは使えません。タブを除いて下さい。"));
 
   const std::string b256(256, 'x');
   struct Case {
@@ -76,6 +77,14 @@ TEST(EntryEditorRules, ValidationOrderAndMessages) {
          f.set2 = "\n";
        },
        LineBreakMessage("タイトル")},
+      // A tab, as a line break: `norvaxctl entry list` separates the fields with tabs.
+      {"tab", [](EditorForm& f) { f.id = "taro\tx"; }, TabMessage("ＩＤ")},
+      {"tab and line break in field order",
+       [](EditorForm& f) {
+         f.pass = "\t";
+         f.set2 = "\n";
+       },
+       TabMessage("ＰＡＳＳ")},
       // Proxy and dial values are not limited here.
       {"proxy 300", [](EditorForm& f) { f.proxyServers = std::string(300, 'x'); }, std::nullopt},
   };

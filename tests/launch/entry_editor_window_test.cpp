@@ -159,6 +159,18 @@ TEST_F(EntryEditorWindowTest, EditLoadsTheEntryAndCheckBoxRules) {
   EXPECT_EQ(table.Value(1, Column::SetPass), "1");
 }
 
+// A stored "taro{~x" types taro, ENTER and x: the ID and PASS fields say so themselves.
+TEST_F(EntryEditorWindowTest, IdAndPassFieldsSayWhatTheMarkersType) {
+  EditorContext ctx{EditorMode::Add, -1, 2, true};
+  auto w = Open(ctx);
+  for (const QLineEdit* field : {w->Password2, w->Password3}) {
+    const QString tip = field->toolTip();
+    for (const char* word : {"{~", "ENTER", "{]", "TAB"}) {
+      EXPECT_TRUE(tip.contains(QLatin1String(word))) << field->objectName().toStdString() << word;
+    }
+  }
+}
+
 TEST_F(EntryEditorWindowTest, CancelAndHelp) {
   EditorContext ctx{EditorMode::Edit, 0, 2, true};
   auto w = Open(ctx);

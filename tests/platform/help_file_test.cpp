@@ -68,6 +68,11 @@ TEST(HelpFile, ShippedFileHasEveryTopicTheProgramOpens) {
     ASSERT_NE(t, nullptr) << k;
     EXPECT_GT(HelpPlainText(t->html).size(), 100u) << k;
   }
+  // The entry editor's page says what the markers in an ID or password type.
+  const std::string editor = FindHelpTopic(topics, help_topic::kEntryEditor)->html;
+  for (const char* marker : {"{~", "{]"}) {
+    EXPECT_NE(editor.find(marker), std::string::npos) << marker;
+  }
   // The pages name the buttons as the windows label them, so a search for a label finds them.
   for (const char* label : {"CSV出力", "月間合計", "norvax.ini.damaged-"}) {
     EXPECT_FALSE(SearchHelpTopics(topics, label).empty()) << label;

@@ -13,6 +13,7 @@
 #include <future>
 #include <thread>
 
+#include "platform/cp932.h"
 #include "test_files.h"
 
 namespace norvax {
@@ -62,8 +63,11 @@ TEST(SingleInstance, TheSocketIsTheUsersOwnAndFollowsTheProgramDirectoryItself) 
 
 TEST(SingleInstance, ALaterStartWaitsForABusyFirstCopyAndLearnsItsAnswer) {
   // No answer: the first copy ends before it takes the command line.
-  for (auto answer : {std::optional{StartAnswer::kTaken}, std::optional{StartAnswer::kEditing},
-                      std::optional{StartAnswer::kEnding}, std::optional<StartAnswer>{}}) {
+  const StartReply refused{StartAnswer::kRefused, "busy\nnow"};
+  for (auto answer : {std::optional<StartReply>{StartAnswer::kTaken},
+                      std::optional<StartReply>{StartAnswer::kEditing},
+                      std::optional<StartReply>{StartAnswer::kEnding},
+                      std::optional<StartReply>{refused}, std::optional<StartReply>{}}) {
     testing::TempDir dir;
     auto first = std::make_unique<SingleInstance>(dir.Path());
     std::promise<void> waiting;
@@ -88,7 +92,28 @@ TEST(SingleInstance, ALaterStartWaitsForABusyFirstCopyAndLearnsItsAnswer) {
     later.join();
     EXPECT_EQ(received, answer ? QStringList{"2"} : QStringList{});
     EXPECT_EQ(failure.empty(), answer == StartAnswer::kTaken) << failure;
+    if (answer == refused) {
+      EXPECT_EQ(failure, refused.reason) << "the first copy's own words";
+    }
   }
+}
+
+// A copy started where XDG_RUNTIME_DIR differs looks for the socket in another place: it
+// says that a copy seems to run and how to reach it.
+TEST(SingleInstance, ALaterStartThatCannotFindTheSocketSaysWhereTheFirstCopyMayRun) {
+  testing::TempDir runtime, dir;
+  ASSERT_EQ(chmod(runtime.Path().c_str(), 0700), 0);
+  setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  SingleInstance first(dir.Path());
+  unsetenv("XDG_RUNTIME_DIR");
+  const std::string failure = SingleInstance(dir.Path()).HandOver({"2"}, 50ms);
+  EXPECT_EQ(Cp932ToUtf8(failure),
+            "起動中の NORVAX に接続できません。\n" + dir.Path().string() +
+                " では別の NORVAX が起動しているようですが、その接続口 " +
+                (dir / "norvax.sock").string() +
+                " がありません。XDG_RUNTIME_DIR の違う環境（別のセッションなど）で起動された "
+                "NORVAX かもしれません。その NORVAX と同じセッション（同じ XDG_RUNTIME_DIR）"
+                "から起動して下さい。");
 }
 
 TEST(SingleInstance, ALaterStartHandsNothingToASocketOfAnotherUser) {

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/qt_japanese.h"
 #include "core/main_window_rules.h"
@@ -31,6 +32,24 @@ TEST(WaitWindow, ShowsTheCountdownAndCancels) {
   wait.Button1->click();
   EXPECT_TRUE(main.waitCancelled);
   EXPECT_TRUE(wait.isVisible()) << "the main timer ends the wait, not the button";
+}
+
+// The main timer's next steps may keep the event loop from running for a while (the window
+// system's calls): the window is on the screen with its text before its creator goes on.
+TEST(WaitWindow, IsPaintedBeforeItsCreatorGoesOn) {
+  MainState main;
+  TForm5 wait(main);
+  // The screen of the offscreen platform shows what the window has painted and flushed.
+  const auto shown = [&wait] {
+    return QGuiApplication::primaryScreen()->grabWindow(wait.winId()).toImage();
+  };
+  const QImage created = shown();
+  ASSERT_FALSE(created.isNull()) << "nothing painted";
+  wait.SetText(WaitCountdownText(3), 0x008000);
+  const QImage counting = shown();
+  EXPECT_NE(counting, created) << "the countdown is painted at once";
+  wait.SetText(WaitCountdownText(3), 0xFFFFFF);
+  EXPECT_NE(shown(), counting) << "and so is its blink";
 }
 
 TEST(ProgramFonts, JapaneseFacesHaveTheGlyphsTheWindowsShow) {

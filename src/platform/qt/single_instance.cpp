@@ -63,6 +63,31 @@ std::string WithPath(const std::filesystem::path& path, const std::string& text)
   return text + " (" + Cp932ForDisplay(path.string()) + ")";
 }
 
+// A copy holds the directory's lock, but its socket is not where this copy looks: the two
+// were started with different runtime directories.
+std::string SocketElsewhereMessage(const std::filesystem::path& directory,
+                                   const std::filesystem::path& path) {
+  return Sjis("起動中の NORVAX に接続できません。\n") + Cp932ForDisplay(directory.string()) +
+         Sjis(" では別の NORVAX が起動しているようですが、その接続口 ") +
+         Cp932ForDisplay(path.string()) +
+         Sjis(
+             " がありません。XDG_RUNTIME_DIR の違う環境（別のセッションなど）で起動された "
+             "NORVAX かもしれません。その NORVAX と同じセッション（同じ XDG_RUNTIME_DIR）"
+             "から起動して下さい。");
+}
+
+// The reason that follows a refusal, or nothing when the connection ends before it is whole.
+std::optional<std::string> RefusalReason(QLocalSocket& socket) {
+  QDataStream in(&socket);
+  QByteArray reason;
+  for (;;) {
+    in.startTransaction();
+    in >> reason;
+    if (in.commitTransaction()) return reason.toStdString();
+    if (!socket.waitForReadyRead(-1)) return std::nullopt;
+  }
+}
+
 }  // namespace
 
 std::filesystem::path SingleInstance::SocketPath(const std::filesystem::path& directory) {
@@ -77,7 +102,7 @@ std::filesystem::path SingleInstance::SocketPath(const std::filesystem::path& di
 }
 
 SingleInstance::SingleInstance(const std::filesystem::path& directory)
-    : lock_(directory), path_(SocketPath(directory)) {
+    : lock_(directory), directory_(directory), path_(SocketPath(directory)) {
   if (!First()) return;
   socketDirectory_ = open(path_.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   server_ = std::make_unique<QLocalServer>();
@@ -126,12 +151,17 @@ void SingleInstance::Deliver(QLocalSocket* socket, const QStringList& args) {
     pending_.append({socket, args});
     return;
   }
-  const char answer = static_cast<char>(onStart_(args));
-  socket->write(&answer, 1);
+  const StartReply reply = onStart_(args);
+  QByteArray message(1, static_cast<char>(reply.answer));
+  if (reply.answer == StartAnswer::kRefused) {
+    QDataStream out(&message, QIODevice::Append);
+    out << QByteArray::fromStdString(reply.reason);
+  }
+  socket->write(message);
   socket->flush();
 }
 
-void SingleInstance::Receive(std::function<StartAnswer(const QStringList&)> onStart) {
+void SingleInstance::Receive(std::function<StartReply(const QStringList&)> onStart) {
   onStart_ = std::move(onStart);
   // A later start that was ended meanwhile (Ctrl+C) has given up its command line.
   for (auto& [socket, args] : std::exchange(pending_, {})) {
@@ -148,6 +178,9 @@ std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milli
     socket.connectToServer(QtPath(path_));
     if (socket.waitForConnected(kRetryMs)) break;
     if (reach.hasExpired()) {
+      if (socket.error() == QLocalSocket::ServerNotFoundError) {
+        return SocketElsewhereMessage(directory_, path_);
+      }
       return WithPath(path_, Sjis("起動中の NORVAX に接続できません。 ") +
                                  Cp932ForDisplay(socket.errorString().toStdString()));
     }
@@ -192,6 +225,9 @@ std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milli
       return Sjis(
           "起動中の NORVAX が終了するところのため、受け付けられませんでした。"
           "終了してから、もう一度起動して下さい。");
+    case StartAnswer::kRefused:
+      if (auto reason = RefusalReason(socket); reason && !reason->empty()) return *reason;
+      break;
   }
   return Sjis("起動中の NORVAX の応答が読めません。");
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/posix/instance_lock.h"
 
@@ -30,6 +31,16 @@ enum class StartAnswer : char {
   kTaken = '1',    // it carries out the command line
   kEditing = 'e',  // refused: one of its modal windows is open
   kEnding = 'q',   // refused: it is ending
+  kRefused = 'r',  // refused by the program's own rules, for the reason that follows
+};
+
+// The answer with the reason of kRefused (CP932), in the program's words.
+struct StartReply {
+  StartReply(StartAnswer given = StartAnswer::kTaken, std::string why = {})
+      : answer(given), reason(std::move(why)) {}
+  StartAnswer answer;
+  std::string reason;
+  bool operator==(const StartReply&) const = default;
 };
 
 class SingleInstance : public QObject {
@@ -51,25 +62,27 @@ class SingleInstance : public QObject {
   // A later copy: hands args to the first copy and waits for its answer as long as the
   // first copy runs; calls onWaiting once when none has come within patience (by default a
   // note on the error stream). Empty when the first copy took the command line, else why
-  // not (CP932).
+  // not (CP932): the first copy's own words for kRefused; when no socket is where this copy
+  // looks, that a copy seems to run where another runtime directory puts it.
   std::string HandOver(const QStringList& args,
                        std::chrono::milliseconds patience = std::chrono::seconds(5),
                        const std::function<void()>& onWaiting = {}) const;
 
   // The first copy: from now on, each later start's command line goes to onStart, whose
   // answer goes back to that start; those that arrived before are delivered at once.
-  void Receive(std::function<StartAnswer(const QStringList&)> onStart);
+  void Receive(std::function<StartReply(const QStringList&)> onStart);
 
  private:
   void Accept();
   void Deliver(QLocalSocket* socket, const QStringList& args);
 
   InstanceLock lock_;
+  std::filesystem::path directory_;
   std::filesystem::path path_;
   int socketDirectory_ = -1;  // the first copy's: the folder of its socket
   std::string listenFailure_;
   std::unique_ptr<QLocalServer> server_;
-  std::function<StartAnswer(const QStringList&)> onStart_;
+  std::function<StartReply(const QStringList&)> onStart_;
   QList<std::pair<QPointer<QLocalSocket>, QStringList>> pending_;
 };
 
