@@ -68,7 +68,11 @@ struct ProgramDirectory {
   testing::TempDir dir;
   std::unique_ptr<testing::XServer> server = std::make_unique<testing::XServer>(false);
 
-  ProgramDirectory() { std::filesystem::copy(NORVAX_PROGRAM, dir.Path()); }
+  // NORVAX and, beside it, norvaxctl, which guards its calls.
+  ProgramDirectory() {
+    std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
+    std::filesystem::copy(NORVAXCTL_PATH, dir.Path());
+  }
   std::unique_ptr<testing::ChildProcess> Start(std::vector<std::string> args = {}) {
     args.insert(args.begin(), (dir / "norvax").string());
     return std::make_unique<testing::ChildProcess>(args, server->Env());
@@ -96,13 +100,27 @@ struct ProgramDirectory {
   }
 };
 
+// The processes that guard a call of the programs in dir (norvaxctl copied there) and run.
+std::size_t Guardians(const std::filesystem::path& dir) {
+  const std::string program = (dir / "norvaxctl").string();
+  return static_cast<std::size_t>(
+      std::ranges::count_if(std::filesystem::directory_iterator("/proc"), [&](const auto& process) {
+        const std::string line = testing::ReadFile(process.path() / "cmdline");
+        return line.substr(0, line.find('\0')) == program;
+      }));
+}
+
+std::size_t LogLines(const std::filesystem::path& dir) {
+  const std::string log = testing::ReadFile(dir / kLogFileName);
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
 // Runs `norvaxctl log show` on dir (a log command, which finishes what an earlier copy left);
 // its lines.
 std::size_t LogShowLines(const std::filesystem::path& dir) {
   testing::ChildProcess show({NORVAXCTL_PATH, "log", "show", dir.string()}, {});
   EXPECT_TRUE(show.WaitForExit(20s));
-  const std::string log = testing::ReadFile(dir / kLogFileName);
-  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+  return LogLines(dir);
 }
 
 TEST(ProgramLife, ALaterStartHandsItsEntryToTheRunningCopy) {
@@ -152,8 +170,9 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
     EXPECT_NE(testing::ReadFile(p.dir / "norvax.ini"), stored) << signal;
     SimConnections connections((p.dir / kSimConnectionsFileName).string());
     EXPECT_FALSE(connections.Find("Provider")) << "hung up " << signal;
-    const std::string log = testing::ReadFile(p.dir / kLogFileName);
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << "logged " << signal;
+    // The call's guardian ends too, leaving the call as it is.
+    EXPECT_TRUE(testing::WaitUntil([&] { return Guardians(p.dir.Path()) == 0; }, 10s));
+    EXPECT_EQ(LogLines(p.dir.Path()), 1u) << "logged once " << signal;
     kill(browser, SIGKILL);
   }
 }
@@ -184,35 +203,67 @@ TEST(ProgramLife, TheServerEndingWhileTheEndWaitsForTheLogLosesNothing) {
   kill(browser, SIGKILL);
 }
 
-// Qt ends a Wayland program at once when the compositor goes, without any end of its own:
-// the next log move (or start) hangs the call up and logs it, once; a listing leaves the
-// call and its connection as they are.
-TEST(ProgramLife, ACallLeftByTheCompositorsEndIsEndedAndLoggedByTheNextLogMove) {
-  auto sway = testing::SwayServer::Start();
-  if (!sway) GTEST_SKIP() << "no headless sway";
-  testing::TempDir dir;
-  std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
-  StoreCallEntry(dir.Path());
-  testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
-  const pid_t browser = CallUp(dir.Path());
-  ASSERT_NE(browser, 0);
-  // The window's app id names the menu entry, so the taskbar shows the entry's icon.
-  WaylandWindowSystem windows(sway->Socket().c_str());
-  EXPECT_TRUE(std::ranges::any_of(windows.TopLevelWindows(), [&](WindowId w) {
-    return windows.Caption(w) == "NORVAX" && windows.ClassName(w) == "org.norvax.norvax";
-  }));
-  sway.reset();
-  ASSERT_TRUE(program.WaitForExit(30s));
-  SimConnections connections((dir / kSimConnectionsFileName).string());
-  EXPECT_EQ(LogShowLines(dir.Path()), 0u);
-  EXPECT_TRUE(connections.Find("Provider")) << "a listing never hangs up";
-  testing::ChildProcess move(
-      {NORVAXCTL_PATH, "log", "move", "--yes", "--before", "1990/01/01", dir.Path().string()}, {});
-  EXPECT_TRUE(move.WaitForExit(20s));
-  EXPECT_EQ(LogShowLines(dir.Path()), 1u) << "once";
-  EXPECT_FALSE(connections.Find("Provider")) << "hung up";
-  EXPECT_FALSE(std::filesystem::exists(dir / kCallRecordFileName));
-  kill(browser, SIGKILL);
+// A copy that ends without its own end in the middle of a call (Qt ends a Wayland program at
+// once when the compositor goes, without any end of its own; a kill) leaves the call to its
+// guardian, which hangs it up, logs it once and ends. Without a guardian (its norvaxctl
+// missing, or killed too) the next log move (or start) does; a listing leaves the call and
+// its connection as they are.
+TEST(ProgramLife, ACallLeftWithoutTheProgramsOwnEndIsHungUpAndLoggedOnce) {
+  const struct {
+    const char* what;
+    bool compositorGoes;  // else NORVAX is killed
+    bool guardian;
+  } cases[] = {
+      {"the compositor gone", true, true},
+      {"killed", false, true},
+      {"the compositor gone, no guardian", true, false},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    auto sway = testing::SwayServer::Start();
+    if (!sway) GTEST_SKIP() << "no headless sway";
+    testing::TempDir dir;
+    std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
+    if (t.guardian) std::filesystem::copy(NORVAXCTL_PATH, dir.Path());
+    StoreCallEntry(dir.Path());
+    testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
+    const pid_t browser = CallUp(dir.Path());
+    ASSERT_NE(browser, 0);
+    // The window's app id names the menu entry, so the taskbar shows the entry's icon.
+    WaylandWindowSystem windows(sway->Socket().c_str());
+    EXPECT_TRUE(std::ranges::any_of(windows.TopLevelWindows(), [&](WindowId w) {
+      return windows.Caption(w) == "NORVAX" && windows.ClassName(w) == "org.norvax.norvax";
+    }));
+    if (t.compositorGoes) {
+      sway.reset();
+    } else {
+      kill(program.Pid(), SIGKILL);
+    }
+    ASSERT_TRUE(program.WaitForExit(30s));
+    SimConnections connections((dir / kSimConnectionsFileName).string());
+    if (t.guardian) {
+      EXPECT_TRUE(testing::WaitUntil(
+          [&] {
+            return !connections.Find("Provider") && LogLines(dir.Path()) == 1 &&
+                   !std::filesystem::exists(dir / kCallRecordFileName) &&
+                   Guardians(dir.Path()) == 0;
+          },
+          10s))
+          << "hung up: " << !connections.Find("Provider") << ", lines: " << LogLines(dir.Path())
+          << ", guardians left: " << Guardians(dir.Path());
+    } else {
+      EXPECT_EQ(LogShowLines(dir.Path()), 0u);
+      EXPECT_TRUE(connections.Find("Provider")) << "a listing never hangs up";
+      testing::ChildProcess move(
+          {NORVAXCTL_PATH, "log", "move", "--yes", "--before", "1990/01/01", dir.Path().string()},
+          {});
+      EXPECT_TRUE(move.WaitForExit(20s));
+    }
+    EXPECT_EQ(LogShowLines(dir.Path()), 1u) << "once";
+    EXPECT_FALSE(connections.Find("Provider")) << "hung up";
+    EXPECT_FALSE(std::filesystem::exists(dir / kCallRecordFileName));
+    kill(browser, SIGKILL);
+  }
 }
 
 }  // namespace
