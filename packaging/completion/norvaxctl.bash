@@ -38,9 +38,10 @@ _norvaxctl() {
             ;;
         log)
             if ((cword == 2)); then
-                COMPREPLY=($(compgen -W "show move" -- "$cur"))
+                COMPREPLY=($(compgen -W "show move guard" -- "$cur"))
                 return
             fi
+            [[ ${words[2]} == guard ]] && ((cword == 3)) && return # the process id
             [[ ${words[2]} == move ]] && valued="--before" options="--before --yes"
             ;;
         entry)

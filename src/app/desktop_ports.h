@@ -28,6 +28,7 @@ struct DesktopPorts {
         help(HelpFilePath(directory)),
         dialler(OpenDialler(directory)),
         registry((directory / kRegistryStoreFileName).string()),
+        processes(directory),
         logState((directory / kLogStateFileName).string()),
         logFiles(directory, std::chrono::seconds(5), [this](std::chrono::milliseconds pause) {
           clock.Sleep(static_cast<uint32_t>(pause.count()));

@@ -35,14 +35,15 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.norvax.norvax"));
 
   // One copy per program directory: a later start hands its command line to the first and
-  // waits for its answer (a signal ends the wait).
+  // waits for its answer (a signal ends the wait), or becomes the first itself when what
+  // held the directory was no copy and let go.
   const auto directory = norvax::ProgramDirectory();
   norvax::SingleInstance instance(directory);
   const QStringList arguments = QApplication::arguments().mid(1);
   if (!instance.First()) {
     const std::string failure = instance.HandOver(arguments);
     if (!failure.empty()) norvax::ReportStartFailure(failure);
-    return failure.empty() ? 0 : 1;
+    if (!instance.First()) return failure.empty() ? 0 : 1;
   }
   // Signals that ask the program to end close the main window; one that arrives before the
   // window exists waits in the event loop, which first runs once it does.

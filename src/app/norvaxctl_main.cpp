@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -40,6 +41,7 @@
 #include "platform/posix/atomic_replace.h"
 #include "platform/posix/instance_lock.h"
 #include "platform/posix/posix_file_store.h"
+#include "platform/posix/process_end_watch.h"
 #include "platform/posix/system_clock.h"
 #include "platform/program_directory.h"
 #include "platform/sim/sim_remote_access.h"
@@ -101,6 +103,11 @@ const char kUsage[] =
     "                           move the log lines dated on or before the day to the\n"
     "                           archive NORVALOG.OLD, then print \"moved=<n> kept=<m>\";\n"
     "                           asks on standard input first unless --yes\n"
+    "  log guard PID [DIR]      guard the calls in progress in NORVACALL.INI of DIR: wait\n"
+    "                           until the process PID (the NORVAX that made them) ends; if\n"
+    "                           it ended without finishing them, hang them up and log them\n"
+    "                           as its next start would. Ends as soon as none of them is in\n"
+    "                           progress. NORVAX starts it for each call it hangs up itself\n"
     "      DIR                  the program directory that holds the log (default: this\n"
     "                           program's folder when writable, else $XDG_CONFIG_HOME/norvax)\n"
     "  entry list [DIR]         list the entries of the settings file norvax.ini in DIR, one\n"
@@ -536,9 +543,6 @@ class TerminalDialogs : public norvax::UserDialogs {
   bool yes_;
 };
 
-// Calls a copy of NORVAX left unfinished (it ended without its own end in the middle of a
-// call, or could not log a line) are ended and logged before the log is read or moved, unless
-// a copy runs on the directory: those are its own.
 // The QCoreApplication that the session and system buses need (NetworkManager, KWin).
 std::unique_ptr<QCoreApplication> CoreApplication() {
   static int argc = 1;
@@ -547,11 +551,15 @@ std::unique_ptr<QCoreApplication> CoreApplication() {
   return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files,
+// Calls a copy of NORVAX left unfinished (it ended without its own end in the middle of a
+// call, or could not log a line) are ended and logged before the log is read or moved, unless
+// a copy runs on the directory: those are its own. False, having done nothing, while a copy
+// or another log command holds the directory.
+bool FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStore& files,
                          norvax::StillUp stillUp) {
-  if (!files.Exists(norvax::kCallRecordFileName)) return;
+  if (!files.Exists(norvax::kCallRecordFileName)) return true;
   norvax::InstanceLock running(dir);
-  if (!running.Held()) return;
+  if (!running.Held()) return false;
   const auto app = CoreApplication();  // for NetworkManager
   const norvax::Dialler dialler = norvax::OpenDialler(dir);
   if (auto* nm = dynamic_cast<norvax::NmRemoteAccess*>(dialler.access.get())) {
@@ -563,11 +571,71 @@ void FinishLeftoverCalls(const std::filesystem::path& dir, norvax::PosixFileStor
   norvax::FinishLeftoverCalls(calls, files, logState, norvax::LoadHolidays(),
                               norvax::DiallerName(dialler.kind), *dialler.access,
                               norvax::DateTime::From(norvax::SystemClock().Now()), stillUp, report);
+  return true;
+}
+
+// The starts of the calls in progress in the record file of files; when it cannot be read,
+// those of otherwise.
+std::vector<norvax::DateTime> CallsInProgress(const norvax::PosixFileStore& files,
+                                              const std::vector<norvax::DateTime>& otherwise) {
+  try {
+    std::vector<norvax::DateTime> starts;
+    for (const auto& call : norvax::ReadCallRecords(files)) {
+      if (!call.Ended()) starts.push_back(call.start);
+    }
+    return starts;
+  } catch (const norvax::FileError&) {
+    return otherwise;
+  }
+}
+
+// The guardian of the calls in progress of a copy of NORVAX (process PID): once the copy has
+// ended, the calls it left in progress are finished as its next start would finish them,
+// unless the program that holds the directory then (that next start, a log move) does so
+// first. It ends as soon as none of them is in progress.
+int LogGuardCommand(const std::vector<std::string>& args) {
+  auto options = ReadOptions(args, 2, {}, {});
+  if (!options.problem.empty()) return Usage(options.problem, "log guard");
+  if (options.positional.empty() || options.positional.size() > 2) {
+    return Usage("log guard takes a PID and one DIR at most", "log guard");
+  }
+  const auto pid = NumberValue(options.positional[0], "process id", 1);
+  if (!pid) return kUsageError;
+  const std::filesystem::path dir = options.positional.size() == 2
+                                        ? std::filesystem::path(options.positional[1])
+                                        : norvax::ProgramDirectory();
+  if (!Present(dir, true)) return kFailed;
+  norvax::PosixFileStore files(dir);
+  // Watched before the calls are read, so that no change after the reading goes unseen.
+  norvax::ProcessEndWatch watch(*pid, dir);
+  if (!watch.Problem().empty()) {
+    std::cerr << "norvaxctl: " << watch.Problem() << "\n";
+    return kFailed;
+  }
+  const auto guarded = CallsInProgress(files, {});
+  const auto inProgress = [&] {
+    const auto now = CallsInProgress(files, guarded);
+    return std::ranges::any_of(guarded, [&](const norvax::DateTime& start) {
+      return std::ranges::find(now, start) != now.end();
+    });
+  };
+  // While the copy runs, a changed record may have ended the calls (a file system that
+  // tells of no changes is looked at as often as the copy brings the record up to date);
+  // after its end, the program that holds the directory is asked again every moment.
+  constexpr std::chrono::milliseconds kWhileRunning{norvax::kCallRefreshMs};
+  constexpr std::chrono::milliseconds kWhileHeld{250};
+  bool ended = watch.Ended();
+  while (inProgress()) {
+    if (ended && FinishLeftoverCalls(dir, files, norvax::StillUp::kHangUp)) break;
+    ended = watch.Wait(ended ? kWhileHeld : kWhileRunning);
+  }
+  return 0;
 }
 
 int LogCommand(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("log needs show or move", "log");
+  if (args.size() < 2) return Usage("log needs show, move or guard", "log");
   const std::string& sub = args[1];
+  if (sub == "guard") return LogGuardCommand(args);
   if (sub != "show" && sub != "move") return Usage("unknown log command: " + sub, "log");
   const bool move = sub == "move";
   auto options =

@@ -3,6 +3,7 @@
 #include "core/program_state.h"
 #include "dialup/connection_log.h"
 #include "platform/clock.h"
+#include "platform/processes.h"
 #include "platform/user_dialogs.h"
 
 namespace norvax {
@@ -73,7 +74,11 @@ void BeginCall(ProgramState& state, Ports& ports) {
     StoreCallRecords(ports.logFiles, state.calls);
   } catch (const FileError& e) {
     ports.dialogs.ShowError(e.Message());
+    return;
   }
+  // Should the program end without finishing the call, the guardian finishes it as the
+  // next start would, at once.
+  ports.processes.GuardCall();
 }
 
 void RefreshCall(ProgramState& state, Ports& ports) {

@@ -21,7 +21,8 @@ bool HangUpDialUnderWay(ProgramState& state, Ports& ports);
 void HangUpStep(ProgramState& state, Ports& ports);
 
 // A connection of the session came up whose end is the program's (it hangs up when the
-// browser ends): the call in progress joins the record of calls, in memory and in its file.
+// browser ends): the call in progress joins the record of calls, in memory and in its file,
+// and a guardian of the call is started.
 void BeginCall(ProgramState& state, Ports& ports);
 
 // Brings the record of the session's call in progress up to date (its last look and seconds

@@ -47,6 +47,14 @@ class Processes {
   // at once, never waiting for that program; false when the target is neither an existing
   // file or folder nor an address, or the desktop's opener is missing.
   virtual bool ShellOpen(const std::string& target) = 0;
+
+  // Starts the guardian of the call in progress that was just recorded in the program
+  // directory: a program of its own that outlives this one and, should this one end without
+  // finishing the call (killed, or ended at once by a display server that went), hangs the
+  // call up and logs it as the next start would, then ends; it also ends once the call is
+  // no longer in progress. A guardian that cannot be started is reported on the error
+  // stream: the next start then finishes the call.
+  virtual void GuardCall() = 0;
 };
 
 // The words of a command line as a POSIX shell splits them: blanks separate words; single

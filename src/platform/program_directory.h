@@ -14,6 +14,9 @@ std::filesystem::path ProgramDirectory();
 std::filesystem::path ProgramDirectoryFor(const std::filesystem::path& executable,
                                           const char* xdgConfigHome, const char* home);
 
+// A program installed beside this one (norvaxctl beside norvax).
+std::filesystem::path CompanionProgramPath(const std::string& name);
+
 // The help file NORVAX.HLP: the program directory's when it is there (the build folder, a
 // portable copy), else the one an installed program keeps in its data directory
 // (<prefix>/share/norvax for <prefix>/bin/norvax). When neither exists, the program

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,7 +17,13 @@
 
 #include "core/password_lock.h"
 #include "core/settings.h"
+#include "dialup/call_record.h"
+#include "dialup/connection_log.h"
 #include "platform/posix/instance_lock.h"
+#include "platform/posix/posix_file_store.h"
+#include "platform/posix/system_clock.h"
+#include "platform/sim/sim_connections.h"
+#include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
 #include "test_files.h"
 
@@ -96,9 +104,10 @@ TEST(Norvaxctl, FailuresGoToStderrWithExitCodes) {
             "           [--lock-password-stdin] [DIR]\n"
             "Run \"norvaxctl --help\" for more.\n");
   EXPECT_EQ(Ctl("log").err,
-            "norvaxctl: log needs show or move\n"
+            "norvaxctl: log needs show, move or guard\n"
             "usage: norvaxctl log show [DIR]\n"
             "       norvaxctl log move --before YYYY/MM/DD [--yes] [DIR]\n"
+            "       norvaxctl log guard PID [DIR]\n"
             "Run \"norvaxctl --help\" for more.\n");
 
   auto help = Ctl("--help");
@@ -628,6 +637,122 @@ TEST(Norvaxctl, EntryChangesLeaveARunningProgramAndADamagedFileAlone) {
         << command;
   }
   EXPECT_EQ(testing::ReadFile(dir / "norvax.ini"), damaged);
+}
+
+// A wait for a program to open a file.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::filesystem::path& path)
+      : fd_(inotify_init1(IN_CLOEXEC)), watch_(inotify_add_watch(fd_, path.c_str(), IN_OPEN)) {}
+  ~OpenWatch() { close(fd_); }
+  // True once a program has opened the file (within 10 seconds).
+  bool Opened() const {
+    pollfd ready{fd_, POLLIN, 0};
+    return watch_ >= 0 && poll(&ready, 1, 10'000) == 1;
+  }
+
+ private:
+  int fd_;
+  int watch_;
+};
+
+// The exit status of a child once it has ended (within 10 seconds), or -1 (it is killed).
+int EndOf(pid_t child) {
+  const int fd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+  pollfd ended{fd, POLLIN, 0};
+  if (poll(&ended, 1, 10'000) != 1) kill(child, SIGKILL);
+  close(fd);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// `log guard` finishes the call its program left in progress once the program has ended (also
+// when it ended before the guardian began), as the next start would: hung up and logged once.
+// A call that ends otherwise ends the guardian, and while another program holds the directory
+// (a log command, the next start) the guardian waits for it.
+TEST(Norvaxctl, LogGuardFinishesTheCallItsProgramLeft) {
+  const struct {
+    const char* what;
+    bool programGone;  // before the guardian starts
+    bool callEnds;     // while the program runs: the program ends it
+    bool held;         // the directory, when the program ends
+  } cases[] = {
+      {"its program ends", false, false, false},
+      {"its program gone already", true, false, false},
+      {"the call ends", false, true, false},
+      {"its program ends while the directory is held", false, false, true},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    testing::TempDir dir;
+    IniFile((dir / kPhonebookFileName).string())
+        .WriteSections(
+            {{"Connections", {{"1", "Provider"}}},
+             {"Connection:Provider", {{"Phone", "0311112222"}, {"Attempt1", "connect 0"}}}});
+    SimConnections connections((dir / kSimConnectionsFileName).string());
+    const uint32_t up = connections.BringUp("Provider");
+    const DateTime now = DateTime::From(SystemClock().Now());
+    PosixFileStore files(dir.Path());
+    CallRecord call{"Title",
+                    "Provider",
+                    "simulated",
+                    "0;20;1; ;1;1;0;0;0;0;0;1;10;180;10;180;10;240;0;",
+                    true,
+                    1,
+                    now,
+                    now,
+                    0,
+                    {},
+                    std::to_string(up),
+                    std::nullopt};
+    StoreCallRecords(files, {call});
+    // The program: the test's own process, which runs until it is killed.
+    const pid_t program = fork();
+    if (program == 0) {
+      if (!t.programGone) pause();
+      _exit(0);
+    }
+    if (t.programGone) waitpid(program, nullptr, 0);
+    std::optional<OpenWatch> recordRead(dir / kCallRecordFileName);
+    const pid_t guardian = fork();
+    if (guardian == 0) {
+      execl(NORVAXCTL_PATH, "norvaxctl", "log", "guard", std::to_string(program).c_str(),
+            dir.Path().c_str(), nullptr);
+      _exit(127);
+    }
+    ASSERT_TRUE(recordRead->Opened()) << "the guardian reads the calls";
+    if (t.callEnds) {
+      connections.HangUp(up);
+      call.end = call.refreshed;
+      StoreCallRecords(files, {call});
+    }
+    std::optional<InstanceLock> holder;
+    std::optional<OpenWatch> lockTried;
+    if (t.held) {
+      holder.emplace(dir.Path());
+      lockTried.emplace(dir / InstanceLock::kFileName);
+    }
+    if (!t.programGone && !t.callEnds) {
+      kill(program, SIGKILL);
+      waitpid(program, nullptr, 0);
+    }
+    if (t.held) {
+      ASSERT_TRUE(lockTried->Opened()) << "the guardian asks for the directory";
+      EXPECT_TRUE(connections.Find("Provider")) << "the holder's call";
+      holder.reset();
+    }
+    EXPECT_EQ(EndOf(guardian), 0);
+    if (t.callEnds) {
+      kill(program, SIGKILL);
+      waitpid(program, nullptr, 0);
+      EXPECT_EQ(ReadCallRecords(files), std::vector<CallRecord>{call}) << "the program's to log";
+      continue;
+    }
+    EXPECT_FALSE(connections.Find("Provider")) << "hung up";
+    EXPECT_EQ(ReadAllLines(files, kLogFileName).size(), 1u);
+    EXPECT_FALSE(files.Exists(kCallRecordFileName));
+  }
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "core/settings.h"
 #include "dialup/call_record.h"
 #include "dialup/connection_log.h"
+#include "platform/nm/nm_remote_access.h"
 #include "platform/sim/sim_connections.h"
 #include "platform/sim/sim_phonebook.h"
 #include "platform/store/ini_file.h"
@@ -27,17 +29,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Entry 1 dials Provider with the simulated dialler (which connects at once) and logs its
-// calls; its browser writes its process id to browser.pid, so that the test can end it.
-void StoreCallEntry(const std::filesystem::path& dir) {
-  IniFile book((dir / kPhonebookFileName).string());
-  book.WriteSections(
-      {{"Connections", {{"1", "Provider"}}},
-       {"Connection:Provider", {{"Phone", "0311112222"}, {"Attempt1", "connect 0"}}}});
+// Entry 1 dials Provider as taro with the simulated dialler (which connects at once), or
+// with NetworkManager where the directory has no phonebook, and logs its calls; its browser
+// writes its process id to browser.pid, so that the test can end it.
+void StoreCallEntry(const std::filesystem::path& dir, bool simulated = true) {
+  if (simulated) {
+    IniFile((dir / kPhonebookFileName).string())
+        .WriteSections(
+            {{"Connections", {{"1", "Provider"}}},
+             {"Connection:Provider", {{"Phone", "0311112222"}, {"Attempt1", "connect 0"}}}});
+  }
   IniFile settings((dir / "norvax.ini").string());
   EntryTable table;
   Entry e = Entry::New();
   e[Column::Title] = "Provider";
+  e[Column::Id] = "taro";
+  e[Column::Pass] = "secret";
   e[Column::Browser] =
       "sh -c 'echo $$ > " + (dir / "browser.pid").string() + "; exec sleep 600 >/dev/null 2>&1'";
   e[Column::Connection] = "Provider";
@@ -52,12 +59,11 @@ void StoreCallEntry(const std::filesystem::path& dir) {
 // The call of StoreCallEntry is up, recorded, and its browser runs (the worker watches it);
 // the browser's process id, or 0.
 pid_t CallUp(const std::filesystem::path& dir) {
-  SimConnections connections((dir / kSimConnectionsFileName).string());
   std::string pid;
   const bool up = testing::WaitUntil(
       [&] {
         pid = testing::ReadFile(dir / "browser.pid");
-        return connections.Find("Provider") && !pid.empty() && pid.back() == '\n' &&
+        return !pid.empty() && pid.back() == '\n' &&
                std::filesystem::exists(dir / kCallRecordFileName);
       },
       20s);
@@ -68,7 +74,11 @@ struct ProgramDirectory {
   testing::TempDir dir;
   std::unique_ptr<testing::XServer> server = std::make_unique<testing::XServer>(false);
 
-  ProgramDirectory() { std::filesystem::copy(NORVAX_PROGRAM, dir.Path()); }
+  // NORVAX and, beside it, norvaxctl, which guards its calls.
+  ProgramDirectory() {
+    std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
+    std::filesystem::copy(NORVAXCTL_PATH, dir.Path());
+  }
   std::unique_ptr<testing::ChildProcess> Start(std::vector<std::string> args = {}) {
     args.insert(args.begin(), (dir / "norvax").string());
     return std::make_unique<testing::ChildProcess>(args, server->Env());
@@ -96,13 +106,27 @@ struct ProgramDirectory {
   }
 };
 
+// The processes that guard a call of the programs in dir (norvaxctl copied there) and run.
+std::size_t Guardians(const std::filesystem::path& dir) {
+  const std::string program = (dir / "norvaxctl").string();
+  return static_cast<std::size_t>(
+      std::ranges::count_if(std::filesystem::directory_iterator("/proc"), [&](const auto& process) {
+        const std::string line = testing::ReadFile(process.path() / "cmdline");
+        return line.substr(0, line.find('\0')) == program;
+      }));
+}
+
+std::size_t LogLines(const std::filesystem::path& dir) {
+  const std::string log = testing::ReadFile(dir / kLogFileName);
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
 // Runs `norvaxctl log show` on dir (a log command, which finishes what an earlier copy left);
 // its lines.
 std::size_t LogShowLines(const std::filesystem::path& dir) {
   testing::ChildProcess show({NORVAXCTL_PATH, "log", "show", dir.string()}, {});
   EXPECT_TRUE(show.WaitForExit(20s));
-  const std::string log = testing::ReadFile(dir / kLogFileName);
-  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+  return LogLines(dir);
 }
 
 TEST(ProgramLife, ALaterStartHandsItsEntryToTheRunningCopy) {
@@ -172,8 +196,9 @@ TEST(ProgramLife, SignalsAndALostDisplayEndItAsAClose) {
     EXPECT_NE(testing::ReadFile(p.dir / "norvax.ini"), stored) << signal;
     SimConnections connections((p.dir / kSimConnectionsFileName).string());
     EXPECT_FALSE(connections.Find("Provider")) << "hung up " << signal;
-    const std::string log = testing::ReadFile(p.dir / kLogFileName);
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << "logged " << signal;
+    // The call's guardian ends too, leaving the call as it is.
+    EXPECT_TRUE(testing::WaitUntil([&] { return Guardians(p.dir.Path()) == 0; }, 10s));
+    EXPECT_EQ(LogLines(p.dir.Path()), 1u) << "logged once " << signal;
     kill(browser, SIGKILL);
   }
 }
@@ -204,35 +229,85 @@ TEST(ProgramLife, TheServerEndingWhileTheEndWaitsForTheLogLosesNothing) {
   kill(browser, SIGKILL);
 }
 
-// Qt ends a Wayland program at once when the compositor goes, without any end of its own:
-// the next log move (or start) hangs the call up and logs it, once; a listing leaves the
-// call and its connection as they are.
-TEST(ProgramLife, ACallLeftByTheCompositorsEndIsEndedAndLoggedByTheNextLogMove) {
-  auto sway = testing::SwayServer::Start();
-  if (!sway) GTEST_SKIP() << "no headless sway";
-  testing::TempDir dir;
-  std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
-  StoreCallEntry(dir.Path());
-  testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
-  const pid_t browser = CallUp(dir.Path());
-  ASSERT_NE(browser, 0);
-  // The window's app id names the menu entry, so the taskbar shows the entry's icon.
-  WaylandWindowSystem windows(sway->Socket().c_str());
-  EXPECT_TRUE(std::ranges::any_of(windows.TopLevelWindows(), [&](WindowId w) {
-    return windows.Caption(w) == "NORVAX" && windows.ClassName(w) == "org.norvax.norvax";
-  }));
-  sway.reset();
-  ASSERT_TRUE(program.WaitForExit(30s));
-  SimConnections connections((dir / kSimConnectionsFileName).string());
-  EXPECT_EQ(LogShowLines(dir.Path()), 0u);
-  EXPECT_TRUE(connections.Find("Provider")) << "a listing never hangs up";
-  testing::ChildProcess move(
-      {NORVAXCTL_PATH, "log", "move", "--yes", "--before", "1990/01/01", dir.Path().string()}, {});
-  EXPECT_TRUE(move.WaitForExit(20s));
-  EXPECT_EQ(LogShowLines(dir.Path()), 1u) << "once";
-  EXPECT_FALSE(connections.Find("Provider")) << "hung up";
-  EXPECT_FALSE(std::filesystem::exists(dir / kCallRecordFileName));
-  kill(browser, SIGKILL);
+// A copy that ends without its own end in the middle of a call (Qt ends a Wayland program at
+// once when the compositor goes, without any end of its own; a kill) leaves the call to its
+// guardian, which hangs it up, logs it once and ends, with either dialler. Without a guardian
+// (its norvaxctl missing, or killed too) the next log move (or start) does; a listing leaves
+// the call and its connection as they are.
+TEST(ProgramLife, ACallLeftWithoutTheProgramsOwnEndIsHungUpAndLoggedOnce) {
+  const struct {
+    const char* what;
+    bool compositorGoes;  // else NORVAX is killed
+    bool guardian;
+    bool simulated;  // else NetworkManager dials
+  } cases[] = {
+      {"the compositor gone", true, true, true},
+      {"killed", false, true, true},
+      {"the compositor gone, NetworkManager's call", true, true, false},
+      {"the compositor gone, no guardian", true, false, true},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    auto sway = testing::SwayServer::Start();
+    if (!sway) GTEST_SKIP() << "no headless sway";
+    std::optional<testing::NmMock> nm;
+    if (!t.simulated) {
+      nm.emplace(R"({"step_ms": 20, "connections": [{"id": "Provider", "type": "gsm", )"
+                 R"("user": "taro", "password": "secret", "script": ["connect"]}]})");
+    }
+    testing::TempDir dir;
+    std::filesystem::copy(NORVAX_PROGRAM, dir.Path());
+    if (t.guardian) std::filesystem::copy(NORVAXCTL_PATH, dir.Path());
+    StoreCallEntry(dir.Path(), t.simulated);
+    testing::ChildProcess program({(dir / "norvax").string(), "1"}, sway->Env());
+    const pid_t browser = CallUp(dir.Path());
+    ASSERT_NE(browser, 0);
+    // The window's app id names the menu entry, so the taskbar shows the entry's icon.
+    WaylandWindowSystem windows(sway->Socket().c_str());
+    EXPECT_TRUE(std::ranges::any_of(windows.TopLevelWindows(), [&](WindowId w) {
+      return windows.Caption(w) == "NORVAX" && windows.ClassName(w) == "org.norvax.norvax";
+    }));
+    SimConnections connections((dir / kSimConnectionsFileName).string());
+    std::optional<NmRemoteAccess> service;
+    if (nm) {
+      service.emplace(nm->Address());
+      service->WaitForActiveConnections();
+    }
+    const auto up = [&] {
+      ConnectionHandle handle = 0;
+      return service ? service->FindConnection("Provider", handle) == 0 && handle != 0
+                     : connections.Find("Provider").has_value();
+    };
+    ASSERT_TRUE(up());
+    if (t.compositorGoes) {
+      sway.reset();
+    } else {
+      kill(program.Pid(), SIGKILL);
+    }
+    ASSERT_TRUE(program.WaitForExit(30s));
+    if (t.guardian) {
+      EXPECT_TRUE(testing::WaitUntil(
+          [&] {
+            return !up() && LogLines(dir.Path()) == 1 &&
+                   !std::filesystem::exists(dir / kCallRecordFileName) &&
+                   Guardians(dir.Path()) == 0;
+          },
+          10s))
+          << "hung up: " << !up() << ", lines: " << LogLines(dir.Path())
+          << ", guardians left: " << Guardians(dir.Path());
+    } else {
+      EXPECT_EQ(LogShowLines(dir.Path()), 0u);
+      EXPECT_TRUE(up()) << "a listing never hangs up";
+      testing::ChildProcess move(
+          {NORVAXCTL_PATH, "log", "move", "--yes", "--before", "1990/01/01", dir.Path().string()},
+          {});
+      EXPECT_TRUE(move.WaitForExit(20s));
+    }
+    EXPECT_EQ(LogShowLines(dir.Path()), 1u) << "once";
+    EXPECT_FALSE(up()) << "hung up";
+    EXPECT_FALSE(std::filesystem::exists(dir / kCallRecordFileName));
+    kill(browser, SIGKILL);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/main_window_rules.h"
+#include "dialup/call_record.h"
 #include "dialup/connection_log.h"
 #include "dialup/ras_messages.h"
 #include "fakes/fake_ports.h"
@@ -155,6 +156,27 @@ TEST(DialRoad, ABrowserThatHandsOverLeavesTheHangUpToTheUserOrTheLine) {
     const std::string& log = w.fake.logFiles.files[kLogFileName];
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
     EXPECT_NE(log.find(",0601,"), std::string::npos) << log;
+  }
+}
+
+// Only a call the program will hang up (preference 24, or a profile that keeps a log) is
+// recorded and guarded: a guardian would otherwise hang up a line the user keeps.
+TEST(DialRoad, OnlyACallTheProgramHangsUpIsRecordedAndGuarded) {
+  const struct {
+    const char* hangUp;  // preference 24
+    const char* log;
+    bool guarded;
+  } cases[] = {{"1", "0", true}, {"0", "1", true}, {"0", "0", false}};
+  for (const auto& t : cases) {
+    SCOPED_TRACE(std::string(t.hangUp) + t.log);
+    DialRoadWorld w(Profile("0", 1, 1, t.log));
+    w.state.prefs[HangUpOnBrowserExit] = t.hangUp;
+    w.Launch();
+    w.UntilDial(1);
+    w.fake.remote.Notify(kConnectedState, 0);
+    ASSERT_TRUE(w.fake.program.PumpUntil([&] { return !w.fake.program.statusShown; }));
+    EXPECT_EQ(w.fake.logFiles.Exists(kCallRecordFileName), t.guarded);
+    EXPECT_EQ(w.fake.processes.guards, t.guarded ? 1 : 0);
   }
 }
 

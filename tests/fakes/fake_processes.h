@@ -58,6 +58,7 @@ class FakeProcesses : public Processes {
     shellOpened.push_back(target);
     return shellOpenWorks;
   }
+  void GuardCall() override { ++guards; }
 
   struct Started {
     std::string commandLine;
@@ -67,6 +68,7 @@ class FakeProcesses : public Processes {
   std::vector<Started> started;
   std::vector<ProcessHandle> closed, terminated;
   std::vector<std::string> shellOpened;
+  int guards = 0;  // guardians started
   bool failStart = false;
   bool shellOpenWorks = true;
   // Runs while a program starts, as other events would while the program waited for it.

@@ -116,6 +116,19 @@ TEST(SingleInstance, ALaterStartThatCannotFindTheSocketSaysWhereTheFirstCopyMayR
                 "から起動して下さい。");
 }
 
+// What holds the directory for a moment may be no copy (a log command, a call's guardian):
+// a later start becomes the first copy once it lets go, instead of failing to hand over.
+TEST(SingleInstance, ALaterStartBecomesTheFirstCopyWhenAHolderThatIsNoCopyLetsGo) {
+  testing::TempDir dir;
+  auto holder = std::make_unique<InstanceLock>(dir.Path());
+  SingleInstance later(dir.Path());
+  ASSERT_FALSE(later.First());
+  holder.reset();
+  EXPECT_EQ(later.HandOver({"2"}, 10s), "");
+  EXPECT_TRUE(later.First());
+  EXPECT_TRUE(fs::is_socket(SingleInstance::SocketPath(dir.Path()))) << "it listens";
+}
+
 TEST(SingleInstance, ALaterStartHandsNothingToASocketOfAnotherUser) {
   if (geteuid() != 0) GTEST_SKIP() << "a socket of another user needs root to make";
   testing::TempDir dir;

@@ -6,15 +6,21 @@
 
 namespace norvax {
 
-InstanceLock::InstanceLock(const std::filesystem::path& directory) {
+InstanceLock::InstanceLock(const std::filesystem::path& directory) : directory_(directory) {
+  Take();
+}
+
+bool InstanceLock::Take() {
+  if (Held()) return true;
   // Not inherited by the programs the copy starts: the lock ends with the copy.
-  int fd = open((directory / kFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+  int fd = open((directory_ / kFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
-    return;
+    return false;
   }
   fd_ = fd;
+  return true;
 }
 
 InstanceLock::~InstanceLock() {

@@ -13,6 +13,8 @@ class InstanceLock {
 
   // Takes the lock when it is free; Held tells.
   explicit InstanceLock(const std::filesystem::path& directory);
+  // Takes the lock if it is free now (the program that held it has let go); true when held.
+  bool Take();
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
@@ -20,6 +22,7 @@ class InstanceLock {
   bool Held() const { return fd_ >= 0; }
 
  private:
+  std::filesystem::path directory_;
   int fd_ = -1;
 };
 

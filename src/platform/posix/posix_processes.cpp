@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "platform/cp932.h"
 #include "platform/posix/random_token.h"
+#include "platform/program_directory.h"
 
 extern char** environ;
 
@@ -33,14 +35,21 @@ constexpr std::chrono::milliseconds kTreePoll{250};
 // once theirs has ended - which neither the group nor the parent chain follows.
 constexpr const char* kMarkVariable = "NORVAX_LAUNCH";
 
+// How a started program stands to this one.
+enum class Tie {
+  kGroup,     // a process group of its own
+  kDetached,  // a session of its own (no controlling terminal, so not ended by its hang-up
+              // or a Ctrl+C there), with none of this program's files but the standard three
+};
+
 // Starts argv in directory, in a process group of its own (so that what the program starts
-// can be told from the rest of the desktop even after the program itself has ended). The
-// child changes directory itself before exec, so the program's own working directory never
-// changes. A program that cannot be executed, or a directory that cannot be entered, fails
-// here. A mark, when given, is added to the program's environment as kMarkVariable; the
-// changes set or remove variables of that environment.
+// can be told from the rest of the desktop even after the program itself has ended), or
+// detached. The child changes directory itself before exec, so the program's own working
+// directory never changes. A program that cannot be executed, or a directory that cannot be
+// entered, fails here. A mark, when given, is added to the program's environment as
+// kMarkVariable; the changes set or remove variables of that environment.
 pid_t Spawn(std::vector<std::string> argv, const std::string& directory,
-            const std::string& mark = {}, EnvironmentChanges changes = {}) {
+            const std::string& mark = {}, EnvironmentChanges changes = {}, Tie tie = Tie::kGroup) {
   if (argv.empty()) return 0;
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());
@@ -63,10 +72,15 @@ pid_t Spawn(std::vector<std::string> argv, const std::string& directory,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  if (tie == Tie::kDetached) posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
+  if (tie == Tie::kDetached) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  } else {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, raw[0], &actions, &attributes, raw.data(), environment.data());
   posix_spawnattr_destroy(&attributes);
@@ -179,6 +193,9 @@ bool HasScheme(const std::string& target) {
 }
 
 }  // namespace
+
+PosixProcesses::PosixProcesses(std::filesystem::path callDirectory)
+    : callDirectory_(std::move(callDirectory)) {}
 
 PosixProcesses::~PosixProcesses() { ReapClosed(); }
 
@@ -294,6 +311,29 @@ bool PosixProcesses::ShellOpen(const std::string& target) {
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void PosixProcesses::GuardCall() {
+  if (callDirectory_.empty()) return;
+  const std::string guardian = CompanionProgramPath("norvaxctl").string();
+  const auto cannot = [&](const char* why) {
+    std::fprintf(stderr,
+                 "NORVAX: 接続の見張り役 %s を起動できません (%s)。NORVAX が接続の途中で"
+                 "終わったときは、次の起動か norvaxctl log move が切断して記録します。\n",
+                 guardian.c_str(), why);
+  };
+  if (access(guardian.c_str(), X_OK) != 0) return cannot(std::strerror(errno));
+  // Detached, through a shell that ends as soon as the guardian has started: the guardian
+  // outlives this program, holds none of its files (the display connection among them) and
+  // is never left behind as a zombie of this one.
+  pid_t shell = Spawn({"/bin/sh", "-c", "\"$0\" log guard \"$1\" \"$2\" &", guardian,
+                       std::to_string(getpid()), callDirectory_.string()},
+                      "", {}, {}, Tie::kDetached);
+  int status = 0;
+  if (shell <= 0 || waitpid(shell, &status, 0) != shell || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    cannot("/bin/sh");
+  }
 }
 
 }  // namespace norvax

@@ -1,9 +1,11 @@
 // Adapter: programs started with posix_spawn, each in a process group of its own, and
-// followed through /proc; the desktop's opener is xdg-open.
+// followed through /proc; the desktop's opener is xdg-open; a call's guardian is
+// `norvaxctl log guard`, beside the executable.
 #pragma once
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
@@ -15,6 +17,8 @@ namespace norvax {
 
 class PosixProcesses : public Processes {
  public:
+  // callDirectory: the program directory whose calls GuardCall guards; none guards nothing.
+  explicit PosixProcesses(std::filesystem::path callDirectory = {});
   ~PosixProcesses() override;
 
   ProcessHandle Start(const std::string& commandLine, const std::string& directory,
@@ -24,6 +28,7 @@ class PosixProcesses : public Processes {
   void Close(ProcessHandle process) override;
   void Terminate(ProcessHandle process) override;
   bool ShellOpen(const std::string& target) override;
+  void GuardCall() override;
 
  private:
   // The processes of a started program seen so far, by id, with their start times (so that
@@ -42,6 +47,7 @@ class PosixProcesses : public Processes {
   // Collects programs let go of that have ended.
   void ReapClosed();
 
+  std::filesystem::path callDirectory_;
   std::mutex mutex_;
   std::map<ProcessHandle, Tree> trees_;
   std::set<ProcessHandle> closed_;

@@ -36,6 +36,10 @@ std::filesystem::path ProgramDirectory() {
   return ProgramDirectoryFor(ExecutablePath(), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
+std::filesystem::path CompanionProgramPath(const std::string& name) {
+  return ExecutablePath().parent_path() / name;
+}
+
 std::filesystem::path HelpFilePathFor(const std::filesystem::path& programDirectory,
                                       const std::filesystem::path& executable) {
   constexpr const char* kName = "NORVAX.HLP";

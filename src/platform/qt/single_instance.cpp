@@ -103,7 +103,10 @@ std::filesystem::path SingleInstance::SocketPath(const std::filesystem::path& di
 
 SingleInstance::SingleInstance(const std::filesystem::path& directory)
     : lock_(directory), directory_(directory), path_(SocketPath(directory)) {
-  if (!First()) return;
+  if (First()) Listen();
+}
+
+void SingleInstance::Listen() {
   socketDirectory_ = open(path_.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -170,13 +173,19 @@ void SingleInstance::Receive(std::function<StartReply(const QStringList&)> onSta
 }
 
 std::string SingleInstance::HandOver(const QStringList& args, std::chrono::milliseconds patience,
-                                     const std::function<void()>& onWaiting) const {
-  // The first copy listens as soon as it holds the lock; a moment may pass until then.
+                                     const std::function<void()>& onWaiting) {
+  // The first copy listens as soon as it holds the lock; a moment may pass until then. A
+  // lock that nothing listens for may be a log command's or a call guardian's, held for a
+  // moment.
   QLocalSocket socket;
   QDeadlineTimer reach(patience);
   for (;;) {
     socket.connectToServer(QtPath(path_));
     if (socket.waitForConnected(kRetryMs)) break;
+    if (lock_.Take()) {
+      Listen();
+      return {};
+    }
     if (reach.hasExpired()) {
       if (socket.error() == QLocalSocket::ServerNotFoundError) {
         return SocketElsewhereMessage(directory_, path_);

@@ -63,16 +63,20 @@ class SingleInstance : public QObject {
   // first copy runs; calls onWaiting once when none has come within patience (by default a
   // note on the error stream). Empty when the first copy took the command line, else why
   // not (CP932): the first copy's own words for kRefused; when no socket is where this copy
-  // looks, that a copy seems to run where another runtime directory puts it.
+  // looks, that a copy seems to run where another runtime directory puts it. When what held
+  // the directory was no copy (a log command of norvaxctl, a call's guardian) and lets go
+  // within patience, this copy becomes the first instead: empty, and First() is true.
   std::string HandOver(const QStringList& args,
                        std::chrono::milliseconds patience = std::chrono::seconds(5),
-                       const std::function<void()>& onWaiting = {}) const;
+                       const std::function<void()>& onWaiting = {});
 
   // The first copy: from now on, each later start's command line goes to onStart, whose
   // answer goes back to that start; those that arrived before are delivered at once.
   void Receive(std::function<StartReply(const QStringList&)> onStart);
 
  private:
+  // The first copy: listens at path_ for later starts.
+  void Listen();
   void Accept();
   void Deliver(QLocalSocket* socket, const QStringList& args);
 
